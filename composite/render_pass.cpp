@@ -1,0 +1,187 @@
+#include "composite/render_pass.h"
+
+#include "composite/blend.h"
+#include "composite/pixel_stage.h"
+#include "host/suite_cache.h"
+#include "layout/block_grid.h"
+#include "layout/random_source.h"
+#include "layout/render_context.h"
+#include "layout/strip_layout.h"
+#include "params/param_ids.h"
+
+namespace {
+
+// The render's memory, all of it from the host and all of it given back before returning.
+struct RenderHandles {
+    PF_Handle block_table = nullptr;
+    PF_Handle strip_records = nullptr;
+    PF_Handle strip_sizes = nullptr;
+};
+
+template <class Record>
+Record* allocate_table(const PF_InData* in_data, A_long count, PF_Handle& handle) {
+    A_HandleSize bytes = 0;
+    if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
+    handle = in_data->utils->host_new_handle(bytes);
+    return handle != nullptr ? static_cast<Record*>(*handle) : nullptr;
+}
+
+void dispose_handles(const PF_InData* in_data, RenderHandles& handles) {
+    for (PF_Handle* handle : {&handles.block_table, &handles.strip_records, &handles.strip_sizes}) {
+        if (*handle != nullptr) {
+            in_data->utils->host_dispose_handle(*handle);
+            *handle = nullptr;
+        }
+    }
+}
+
+// The frame cannot be read: say so, and report it as a failure so the host does not show
+// whatever the output buffer holds.
+PF_Err unusable_frame(const PF_InData* in_data, PF_OutData* out_data) {
+    in_data->utils->ansi.sprintf(out_data->return_msg, "%s", "Error!");
+    out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
+    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
+PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data, RenderHandles& handles) {
+    in_data->utils->ansi.strcpy(out_data->return_msg, "Memory Error!");
+    out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
+    dispose_handles(in_data, handles);
+    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
+template <class Pixel>
+PixelStage<Pixel> make_stage(const Pixel* in, Pixel* out, const RenderContext& ctx,
+                             const ParamSnapshot& snap, Pixel color,
+                             typename PixelTraits<Pixel>::Func blend) {
+    return PixelStage<Pixel>{in,
+                             out,
+                             ctx.in_stride,
+                             ctx.out_stride,
+                             ctx.width,
+                             ctx.height,
+                             snap.completion == 1.0,
+                             snap.overlap_mode == kOverlapFootage,
+                             snap.opacity,
+                             color,
+                             blend};
+}
+
+// Draws every step in order and reports progress after each; a failed report ends the
+// reports but not the drawing.
+template <class Pixel, class StepAt>
+PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, A_long count,
+                  StepAt step_at) {
+    PF_Err err = PF_Err_NONE;
+    for (A_long step = 0; step < count; ++step) {
+        const DrawStep s = step_at(step);
+        draw_block(stage, s.source, s.offset);
+        if (err == PF_Err_NONE) err = in_data->inter.progress(in_data->effect_ref, step, count + 1);
+    }
+    return err;
+}
+
+struct BlendTables {
+    BlendTable8 table8;
+    BlendTable16 table16;
+};
+
+template <class StepAt>
+PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
+                const OverlapColor& overlap, const BlendTables& tables, A_long count,
+                StepAt step_at) {
+    const auto& [table8, table16] = tables;
+    const int blend = blend_table_index(snap.blend_mode);
+    if (ctx.deep) {
+        const auto stage = make_stage<PF_Pixel16>(ctx.in_pixels16, ctx.out_pixels16, ctx, snap,
+                                                  overlap.color16, table16[blend]);
+        return draw_steps(in_data, stage, count, step_at);
+    }
+    const auto stage = make_stage<PF_Pixel>(ctx.in_pixels, ctx.out_pixels, ctx, snap,
+                                            overlap.color8, table8[blend]);
+    return draw_steps(in_data, stage, count, step_at);
+}
+
+}  // namespace
+
+PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+              PF_LayerDef* output) {
+    SuiteCache suites(in_data->pica_basicP);
+    RandomSource random;
+    BlendTables tables;
+    fill_blend_tables(tables.table8, tables.table16);
+
+    RenderContext ctx{};
+    ParamSnapshot snap{};
+    if (build_render_context(in_data, out_data, params, output, ctx) != PF_Err_NONE ||
+        build_param_snapshot(in_data, out_data, params, output, snap) != PF_Err_NONE) {
+        return unusable_frame(in_data, out_data);
+    }
+    const OverlapColor overlap = prepare_overlap_color(snap);
+
+    RenderHandles handles;
+    GridShape grid{};
+    if (plan_grid(ctx, snap, random, grid) != PF_Err_NONE) {
+        return memory_error(in_data, out_data, handles);
+    }
+    BlockRecord* blocks = nullptr;
+    if (grid.count > 0) {
+        blocks = allocate_table<BlockRecord>(in_data, grid.count, handles.block_table);
+        if (blocks == nullptr) return memory_error(in_data, out_data, handles);
+    }
+    assign_axis_order(blocks, grid.count, snap.seed, random);
+    PF_Err err = PF_Err_NONE;
+    const bool plain_grid = snap.split == kSplitRowColumn;
+    if (plain_grid && grid.count > 0) {
+        err = assign_targets_and_cells(blocks, grid, ctx, snap.seed, random);
+    }
+
+    // At exactly 0 % the output is the input; otherwise it starts transparent black.
+    const bool untouched = snap.completion == 0.0;
+    if (err == PF_Err_NONE) {
+        if (untouched) {
+            err = in_data->utils->copy(in_data->effect_ref, ctx.input, ctx.output, nullptr, nullptr);
+        } else {
+            const PF_Pixel clear{0, 0, 0, 0};
+            err = in_data->utils->fill(in_data->effect_ref, &clear, nullptr, ctx.output);
+        }
+    }
+    if (err != PF_Err_NONE) {
+        dispose_handles(in_data, handles);
+        return err;
+    }
+
+    if (!untouched && grid.count > 0) {
+        if (plain_grid) {
+            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count, [&](A_long b) {
+                const BlockRecord& block = blocks[b];
+                const BlockRecord& target = blocks[block.target];
+                DrawStep step;
+                step.source =
+                    block_extent(blocks, b, grid.columns, grid.rows, ctx.width, ctx.height);
+                step.offset = block_offset(target.x - block.x, target.y - block.y, block.x_first,
+                                           snap.mode, snap.completion);
+                return step;
+            });
+        } else {
+            A_long* sizes = allocate_table<A_long>(in_data, grid.strips, handles.strip_sizes);
+            if (sizes == nullptr) return memory_error(in_data, out_data, handles);
+            StripRecord* strips =
+                allocate_table<StripRecord>(in_data, grid.count, handles.strip_records);
+            if (strips == nullptr) return memory_error(in_data, out_data, handles);
+
+            fill_strip_sizes(sizes, grid, strip_sizer_for(ctx, snap), snap.seed, random);
+            lay_out_strips(blocks, strips, sizes, grid, ctx, snap, random);
+            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count, [&](A_long step) {
+                return strip_step(blocks, strips, grid, ctx, snap, step / grid.columns,
+                                  step % grid.columns);
+            });
+        }
+    }
+
+    dispose_handles(in_data, handles);
+    if (err == PF_Err_NONE) {
+        err = in_data->inter.progress(in_data->effect_ref, grid.count + 1, grid.count + 1);
+    }
+    return err;
+}

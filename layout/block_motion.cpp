@@ -1,0 +1,32 @@
+#include "layout/block_motion.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "params/param_ids.h"
+
+namespace {
+
+// Distance along one axis with the sign of the displacement; strict test, so a zero
+// displacement takes the negated branch (which is zero all the same).
+A_long signed_along(std::int64_t distance, A_long displacement) {
+    return static_cast<A_long>(displacement > 0 ? distance : -distance);
+}
+
+}  // namespace
+
+Offset block_offset(A_long dx, A_long dy, A_u_char x_first, A_long mode, double completion) {
+    if (mode != kModeManhattan) {
+        return Offset{static_cast<A_long>(dx * completion), static_cast<A_long>(dy * completion)};
+    }
+    const std::int64_t abs_dx = std::llabs(dx);
+    const std::int64_t abs_dy = std::llabs(dy);
+    const std::int64_t travelled =
+        static_cast<std::int64_t>(static_cast<double>(abs_dx + abs_dy) * completion);
+    if (x_first) {
+        if (travelled >= abs_dx) return Offset{dx, signed_along(travelled - abs_dx, dy)};
+        return Offset{signed_along(travelled, dx), 0};
+    }
+    if (travelled >= abs_dy) return Offset{signed_along(travelled - abs_dy, dx), dy};
+    return Offset{0, signed_along(travelled, dy)};
+}

@@ -1,0 +1,85 @@
+#include "layout/render_context.h"
+
+#include "params/param_ids.h"
+
+namespace {
+
+double fixed_percent_to_unit(PF_Fixed value) { return value / 65536.0 * 0.01; }
+
+// A world the render can read or write: pixels where it claims to have some, no negative sizes.
+bool world_usable(const PF_EffectWorld& world) {
+    if (world.width < 0 || world.height < 0 || world.rowbytes < 0) return false;
+    return world.data != nullptr || world.width == 0 || world.height == 0;
+}
+
+}  // namespace
+
+PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                            PF_EffectWorld* output, RenderContext& ctx) {
+    if (params == nullptr || params[kParamInput] == nullptr || output == nullptr) {
+        return kBuildFailed;
+    }
+    PF_EffectWorld* input = &params[kParamInput]->u.ld;
+    ctx.in_data = in_data;
+    ctx.out_data = out_data;
+    ctx.input = input;
+    ctx.output = output;
+    ctx.deep = (output->world_flags & PF_WorldFlag_DEEP) ? 1 : 0;
+    ctx.in_pixels = input->data;
+    ctx.in_pixels16 = reinterpret_cast<PF_Pixel16*>(input->data);
+    ctx.out_pixels = output->data;
+    ctx.out_pixels16 = reinterpret_cast<PF_Pixel16*>(output->data);
+    ctx.width = input->width;
+    ctx.height = input->height;
+    const int shift = ctx.deep ? 3 : 2;
+    ctx.in_stride = input->rowbytes >> shift;
+    ctx.out_stride = output->rowbytes >> shift;
+    ctx.in_extra = ctx.in_stride - ctx.width;
+    ctx.out_extra = ctx.out_stride - ctx.width;
+
+    if (ctx.in_extra < 0 || ctx.out_extra < 0 || input->height != output->height) {
+        return kBuildFailed;
+    }
+    if (!world_usable(*input) || !world_usable(*output)) return kBuildFailed;
+    return PF_Err_NONE;
+}
+
+PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData*, PF_ParamDef* params[],
+                            PF_EffectWorld* output, ParamSnapshot& snap) {
+    if (params == nullptr || output == nullptr) return kBuildFailed;
+    for (int i = kParamMode; i < kParamCount; ++i) {
+        if (i != kParamOverlapGroup && i != kParamOverlapGroupEnd && params[i] == nullptr) {
+            return kBuildFailed;
+        }
+    }
+    const PF_RationalScale scale = in_data->downsample_x;
+    // A zero denominator would divide by zero; the host means full resolution by it.
+    snap.downsample = scale.den == 0 ? 1.0 : static_cast<double>(scale.num) / scale.den;
+    snap.mode = params[kParamMode]->u.pd.value;
+    snap.completion = fixed_percent_to_unit(params[kParamCompletion]->u.fd.value);
+    snap.split = params[kParamSplit]->u.pd.value;
+    snap.rows = params[kParamRow]->u.sd.value;
+    snap.strip_height = params[kParamHeight]->u.sd.value;
+    snap.columns = params[kParamColumn]->u.sd.value;
+    snap.strip_width = params[kParamWidth]->u.sd.value;
+    snap.seed = params[kParamSeed]->u.sd.value;
+    snap.overlap_mode = params[kParamOverlapMode]->u.pd.value;
+    snap.color = params[kParamColor]->u.cd.value;
+    snap.blend_mode = params[kParamBlendMode]->u.pd.value;
+    // Kept inside 0 .. 1 so that a scaled alpha always stays a channel value.
+    const double opacity = fixed_percent_to_unit(params[kParamOpacity]->u.fd.value);
+    snap.opacity = opacity < 0.0 ? 0.0 : (opacity > 1.0 ? 1.0 : opacity);
+    return PF_Err_NONE;
+}
+
+OverlapColor prepare_overlap_color(const ParamSnapshot& snap) {
+    OverlapColor out{};
+    out.color8 = snap.color;
+    out.color8.alpha = static_cast<A_u_char>(static_cast<A_long>(255.0 * snap.opacity));
+    if (snap.completion == 1.0) out.color8.alpha = 0;
+    out.color16 = PF_Pixel16{channel8_to_16(out.color8.alpha), channel8_to_16(out.color8.red),
+                             channel8_to_16(out.color8.green), channel8_to_16(out.color8.blue)};
+    out.color16.alpha = static_cast<A_u_short>(static_cast<A_long>(32768.0 * snap.opacity));
+    if (snap.completion == 1.0) out.color16.alpha = 0;
+    return out;
+}

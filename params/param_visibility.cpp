@@ -1,0 +1,90 @@
+#include "params/param_visibility.h"
+
+#include <array>
+
+#include "host/effect_info.h"
+#include "host/suite_cache.h"
+#include "params/param_ids.h"
+
+namespace {
+
+// The streams whose visibility follows the choices, in the order they are fetched and released.
+constexpr std::array<ParamIndex, 5> kToggledParams = {kParamRow, kParamHeight, kParamColumn,
+                                                      kParamWidth, kParamColor};
+
+struct Visibility {
+    std::array<bool, 5> hidden;  // in the order of kToggledParams
+};
+
+Visibility visibility_for(A_long split, A_long overlap_mode) {
+    Visibility v{};
+    switch (split) {
+        case kSplitRowColumn:
+            v.hidden = {false, true, false, true, false};
+            break;
+        case kSplitRowWidth:
+            v.hidden = {false, true, true, false, false};
+            break;
+        default:
+            v.hidden = {true, false, false, true, false};
+            break;
+    }
+    v.hidden[4] = overlap_mode == kOverlapFootage;
+    return v;
+}
+
+}  // namespace
+
+PF_Err update_param_visibility(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[]) {
+    PF_Err err = PF_Err_NONE;
+    AEGP_EffectRefH effect = nullptr;
+    std::array<AEGP_StreamRefH, kToggledParams.size()> streams{};
+    SuiteCache suites(in_data->pica_basicP);
+
+    // Global Setup may have ended without handing over its record; then there is no plug-in id
+    // to ask the host with, and nothing is changed.
+    if (in_data->global_data == nullptr || *in_data->global_data == nullptr || params == nullptr) {
+        return PF_Err_NONE;
+    }
+    const AEGP_PluginID plugin_id = static_cast<const GlobalData*>(*in_data->global_data)->plugin_id;
+
+    // Every reference obtained is given back, also when a suite goes missing on the way; the
+    // first failure, or the missing suite, still decides the result.
+    bool suite_missing = false;
+    try {
+        err = suites.pf_interface()->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref,
+                                                                 &effect);
+        for (std::size_t i = 0; i < kToggledParams.size() && err == PF_Err_NONE; ++i) {
+            err = suites.streams()->AEGP_GetNewEffectStreamByIndex(plugin_id, effect,
+                                                                   kToggledParams[i], &streams[i]);
+        }
+        if (err == PF_Err_NONE) {
+            const Visibility v = visibility_for(params[kParamSplit]->u.pd.value,
+                                                params[kParamOverlapMode]->u.pd.value);
+            for (std::size_t i = 0; i < kToggledParams.size() && err == PF_Err_NONE; ++i) {
+                err = suites.dynamic_streams()->AEGP_SetDynamicStreamFlag(
+                    streams[i], AEGP_DynStreamFlag_HIDDEN, 0, v.hidden[i] ? 1 : 0);
+            }
+        }
+    } catch (SuiteMissing) {
+        suite_missing = true;
+    }
+
+    if (effect != nullptr) {
+        try {
+            const PF_Err release_err = suites.effects()->AEGP_DisposeEffect(effect);
+            if (err == PF_Err_NONE) err = release_err;
+        } catch (SuiteMissing) {
+            suite_missing = true;
+        }
+    }
+    // A stream exists only if the stream suite was acquired, so this cannot raise.
+    for (AEGP_StreamRefH stream : streams) {
+        if (stream == nullptr) continue;
+        const PF_Err release_err = suites.streams()->AEGP_DisposeStream(stream);
+        if (err == PF_Err_NONE) err = release_err;
+    }
+    if (suite_missing) raise_missing_suite();
+    if (err == PF_Err_NONE) out_data->out_flags |= PF_OutFlag_FORCE_RERENDER;
+    return err;
+}
