@@ -71,8 +71,8 @@ PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& ra
         grid.rows = grid.strips;
         grid.columns = snap.columns;
     }
-    // Row and Column come from the host and are at least 1; anything less draws nothing.
-    if (grid.columns <= 0 || grid.rows <= 0) {
+    // An empty layer has no blocks; Row and Column below 1 never come from the host.
+    if (ctx.width <= 0 || ctx.height <= 0 || grid.columns <= 0 || grid.rows <= 0) {
         grid.count = 0;
         return PF_Err_NONE;
     }
