@@ -39,7 +39,25 @@ struct PixelStage {
     double opacity;
     Pixel color;
     typename PixelTraits<Pixel>::Func blend;
+    // Opacity exactly 1: the alpha scaling changes nothing.
+    bool opaque;
+    // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
+    // which is what the over operator returns for it.
+    bool plain_cover;
 };
+
+// An incoming pixel laid on an occupied one: footage with its alpha scaled by the opacity, or
+// the flat colour, through the chosen blend operator.
+template <class Pixel>
+inline Pixel blend_pixel(const PixelStage<Pixel>& stage, Pixel lower, Pixel source) {
+    if (!stage.footage) return stage.blend(lower, stage.color);
+    if (stage.plain_cover && source.alpha == PixelTraits<Pixel>::kFull) return source;
+    Pixel upper = source;
+    if (!stage.opaque) {
+        upper.alpha = static_cast<decltype(upper.alpha)>(upper.alpha * stage.opacity);
+    }
+    return stage.blend(lower, upper);
+}
 
 // Copies the block's pixels to their moved place; where the output already holds a pixel
 // (alpha not 0) the incoming one is blended over it instead.
@@ -62,17 +80,18 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
             std::memmove(dst, src, run * sizeof(Pixel));
             continue;
         }
-        for (std::size_t x = 0; x < run; ++x) {
-            if (dst[x].alpha == 0) {
-                dst[x] = src[x];
+        // Within one step every destination pixel is visited once, so a pixel's state before
+        // the step decides: free runs are copied whole, occupied pixels are blended one by one.
+        std::size_t x = 0;
+        while (x < run) {
+            std::size_t free_end = x;
+            while (free_end < run && dst[free_end].alpha == 0) ++free_end;
+            if (free_end > x) {
+                std::memmove(dst + x, src + x, (free_end - x) * sizeof(Pixel));
+                x = free_end;
                 continue;
             }
-            Pixel upper = stage.color;
-            if (stage.footage) {
-                upper = src[x];
-                upper.alpha = static_cast<decltype(upper.alpha)>(upper.alpha * stage.opacity);
-            }
-            dst[x] = stage.blend(dst[x], upper);
+            for (; x < run && dst[x].alpha != 0; ++x) dst[x] = blend_pixel(stage, dst[x], src[x]);
         }
     }
 }

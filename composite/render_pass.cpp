@@ -64,7 +64,9 @@ PixelStage<Pixel> make_stage(const Pixel* in, Pixel* out, const RenderContext& c
                              snap.overlap_mode == kOverlapFootage,
                              snap.opacity,
                              color,
-                             blend};
+                             blend,
+                             snap.opacity == 1.0,
+                             false};
 }
 
 // Draws every step in order and reports progress after each; a failed report ends the
@@ -93,12 +95,14 @@ PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamS
     const auto& [table8, table16] = tables;
     const int blend = blend_table_index(snap.blend_mode);
     if (ctx.deep) {
-        const auto stage = make_stage<PF_Pixel16>(ctx.in_pixels16, ctx.out_pixels16, ctx, snap,
-                                                  overlap.color16, table16[blend]);
+        auto stage = make_stage<PF_Pixel16>(ctx.in_pixels16, ctx.out_pixels16, ctx, snap,
+                                            overlap.color16, table16[blend]);
+        stage.plain_cover = stage.opaque && table16[blend] == &BlendOver16;
         return draw_steps(in_data, stage, count, step_at);
     }
-    const auto stage = make_stage<PF_Pixel>(ctx.in_pixels, ctx.out_pixels, ctx, snap,
-                                            overlap.color8, table8[blend]);
+    auto stage = make_stage<PF_Pixel>(ctx.in_pixels, ctx.out_pixels, ctx, snap, overlap.color8,
+                                      table8[blend]);
+    stage.plain_cover = stage.opaque && table8[blend] == &BlendOver8;
     return draw_steps(in_data, stage, count, step_at);
 }
 

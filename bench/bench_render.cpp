@@ -1,0 +1,100 @@
+// Render throughput through the entry point, as the host calls it, beside the least work any
+// render must do: one fill of the output and one copy of the input.
+#include <benchmark/benchmark.h>
+
+#include <stdexcept>
+
+#include "host/entry_point.h"
+#include "params/param_ids.h"
+#include "simhost/sim_host.h"
+
+namespace {
+
+using simhost::Depth;
+using simhost::SimHost;
+using simhost::World;
+
+struct Frame {
+    A_long width;
+    A_long height;
+    Depth depth;
+};
+
+Frame frame_of(const benchmark::State& state) {
+    const bool uhd = state.range(0) != 0;
+    return Frame{uhd ? 3840 : 1920, uhd ? 2160 : 1080,
+                 state.range(1) == 16 ? Depth::sixteen : Depth::eight};
+}
+
+void report(benchmark::State& state, const Frame& f) {
+    const double pixels = static_cast<double>(f.width) * f.height;
+    state.counters["MPix/s"] = benchmark::Counter(pixels / 1e6 * static_cast<double>(state.iterations()),
+                                                  benchmark::Counter::kIsRate);
+    state.SetLabel(std::to_string(f.width) + "x" + std::to_string(f.height) +
+                   (f.depth == Depth::sixteen ? " 16-bit" : " 8-bit"));
+}
+
+void prepare(SimHost& host, const Frame& f) {
+    host.setup();
+    World input(f.width, f.height, f.depth);
+    input.fill_test_picture();
+    host.set_input(std::move(input));
+    host.set_output(World(f.width, f.height, f.depth));
+}
+
+// Arguments: 0 full HD / 1 UHD, depth, Split, Completion percent.
+void BM_Render(benchmark::State& state) {
+    const Frame f = frame_of(state);
+    SimHost host(&EntryPointFunc);
+    prepare(host, f);
+    host.set_popup(kParamSplit, static_cast<A_long>(state.range(2)));
+    host.set_percent(kParamCompletion, static_cast<double>(state.range(3)));
+    for (auto _ : state) {
+        if (host.send(PF_Cmd_RENDER) != PF_Err_NONE) {
+            state.SkipWithError("render failed");
+            break;
+        }
+        benchmark::DoNotOptimize(host.output().def()->data);
+    }
+    report(state, f);
+}
+
+void BM_FillAndCopyBaseline(benchmark::State& state) {
+    const Frame f = frame_of(state);
+    SimHost host(&EntryPointFunc);
+    prepare(host, f);
+    PF_InData& in = host.in_data();
+    const PF_Pixel clear{0, 0, 0, 0};
+    for (auto _ : state) {
+        in.utils->fill(in.effect_ref, &clear, nullptr, host.output().def());
+        in.utils->copy(in.effect_ref, host.input().def(), host.output().def(), nullptr, nullptr);
+        benchmark::DoNotOptimize(host.output().def()->data);
+    }
+    report(state, f);
+}
+
+void render_args(benchmark::internal::Benchmark* b) {
+    for (int uhd : {0, 1}) {
+        for (int depth : {8, 16}) {
+            for (int split : {kSplitRowColumn, kSplitRowWidth, kSplitHeightColumn}) {
+                for (int completion : {50, 100}) b->Args({uhd, depth, split, completion});
+            }
+        }
+    }
+}
+
+void baseline_args(benchmark::internal::Benchmark* b) {
+    for (int uhd : {0, 1}) {
+        for (int depth : {8, 16}) b->Args({uhd, depth});
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_FillAndCopyBaseline)->Apply(baseline_args)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render)
+    ->ArgNames({"uhd", "depth", "split", "completion"})
+    ->Apply(render_args)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
