@@ -24,10 +24,15 @@ PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data) {
 
     PF_Err err = PF_Err_NONE;
     bool handed_over = false;
+    bool suite_missing = false;
     if (auto* global = static_cast<GlobalData*>(handle_suite->host_lock_handle(handle))) {
         global->initialized = 1;
-        err = suites.utility()->AEGP_RegisterWithAEGP(nullptr, "Error!", &global->plugin_id);
-        if (err == PF_Err_NONE) {
+        try {
+            err = suites.utility()->AEGP_RegisterWithAEGP(nullptr, "Error!", &global->plugin_id);
+        } catch (SuiteMissing) {
+            suite_missing = true;
+        }
+        if (err == PF_Err_NONE && !suite_missing) {
             out_data->global_data = handle;
             handed_over = true;
         }
@@ -35,6 +40,7 @@ PF_Err global_setup(PF_InData* in_data, PF_OutData* out_data) {
     handle_suite->host_unlock_handle(handle);
     // A handle the host never sees would otherwise be lost.
     if (!handed_over) handle_suite->host_dispose_handle(handle);
+    if (suite_missing) raise_missing_suite();
     return err;
 }
 
