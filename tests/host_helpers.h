@@ -1,0 +1,92 @@
+// Shared set-up for the tests that drive the effect through the simulated host.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/entry_point.h"
+#include "simhost/sim_host.h"
+
+namespace testhost {
+
+using simhost::HostFn;
+using simhost::SimHost;
+
+// Parameter indices as the effect registers them.
+enum : PF_ParamIndex {
+    kMode = 1,
+    kCompletion,
+    kSplit,
+    kRow,
+    kHeight,
+    kColumn,
+    kWidth,
+    kSeed,
+    kOverlapGroup,
+    kOverlapMode,
+    kColor,
+    kBlendMode,
+    kOpacity,
+    kGroupEnd,
+};
+
+constexpr A_u_long kVersion = 0x80601;
+constexpr PF_OutFlags kGlobalFlags = 0x6000040;
+
+inline std::unique_ptr<SimHost> fresh_host() {
+    return std::make_unique<SimHost>(&EntryPointFunc);
+}
+
+// Global Setup and Params Setup done, small 8-bit frames in place, out_data cleared.
+inline std::unique_ptr<SimHost> ready_host() {
+    auto host = fresh_host();
+    host->setup();
+    host->set_input(simhost::World(8, 6));
+    host->input().fill_test_picture();
+    host->set_output(simhost::World(8, 6));
+    host->reset_out_data();
+    host->reset_counters();
+    host->clear_logs();
+    return host;
+}
+
+struct SuitePair {
+    std::string name;
+    A_long version;
+    bool operator==(const SuitePair&) const = default;
+};
+
+inline std::vector<SuitePair> releases(const SimHost& host) {
+    std::vector<SuitePair> out;
+    for (const auto& e : host.suite_log()) {
+        if (!e.acquire) {
+            out.push_back({e.name, e.version});
+        }
+    }
+    return out;
+}
+
+inline std::vector<SuitePair> acquisitions(const SimHost& host) {
+    std::vector<SuitePair> out;
+    for (const auto& e : host.suite_log()) {
+        if (e.acquire) {
+            out.push_back({e.name, e.version});
+        }
+    }
+    return out;
+}
+
+inline std::ostream& operator<<(std::ostream& os, const SuitePair& p) {
+    return os << '"' << p.name << "\" " << p.version;
+}
+
+inline std::vector<std::uint8_t> bytes_of(const void* p, std::size_t n) {
+    const auto* b = static_cast<const std::uint8_t*>(p);
+    return std::vector<std::uint8_t>(b, b + n);
+}
+
+}  // namespace testhost
