@@ -59,6 +59,38 @@ inline Pixel blend_pixel(const PixelStage<Pixel>& stage, Pixel lower, Pixel sour
     return stage.blend(lower, upper);
 }
 
+// End of the run of free pixels (alpha 0) starting at x; whole chunks first, so the common
+// case of a block landing on cleared output takes one test per eight pixels.
+template <class Pixel>
+inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run) {
+    constexpr std::size_t kChunk = 8;
+    while (x + kChunk <= run) {
+        unsigned any_alpha = 0;
+        for (std::size_t k = 0; k < kChunk; ++k) any_alpha |= dst[x + k].alpha;
+        if (any_alpha != 0) break;
+        x += kChunk;
+    }
+    while (x < run && dst[x].alpha == 0) ++x;
+    return x;
+}
+
+template <class Pixel>
+inline bool all_opaque(const Pixel* src, std::size_t run) {
+    constexpr std::size_t kChunk = 8;
+    std::size_t x = 0;
+    for (; x + kChunk <= run; x += kChunk) {
+        bool opaque = true;
+        for (std::size_t k = 0; k < kChunk; ++k) {
+            opaque &= src[x + k].alpha == PixelTraits<Pixel>::kFull;
+        }
+        if (!opaque) return false;
+    }
+    for (; x < run; ++x) {
+        if (src[x].alpha != PixelTraits<Pixel>::kFull) return false;
+    }
+    return true;
+}
+
 // Copies the block's pixels to their moved place; where the output already holds a pixel
 // (alpha not 0) the incoming one is blended over it instead.
 template <class Pixel>
@@ -76,7 +108,9 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src = stage.in + ys * stage.in_stride + xs_begin;
         Pixel* dst = stage.out + (ys + offset.y) * stage.out_stride + xs_begin + offset.x;
-        if (stage.completed) {
+        // At 100 %, and where a fully opaque row simply covers whatever lies below, the row is
+        // a plain copy.
+        if (stage.completed || (stage.plain_cover && all_opaque(src, run))) {
             std::memmove(dst, src, run * sizeof(Pixel));
             continue;
         }
@@ -84,8 +118,7 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
         // the step decides: free runs are copied whole, occupied pixels are blended one by one.
         std::size_t x = 0;
         while (x < run) {
-            std::size_t free_end = x;
-            while (free_end < run && dst[free_end].alpha == 0) ++free_end;
+            const std::size_t free_end = free_run_end(dst, x, run);
             if (free_end > x) {
                 std::memmove(dst + x, src + x, (free_end - x) * sizeof(Pixel));
                 x = free_end;

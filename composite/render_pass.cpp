@@ -97,12 +97,12 @@ PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamS
     if (ctx.deep) {
         auto stage = make_stage<PF_Pixel16>(ctx.in_pixels16, ctx.out_pixels16, ctx, snap,
                                             overlap.color16, table16[blend]);
-        stage.plain_cover = stage.opaque && table16[blend] == &BlendOver16;
+        stage.plain_cover = stage.footage && stage.opaque && table16[blend] == &BlendOver16;
         return draw_steps(in_data, stage, count, step_at);
     }
     auto stage = make_stage<PF_Pixel>(ctx.in_pixels, ctx.out_pixels, ctx, snap, overlap.color8,
                                       table8[blend]);
-    stage.plain_cover = stage.opaque && table8[blend] == &BlendOver8;
+    stage.plain_cover = stage.footage && stage.opaque && table8[blend] == &BlendOver8;
     return draw_steps(in_data, stage, count, step_at);
 }
 

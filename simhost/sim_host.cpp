@@ -269,14 +269,18 @@ struct SimHost::Callbacks {
             const PF_Rect r = clip(dst_rect, *world);
             const std::array<A_u_short, 4> c16 = {to_16(color->alpha), to_16(color->red),
                                                   to_16(color->green), to_16(color->blue)};
-            for (A_long y = r.top; y < r.bottom; ++y) {
-                for (A_long x = r.left; x < r.right; ++x) {
-                    if (world->world_flags & PF_WorldFlag_DEEP) {
-                        write_pixel(*world, x, y, c16);
-                    } else {
-                        std::memcpy(pixel_at(*world, x, y), color, sizeof *color);
-                    }
+            // The first row pixel by pixel, the others as copies of it, as fast as a host's fill.
+            for (A_long x = r.left; x < r.right && r.top < r.bottom; ++x) {
+                if (world->world_flags & PF_WorldFlag_DEEP) {
+                    write_pixel(*world, x, r.top, c16);
+                } else {
+                    std::memcpy(pixel_at(*world, x, r.top), color, sizeof *color);
                 }
+            }
+            const std::size_t row_bytes =
+                static_cast<std::size_t>(r.right - r.left) * pixel_size(*world);
+            for (A_long y = r.top + 1; y < r.bottom && row_bytes > 0; ++y) {
+                std::memcpy(pixel_at(*world, r.left, y), pixel_at(*world, r.left, r.top), row_bytes);
             }
         }
         h.world_ops_.push_back(op);
