@@ -1,0 +1,59 @@
+// Pictures as a PNG file holds them, and their conversion to and from the host's worlds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "host/ae_api.h"
+#include "simhost/sim_world.h"
+
+namespace zx::cli {
+
+// Largest width or height the tool accepts, for inputs, the test card and outputs alike.
+inline constexpr int kMaxSide = 16384;
+
+// RGBA rows of 8-bit or 16-bit samples; 16-bit samples are stored big-endian as in the file.
+struct Image {
+    int width = 0;
+    int height = 0;
+    int depth = 8;
+    std::vector<std::uint8_t> bytes;
+
+    static Image blank(int width, int height, int depth);  // transparent black
+
+    std::size_t row_bytes() const {
+        return static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(depth / 8);
+    }
+    std::uint8_t* row(int y) { return bytes.data() + static_cast<std::size_t>(y) * row_bytes(); }
+    const std::uint8_t* row(int y) const {
+        return bytes.data() + static_cast<std::size_t>(y) * row_bytes();
+    }
+    unsigned sample(int x, int y, int channel) const;  // channel 0 red .. 3 alpha
+    void set_sample(int x, int y, int channel, unsigned value);
+};
+
+// A 16-bit file sample v (0..65535) as a host channel (0..32768), and back.
+constexpr A_u_short png16_to_channel(std::uint32_t v) {
+    return static_cast<A_u_short>((v * 32768u + 32767u) / 65535u);
+}
+constexpr std::uint32_t channel_to_png16(A_u_short c) {
+    const std::uint32_t v = (std::uint32_t{c} * 65535u + 16384u) / 32768u;
+    return v > 65535u ? 65535u : v;  // the host's channels end at 32768
+}
+
+// Changing the working depth.
+constexpr A_u_short channel8_to_16(A_u_char c) {
+    return static_cast<A_u_short>((std::uint32_t{c} * 32768u + 128u) / 255u);
+}
+constexpr A_u_char channel16_to_8(A_u_short c) {
+    const std::uint32_t v = (std::uint32_t{c} * 255u + 16384u) / 32768u;
+    return static_cast<A_u_char>(v > 255u ? 255u : v);
+}
+
+// The layer the effect sees: `image` at the working depth (8 or 16).
+simhost::World to_world(const Image& image, int working_depth);
+// An output world as a PNG picture of the world's own depth.
+Image from_world(const simhost::World& world);
+
+}  // namespace zx::cli

@@ -1,0 +1,276 @@
+#include "cli/png_io.h"
+
+#include <fcntl.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "cli/errors.h"
+
+namespace zx::cli {
+
+namespace {
+
+std::string system_error(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// libpng reports errors through this record; the handlers below copy the text and jump back to
+// the setjmp of the phase that made the call.
+struct PngErrorSink {
+    char message[256];
+};
+
+[[noreturn]] void on_png_error(png_structp png, png_const_charp text) {
+    auto* sink = static_cast<PngErrorSink*>(png_get_error_ptr(png));
+    std::snprintf(sink->message, sizeof sink->message, "%s", text);
+    png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct ReadStructs {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~ReadStructs() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+struct Header {
+    png_uint_32 width;
+    png_uint_32 height;
+    int bit_depth;
+    int channels;
+};
+
+// The phases that may longjmp keep only trivially destructible locals and call no C++ code
+// that owns resources, so the jump skips no destructor.
+bool read_header(png_structp png, png_infop info, std::FILE* file, Header* header) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, file);
+    png_set_sig_bytes(png, 8);
+    png_read_info(png, info);
+    const int color = png_get_color_type(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (color == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if ((color & PNG_COLOR_MASK_COLOR) == 0) {
+        if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+        png_set_gray_to_rgb(png);
+    }
+    if (has_trns) png_set_tRNS_to_alpha(png);
+    if ((color & PNG_COLOR_MASK_ALPHA) == 0 && !has_trns) {
+        png_set_add_alpha(png, 0xffff, PNG_FILLER_AFTER);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    header->width = png_get_image_width(png, info);
+    header->height = png_get_image_height(png, info);
+    header->bit_depth = png_get_bit_depth(png, info);
+    header->channels = png_get_channels(png, info);
+    return true;
+}
+
+bool read_rows(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);  // a file cut after the pixels is still refused
+    return true;
+}
+
+}  // namespace
+
+Image read_png(const std::string& path) {
+    const std::string name = "input '" + path + "'";
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) throw Failure(system_error("cannot open " + name));
+    png_byte signature[8];
+    const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
+    if (got != sizeof signature && std::ferror(file.get())) {
+        throw Failure(system_error("cannot read " + name));
+    }
+    if (got != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        throw Failure(name + " is not a PNG file");
+    }
+
+    PngErrorSink sink{};
+    ReadStructs s;
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
+    if (s.png != nullptr) s.info = png_create_info_struct(s.png);
+    if (s.info == nullptr) throw Failure("out of memory reading " + name);
+
+    Header header{};
+    if (!read_header(s.png, s.info, file.get(), &header)) {
+        throw Failure(name + " is not a readable PNG: " + sink.message);
+    }
+    if (header.width < 1 || header.height < 1 || header.width > kMaxSide ||
+        header.height > kMaxSide) {
+        throw Failure(name + " is " + std::to_string(header.width) + "x" +
+                      std::to_string(header.height) + " pixels; each side must be 1.." +
+                      std::to_string(kMaxSide));
+    }
+    if ((header.bit_depth != 8 && header.bit_depth != 16) || header.channels != 4) {
+        throw Failure(name + " has a pixel format the tool cannot expand to RGBA");
+    }
+
+    Image image = Image::blank(static_cast<int>(header.width), static_cast<int>(header.height),
+                               header.bit_depth);
+    std::vector<png_bytep> rows(header.height);
+    for (int y = 0; y < image.height; ++y) rows[static_cast<std::size_t>(y)] = image.row(y);
+    if (!read_rows(s.png, rows.data())) {
+        throw Failure(name + " is damaged or truncated: " + sink.message);
+    }
+    return image;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+// The temporary file being written, for the signal handler to remove on an interrupt.
+char g_pending_temp[4096];
+volatile std::sig_atomic_t g_pending = 0;
+
+extern "C" void remove_pending_and_reraise(int sig) {
+    if (g_pending) unlink(g_pending_temp);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void install_interrupt_cleanup() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        sigaction(sig, nullptr, &old);
+        if (old.sa_handler == SIG_IGN) continue;  // e.g. a background job keeps ignoring it
+        struct sigaction action {};
+        action.sa_handler = remove_pending_and_reraise;
+        sigemptyset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+// A temporary file beside the destination; removed unless committed.
+class TempFile {
+  public:
+    explicit TempFile(const std::string& destination) : destination_(destination) {
+        const std::size_t slash = destination.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : destination.substr(0, slash);
+        const std::string base =
+            slash == std::string::npos ? destination : destination.substr(slash + 1);
+        std::vector<char> templ(dir.begin(), dir.end());
+        const std::string tail = "/." + base + ".zx-XXXXXX";
+        templ.insert(templ.end(), tail.begin(), tail.end());
+        templ.push_back('\0');
+        if (templ.size() > sizeof g_pending_temp) {
+            throw Failure("output '" + destination + "': the path is too long");
+        }
+        install_interrupt_cleanup();
+        const int fd = mkstemp(templ.data());
+        if (fd < 0)
+            throw Failure(system_error("cannot create a file for output '" + destination + "'"));
+        path_ = templ.data();
+        std::memcpy(g_pending_temp, templ.data(), templ.size());
+        g_pending = 1;
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);  // as an ordinary new file would be
+        file_ = fdopen(fd, "wb");
+        if (file_ == nullptr) {
+            const int saved = errno;
+            close(fd);
+            discard();
+            errno = saved;
+            throw Failure(system_error("cannot write output '" + destination + "'"));
+        }
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (file_ != nullptr) std::fclose(file_);
+        if (!committed_) discard();
+    }
+
+    std::FILE* file() { return file_; }
+
+    void commit() {
+        const std::string name = "output '" + destination_ + "'";
+        const bool flushed = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
+        const int flush_errno = errno;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!flushed || !closed) {
+            errno = flushed ? errno : flush_errno;
+            throw Failure(system_error("cannot write " + name));
+        }
+        if (std::rename(path_.c_str(), destination_.c_str()) != 0) {
+            throw Failure(system_error("cannot replace " + name));
+        }
+        committed_ = true;
+        g_pending = 0;
+    }
+
+  private:
+    void discard() {
+        g_pending = 0;
+        unlink(path_.c_str());
+    }
+
+    std::string destination_;
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    bool committed_ = false;
+};
+
+struct WriteStructs {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~WriteStructs() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+};
+
+bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
+                 static_cast<png_uint_32>(image->height), image->depth, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < image->height; ++y) png_write_row(png, image->row(y));
+    png_write_end(png, info);
+    return true;
+}
+
+}  // namespace
+
+void write_png(const std::string& path, const Image& image) {
+    TempFile temp(path);
+    PngErrorSink sink{};
+    WriteStructs s;
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
+    if (s.png != nullptr) s.info = png_create_info_struct(s.png);
+    if (s.info == nullptr) throw Failure("out of memory writing output '" + path + "'");
+    errno = 0;
+    if (!write_rows(s.png, s.info, temp.file(), &image)) {
+        const int saved = errno;
+        std::string reason = sink.message;
+        if (saved != 0) reason += std::string(" (") + std::strerror(saved) + ")";
+        throw Failure("cannot write output '" + path + "': " + reason);
+    }
+    temp.commit();
+}
+
+}  // namespace zx::cli

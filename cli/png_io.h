@@ -1,0 +1,20 @@
+// Reading and writing PNG files through libpng; failures arrive as Failure with a message
+// that names the file.
+#pragma once
+
+#include <string>
+
+#include "cli/image.h"
+
+namespace zx::cli {
+
+// Any PNG: palette, grey and low bit depths expand to RGBA, 8 or 16 bits; a missing alpha is
+// full. Samples are otherwise unchanged (no gamma or colour-space conversion). Sides above
+// kMaxSide are refused.
+Image read_png(const std::string& path);
+
+// Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
+// is complete, so a failure leaves neither a partial file nor a damaged earlier one.
+void write_png(const std::string& path, const Image& image);
+
+}  // namespace zx::cli

@@ -1,0 +1,283 @@
+// Every refusal: a clear message naming the option or file, exit status 2 for usage errors and
+// 1 for failures, and nothing lost: no new file, no partial file, an earlier output untouched.
+#include <filesystem>
+#include <sstream>
+
+#include "cli/effect_runner.h"
+#include "test_support.h"
+
+namespace clitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOldOutput = "the output of an earlier run";
+
+struct Refusal {
+    std::string name;
+    std::vector<std::string> args;  // "IN" is replaced by a valid input, "OUT" by the output
+    int status;
+    std::vector<std::string> message_parts;
+};
+
+std::vector<Refusal> usage_refusals() {
+    return {
+        {"RowsZero", {"--rows", "0"}, 2, {"--rows", "'0'", "1 to 2000"}},
+        {"RowsAboveRange", {"--rows", "2001"}, 2, {"--rows", "1 to 2000"}},
+        {"RowsNegative", {"--rows=-1"}, 2, {"--rows", "'-1'"}},
+        {"RowsNotWhole", {"--rows", "1.5"}, 2, {"--rows", "whole number"}},
+        {"HeightBelowRange", {"--strip-height", "3"}, 2, {"--strip-height", "4 to 2000"}},
+        {"ColumnsAboveRange", {"--columns", "2001"}, 2, {"--columns", "1 to 2000"}},
+        {"WidthAboveRange", {"--strip-width", "2001"}, 2, {"--strip-width", "4 to 2000"}},
+        {"SeedAboveRange", {"--seed", "100001"}, 2, {"--seed", "0 to 100000"}},
+        {"SeedHuge", {"--seed", "99999999999999999999999"}, 2, {"--seed", "0 to 100000"}},
+        {"CompletionAboveRange", {"--completion", "100.001"}, 2, {"--completion", "0 to 100"}},
+        {"CompletionNaN", {"--completion", "nan"}, 2, {"--completion", "'nan'"}},
+        {"CompletionExponent", {"--completion", "1e1"}, 2, {"--completion", "decimal"}},
+        {"OpacityNegative", {"--opacity=-5"}, 2, {"--opacity", "0 to 100"}},
+        {"ModeUnknown", {"--mode", "diagonal"}, 2, {"--mode", "manhattan, euclidean"}},
+        {"SplitUnknown", {"--split", "grid"}, 2, {"--split", "row-column"}},
+        {"OverlapUnknown", {"--overlap", "blend"}, 2, {"--overlap", "footage, color"}},
+        {"BlendSeparator", {"--blend", "(-"}, 2, {"--blend", "color-burn"}},
+        {"BlendUnknown", {"--blend", "darken"}, 2, {"--blend", "normal"}},
+        {"ColorShort", {"--color", "12345"}, 2, {"--color", "RRGGBB"}},
+        {"ColorNotHex", {"--color", "GG0000"}, 2, {"--color", "AARRGGBB"}},
+        {"DownsampleZero", {"--downsample", "1/0"}, 2, {"--downsample", "'1/0'", "N/D"}},
+        {"DownsampleAboveOne", {"--downsample", "3/2"}, 2, {"--downsample", "N <= D"}},
+        {"DownsampleNoSlash", {"--downsample", "2"}, 2, {"--downsample", "N/D"}},
+        {"DepthUnknown", {"--depth", "12"}, 2, {"--depth", "8, 16"}},
+        {"SizeZero", {"--size", "0x10"}, 2, {"--size", "1..16384"}},
+        {"SizeHuge", {"--size", "100000x100000"}, 2, {"--size", "1..16384"}},
+        {"SizeMalformed", {"--size", "640"}, 2, {"--size", "WxH"}},
+        {"SizeWithInput", {"IN", "--size", "10x10"}, 2, {"--size", "test card"}},
+        {"MissingOutput", {"NO_OUTPUT"}, 2, {"--output"}},
+        {"UnknownOption", {"--speed", "2"}, 2, {"--speed"}},
+        {"TwoInputs", {"IN", "IN"}, 2, {"not expected"}},
+        {"FromWithoutFrames", {"--from", "10"}, 2, {"--from", "--frames"}},
+        {"CompletionWithFrames",
+         {"--frames", "2", "--completion", "5", "-o", "OUT%d"},
+         2,
+         {"--completion", "--frames"}},
+        {"FramesZero", {"--frames", "0", "-o", "OUT%d"}, 2, {"--frames", "1 to 100000"}},
+        {"ToAboveRange", {"--frames", "2", "--to", "101", "-o", "OUT%d"}, 2, {"--to", "0 to 100"}},
+        {"PatternWithoutCounter", {"--frames", "2"}, 2, {"--output", "no counter"}},
+        {"PatternTwoCounters",
+         {"--frames", "2", "-o", "OUT%d_%d"},
+         2,
+         {"--output", "more than one"}},
+        {"PatternString",
+         {"--frames", "2", "-o", "OUT%s"},
+         2,
+         {"--output", "not an integer counter"}},
+        {"PatternWrite", {"--frames", "2", "-o", "OUT%n"}, 2, {"--output", "not an integer"}},
+        {"PatternPrecision",
+         {"--frames", "2", "-o", "OUT%5.2d"},
+         2,
+         {"--output", "not an integer"}},
+        {"PatternTrailingPercent",
+         {"--frames", "2", "-o", "OUT%d%"},
+         2,
+         {"--output", "not an integer"}},
+        {"PatternHugeWidth", {"--frames", "2", "-o", "OUT%099999999d"}, 2, {"--output", "wider"}},
+    };
+}
+
+std::vector<Refusal> file_refusals() {
+    return {
+        {"InputMissing", {"DIR/missing.png"}, 1, {"DIR/missing.png", "No such file"}},
+        {"InputEmpty", {"DIR/empty.png"}, 1, {"DIR/empty.png", "not a PNG"}},
+        {"InputText", {"DIR/text.png"}, 1, {"DIR/text.png", "not a PNG"}},
+        {"InputTruncated", {"DIR/truncated.png"}, 1, {"DIR/truncated.png", "truncated"}},
+        {"InputWithoutEnd", {"DIR/noend.png"}, 1, {"DIR/noend.png", "truncated"}},
+        {"InputHeaderOnly", {"DIR/header.png"}, 1, {"DIR/header.png", "not a readable PNG"}},
+        {"InputBadChecksum", {"DIR/crc.png"}, 1, {"DIR/crc.png", "CRC"}},
+        {"InputTooWide", {"DIR/wide.png"}, 1, {"DIR/wide.png", "16385x1", "1..16384"}},
+        {"InputFolder", {"DIR/folder"}, 1, {"DIR/folder"}},
+        {"OutputFolderMissing", {"-o", "DIR/nowhere/out.png"}, 1, {"DIR/nowhere/out.png"}},
+        {"OutputIsAFolder", {"-o", "DIR/folder"}, 1, {"DIR/folder"}},
+    };
+}
+
+// The bad inputs, beside a good one and the output of an earlier run.
+void prepare(const TempDir& dir) {
+    write_raw_png(dir.file("good.png"), reference_picture8());
+    const std::string good = read_file(dir.file("good.png"));
+    write_file(dir.file("out.png"), kOldOutput);
+    write_file(dir.file("empty.png"), "");
+    write_file(dir.file("text.png"), "hello, this is not a picture\n");
+    write_file(dir.file("truncated.png"), good.substr(0, good.size() * 2 / 3));
+    write_file(dir.file("noend.png"), good.substr(0, good.size() - 12));  // no IEND chunk
+    write_file(dir.file("header.png"), good.substr(0, 20));  // signature, IHDR cut short
+    std::string crc = good;
+    const std::size_t idat = crc.find("IDAT");
+    std::size_t length = 0;
+    for (std::size_t i = idat - 4; i < idat; ++i)
+        length = length << 8 | static_cast<unsigned char>(crc[i]);
+    crc[idat + 4 + length] = static_cast<char>(crc[idat + 4 + length] ^ 0x40);  // the chunk's CRC
+    write_file(dir.file("crc.png"), crc);
+    write_raw_png(dir.file("wide.png"), make_rgba(16385, 1, 8, [](int, int, int) { return 0; }));
+    fs::create_directory(dir.file("folder"));
+}
+
+std::string substitute(std::string text, const TempDir& dir) {
+    if (text == "IN") return dir.file("good.png");
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"OUT", dir.file("seq")},
+                                     {"DIR", dir.path().string()}}) {
+        if (text.rfind(key, 0) == 0) return value + text.substr(key.size());
+    }
+    return text;
+}
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+    *os << r.name;
+}
+
+class Refused : public testing::TestWithParam<Refusal> {};
+
+TEST_P(Refused, WithAClearMessageAndNothingLost) {
+    const Refusal& r = GetParam();
+    TempDir dir;
+    prepare(dir);
+    std::vector<std::string> args;
+    bool output_given = false;
+    for (const std::string& a : r.args) {
+        if (a == "NO_OUTPUT") {
+            output_given = true;
+            continue;
+        }
+        output_given = output_given || a == "-o";
+        args.push_back(substitute(a, dir));
+    }
+    if (!output_given) args = with(args, {"-o", dir.file("out.png")});
+    const auto before = dir.contents();
+
+    const RunResult run = run_tool(args);
+    EXPECT_EQ(run.status, r.status) << run.err;
+    EXPECT_EQ(run.err.rfind("zentrilox: ", 0), 0u) << run.err;
+    for (const std::string& part : r.message_parts) {
+        EXPECT_NE(run.err.find(substitute(part, dir)), std::string::npos)
+            << "'" << part << "' missing from: " << run.err;
+    }
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(dir.contents(), before) << "the folder changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Usage, Refused, testing::ValuesIn(usage_refusals()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Files, Refused, testing::ValuesIn(file_refusals()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(WriteFailure, FullDiskLeavesTheEarlierOutputAndNoPartialFile) {
+    TempDir dir;
+    write_file(dir.file("out.png"), kOldOutput);
+    const auto before = dir.contents();
+    Limits limits;
+    limits.file_size = 4096;  // far less than the 640 x 480 test card needs
+    const RunResult run = run_tool({"-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write output '" + dir.file("out.png") + "'"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(dir.contents(), before);
+}
+
+TEST(WriteFailure, SequenceStopsAtTheFirstFrameThatCannotBeWritten) {
+    TempDir dir;
+    fs::create_directory(dir.file("f1"));  // frame 1's name is taken by a folder
+    const RunResult run = run_tool({"--size", "32x24", "--frames", "3", "-o", dir.file("f%d")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(dir.file("f1")), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(dir.file("f0")));
+    EXPECT_FALSE(fs::exists(dir.file("f2")));
+    EXPECT_EQ(dir.contents().size(), 2u) << "no temporary file stays behind";
+}
+
+TEST(MemoryFailure, AHugeCardIsRefusedWithoutACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer does not work under an address-space limit";
+#else
+    TempDir dir;
+    Limits limits;
+    limits.address_space = 768LL << 20;
+    const RunResult run =
+        run_tool({"--size", "16384x16384", "--depth", "16", "-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("out of memory"), std::string::npos) << run.err;
+    EXPECT_TRUE(dir.contents().empty());
+#endif
+}
+
+TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
+    zx::cli::EffectRunner runner;
+    runner.set_layer(world_of(reference_picture8()));
+    runner.set_params(zx::cli::EffectParams{});
+    runner.host().fail_call(simhost::HostFn::new_handle, 1);  // the block table
+    try {
+        runner.render(50.0);
+        FAIL() << "the render did not fail";
+    } catch (const zx::cli::EffectError& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find("Memory Error!"), std::string::npos) << text;
+        EXPECT_NE(text.find("error code 512"), std::string::npos) << text;
+    }
+    // The host is still usable: the next frame renders.
+    runner.host().clear_faults();
+    EXPECT_NO_THROW(runner.render(50.0));
+}
+
+TEST(Information, HelpNamesEveryOptionWithItsParameterAndRange) {
+    const RunResult run = run_tool({"--help"});
+    ASSERT_EQ(run.status, 0);
+    for (const char* part : {"--mode",
+                             "Mode (parameter 1)",
+                             "--completion",
+                             "Completion (parameter 2)",
+                             "--split",
+                             "Split (parameter 3)",
+                             "--rows",
+                             "Row (parameter 4)",
+                             "--strip-height",
+                             "Height (parameter 5)",
+                             "--columns",
+                             "Column (parameter 6)",
+                             "--strip-width",
+                             "Width (parameter 7)",
+                             "--seed",
+                             "Seed (parameter 8)",
+                             "0..100000",
+                             "--overlap",
+                             "Overlap Mode (parameter 10)",
+                             "--color",
+                             "Color (parameter 11)",
+                             "--blend",
+                             "Blend Mode (parameter 12)",
+                             "color-burn (8)",
+                             "--opacity",
+                             "Opacity (parameter 13)",
+                             "--downsample",
+                             "--depth",
+                             "--frames",
+                             "--from",
+                             "--to",
+                             "--size",
+                             "--quiet",
+                             "--version",
+                             "1..2000",
+                             "4..2000"}) {
+        EXPECT_NE(run.out.find(part), std::string::npos) << "help lacks " << part;
+    }
+}
+
+TEST(Information, VersionIsTheEffectsOwn) {
+    simhost::SimHost host(&EntryPointFunc);
+    ASSERT_EQ(host.send(PF_Cmd_GLOBAL_SETUP), PF_Err_NONE);
+    const A_u_long v = host.out_data().my_version;
+    std::ostringstream expected;
+    expected << "(VarnokZentrilox " << (v >> 19 & 7) << "." << (v >> 15 & 15)
+             << ", effect version 0x" << std::hex << v << ")";
+    const RunResult run = run_tool({"--version"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find(expected.str()), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace clitest

@@ -1,0 +1,104 @@
+// Sequences: Completion going linearly over the frames, the names the counter gives them, and
+// the progress bar fed by the effect's progress calls.
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace clitest {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> names_in(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : dir.contents()) names.push_back(name);
+    return names;
+}
+
+TEST(Sequence, FramesFollowCompletionLinearlyAndAreNumberedFromZero) {
+    TempDir dir;
+    const RawPng input = reference_picture8();
+    write_raw_png(dir.file("in.png"), input);
+    const RunResult run = run_tool({dir.file("in.png"), "--frames", "5", "--from", "10", "--to",
+                                    "90", "--seed", "3", "-o", dir.file("seq_%03d.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(names_in(dir),
+              (std::vector<std::string>{"in.png", "seq_000.png", "seq_001.png", "seq_002.png",
+                                        "seq_003.png", "seq_004.png"}));
+    const simhost::World layer = world_of(input);
+    for (int k = 0; k < 5; ++k) {
+        const double completion = 10.0 + 80.0 * k / 4;
+        const std::string name = dir.file("seq_00" + std::to_string(k) + ".png");
+        EXPECT_EQ(compare(read_raw_png(name), render_direct(layer,
+                                                            [completion](auto& h) {
+                                                                h.set_percent(kCompletion,
+                                                                              completion);
+                                                                h.set_slider(kSeed, 3);
+                                                            })),
+                  "")
+            << "frame " << k;
+    }
+}
+
+TEST(Sequence, DefaultRangeRunsFromInputToTargets) {
+    TempDir dir;
+    const RawPng input = reference_picture8();
+    write_raw_png(dir.file("in.png"), input);
+    const RunResult run =
+        run_tool({dir.file("in.png"), "--frames", "3", "-o", dir.file("f%d.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const simhost::World layer = world_of(input);
+    EXPECT_EQ(compare(read_raw_png(dir.file("f0.png")), layer), "");  // 0 %: the input itself
+    EXPECT_EQ(compare(read_raw_png(dir.file("f1.png")), render_direct(layer)), "");
+    EXPECT_EQ(compare(read_raw_png(dir.file("f2.png")),
+                      render_direct(layer, [](auto& h) { h.set_percent(kCompletion, 100); })),
+              "");
+    EXPECT_FALSE(fs::exists(dir.file("f3.png")));
+}
+
+TEST(Sequence, OneFrameUsesFromAndTheCounterFormatsLikePrintf) {
+    TempDir dir;
+    const RawPng input = reference_picture8();
+    write_raw_png(dir.file("in.png"), input);
+    const RunResult run = run_tool({dir.file("in.png"), "--frames", "1", "--from", "30", "--to",
+                                    "80", "-o", dir.file("p%%_%4i.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"in.png", "p%_   0.png"}));
+    EXPECT_EQ(
+        compare(read_raw_png(dir.file("p%_   0.png")),
+                render_direct(world_of(input), [](auto& h) { h.set_percent(kCompletion, 30); })),
+        "");
+}
+
+TEST(Sequence, CounterReachesAllDigits) {
+    TempDir dir;
+    const RunResult run =
+        run_tool({"--size", "16x12", "--frames", "12", "--to", "50", "-o", dir.file("c%u.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(dir.file("c0.png")));
+    EXPECT_TRUE(fs::exists(dir.file("c11.png")));
+    EXPECT_FALSE(fs::exists(dir.file("c12.png")));
+}
+
+TEST(Progress, BarFollowsEveryFrameWhenForcedAndStaysQuietOtherwise) {
+    TempDir dir;
+    const std::vector<std::string> args{"--size", "64x48", "--frames",
+                                        "3",      "-o",    dir.file("f%d.png")};
+    const RunResult forced = run_tool(with(args, {"--progress"}));
+    ASSERT_EQ(forced.status, 0) << forced.err;
+    EXPECT_NE(forced.err.find("frame 1/3"), std::string::npos) << forced.err;
+    EXPECT_NE(forced.err.find("frame 3/3"), std::string::npos) << forced.err;
+    EXPECT_NE(forced.err.find("100.0%"), std::string::npos) << forced.err;
+    // Within a frame the bar moves with the effect's own reports, not only at frame ends.
+    EXPECT_NE(forced.err.find("frame 2/3 [##########----"), std::string::npos) << forced.err;
+
+    const RunResult not_a_terminal = run_tool(args);
+    ASSERT_EQ(not_a_terminal.status, 0);
+    EXPECT_EQ(not_a_terminal.err, "");
+    const RunResult quiet = run_tool(with(args, {"--progress", "--quiet"}));
+    ASSERT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+}
+
+}  // namespace
+}  // namespace clitest
