@@ -1,5 +1,6 @@
 #include "simhost/sim_world.h"
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -223,12 +224,12 @@ std::string World::first_difference(const World& other) const {
                 b[0] = q.alpha, b[1] = q.red, b[2] = q.green, b[3] = q.blue;
             }
             if (a[0] != b[0] || a[1] != b[1] || a[2] != b[2] || a[3] != b[3]) {
-                auto argb = [](const long* c) {
-                    return "(" + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," +
-                           std::to_string(c[2]) + "," + std::to_string(c[3]) + ")";
-                };
-                return "pixel (" + std::to_string(x) + "," + std::to_string(y) + "): " + argb(a) +
-                       " vs " + argb(b);
+                char text[160];
+                std::snprintf(text, sizeof text,
+                              "pixel (%ld,%ld): (%ld,%ld,%ld,%ld) vs (%ld,%ld,%ld,%ld)",
+                              static_cast<long>(x), static_cast<long>(y), a[0], a[1], a[2], a[3],
+                              b[0], b[1], b[2], b[3]);
+                return text;
             }
         }
     }

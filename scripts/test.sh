@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Every test: the native suite with warnings as errors, the same suite under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and the Windows module's tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+echo "== native build and tests"
+cmake --preset native
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
+
+echo "== Windows module under Wine"
+bash scripts/test-windows.sh
