@@ -28,8 +28,8 @@ Frame frame_of(const benchmark::State& state) {
 
 void report(benchmark::State& state, const Frame& f) {
     const double pixels = static_cast<double>(f.width) * f.height;
-    state.counters["MPix/s"] = benchmark::Counter(pixels / 1e6 * static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+    state.counters["MPix/s"] = benchmark::Counter(
+        pixels / 1e6 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.SetLabel(std::to_string(f.width) + "x" + std::to_string(f.height) +
                    (f.depth == Depth::sixteen ? " 16-bit" : " 8-bit"));
 }

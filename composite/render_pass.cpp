@@ -144,7 +144,8 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
     const bool untouched = snap.completion == 0.0;
     if (err == PF_Err_NONE) {
         if (untouched) {
-            err = in_data->utils->copy(in_data->effect_ref, ctx.input, ctx.output, nullptr, nullptr);
+            err =
+                in_data->utils->copy(in_data->effect_ref, ctx.input, ctx.output, nullptr, nullptr);
         } else {
             const PF_Pixel clear{0, 0, 0, 0};
             err = in_data->utils->fill(in_data->effect_ref, &clear, nullptr, ctx.output);

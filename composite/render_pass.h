@@ -3,5 +3,4 @@
 
 #include "host/ae_api.h"
 
-PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-              PF_LayerDef* output);
+PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[], PF_LayerDef* output);

@@ -237,8 +237,7 @@ enum : AEGP_DynStreamFlags { AEGP_DynStreamFlag_HIDDEN = 2 };
 #define kAEGPUtilitySuiteVersion7 7
 struct AEGP_UtilitySuite7 {
     PF_Err(PF_CALLBACK* AEGP_RegisterWithAEGP)(AEGP_GlobalRefcon global_refcon,
-                                               const A_char* plugin_name,
-                                               AEGP_PluginID* plugin_id);
+                                               const A_char* plugin_name, AEGP_PluginID* plugin_id);
 };
 
 #define kAEGPPFInterfaceSuite "AEGP PF Interface Suite"
@@ -273,8 +272,8 @@ struct AEGP_EffectSuite2 {
 };
 
 // The one function the module exports; the host calls it once per command.
-using PF_EntryPointFunc = PF_Err(PF_CALLBACK*)(PF_Cmd cmd, PF_InData* in_data,
-                                               PF_OutData* out_data, PF_ParamDef* params[],
-                                               PF_LayerDef* output, void* extra);
+using PF_EntryPointFunc = PF_Err(PF_CALLBACK*)(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                               PF_ParamDef* params[], PF_LayerDef* output,
+                                               void* extra);
 
 }  // extern "C"

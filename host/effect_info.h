@@ -13,17 +13,16 @@ inline constexpr A_long kMinorVersion = 0;
 
 // Packed as the host expects: build in bits 0-8, stage 9-10, fix level 11-14, sub-version
 // 15-18, version 19-21.
-constexpr A_u_long pack_version(A_u_long version, A_u_long subversion, A_u_long fix,
-                                A_u_long stage, A_u_long build) {
+constexpr A_u_long pack_version(A_u_long version, A_u_long subversion, A_u_long fix, A_u_long stage,
+                                A_u_long build) {
     return (version << 19) | (subversion << 15) | (fix << 11) | (stage << 9) | build;
 }
 inline constexpr A_u_long kStageRelease = 3;
 inline constexpr A_u_long kEffectVersion = pack_version(1, 0, 0, kStageRelease, 1);
 static_assert(kEffectVersion == 0x80601);
 
-inline constexpr PF_OutFlags kGlobalOutFlags = PF_OutFlag_USE_OUTPUT_EXTENT |
-                                               PF_OutFlag_DEEP_COLOR_AWARE |
-                                               PF_OutFlag_SEND_UPDATE_PARAMS_UI;
+inline constexpr PF_OutFlags kGlobalOutFlags =
+    PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;
 static_assert(kGlobalOutFlags == 0x6000040);
 
 // The record behind the global data handle; the host keeps it between calls.

@@ -2,8 +2,6 @@
 
 #include <string_view>
 
-
-
 namespace {
 
 // Slot of a pair in the release order; resolved once at compile time for the suites in use.
@@ -17,7 +15,9 @@ constexpr std::size_t slot_of(const char* name, A_long version) {
 
 }  // namespace
 
-void raise_missing_suite() { throw SuiteMissing{PF_Err_BAD_CALLBACK_PARAM}; }
+void raise_missing_suite() {
+    throw SuiteMissing{PF_Err_BAD_CALLBACK_PARAM};
+}
 
 SuiteCache::SuiteCache(SPBasicSuite* basic) : basic_(basic) {
     if (basic_ == nullptr) raise_missing_suite();
@@ -42,11 +42,11 @@ const void* SuiteCache::acquire(std::size_t slot) {
     return slots_[slot];
 }
 
-#define ZX_SUITE_GETTER(method, type, name, version)                          \
-    const type* SuiteCache::method() {                                        \
-        static constexpr std::size_t kSlot = slot_of(name, version);          \
+#define ZX_SUITE_GETTER(method, type, name, version)                           \
+    const type* SuiteCache::method() {                                         \
+        static constexpr std::size_t kSlot = slot_of(name, version);           \
         static_assert(kSlot < kSuitePairCount, "suite missing from the list"); \
-        return static_cast<const type*>(acquire(kSlot));                      \
+        return static_cast<const type*>(acquire(kSlot));                       \
     }
 
 ZX_SUITE_GETTER(ansi, PF_ANSISuite1, kPFANSISuite, kPFANSISuiteVersion1)

@@ -106,7 +106,7 @@ inline constexpr std::array<SuitePair, kSuitePairCount> kSuiteReleaseOrder = {{
 }};
 
 class SuiteCache {
-public:
+  public:
     explicit SuiteCache(SPBasicSuite* basic);
     ~SuiteCache();
     SuiteCache(const SuiteCache&) = delete;
@@ -120,7 +120,7 @@ public:
     const AEGP_DynamicStreamSuite2* dynamic_streams();
     const AEGP_EffectSuite2* effects();
 
-private:
+  private:
     const void* acquire(std::size_t slot);
 
     SPBasicSuite* basic_;

@@ -13,8 +13,8 @@ constexpr double kLargestUnit = 2147483647.0 / 2147483648.0;
 // Truncated toward zero, kept inside 0 .. limit so the conversion is always defined; a size
 // of at least `limit` ends the count all the same.
 A_long raw_strip_size(A_long base, double downsample, double u, A_long limit) {
-    const double size = (u * static_cast<double>(static_cast<std::int64_t>(base) - 3) + 4.0) *
-                        downsample;
+    const double size =
+        (u * static_cast<double>(static_cast<std::int64_t>(base) - 3) + 4.0) * downsample;
     if (!(size > 0.0)) return 0;
     if (size >= static_cast<double>(limit)) return limit;
     return static_cast<A_long>(size);
@@ -61,13 +61,13 @@ PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& ra
         grid.columns = snap.columns;
         grid.rows = snap.rows;
     } else if (snap.split == kSplitRowWidth) {
-        grid.strips = count_strips(make_strip_sizer(snap.strip_width, ctx.width, snap.downsample),
-                                   random);
+        grid.strips =
+            count_strips(make_strip_sizer(snap.strip_width, ctx.width, snap.downsample), random);
         grid.columns = grid.strips;
         grid.rows = snap.rows;
     } else {
-        grid.strips = count_strips(
-            make_strip_sizer(snap.strip_height, ctx.height, snap.downsample), random);
+        grid.strips =
+            count_strips(make_strip_sizer(snap.strip_height, ctx.height, snap.downsample), random);
         grid.rows = grid.strips;
         grid.columns = snap.columns;
     }
@@ -95,8 +95,8 @@ void assign_axis_order(BlockRecord* blocks, A_long count, A_long seed, RandomSou
     for (A_long i = 0; i < count; ++i) blocks[i].x_first = random.draw_unit() >= 0.5 ? 1 : 0;
 }
 
-PF_Err assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid, const RenderContext& ctx,
-                                A_long seed, RandomSource& random) {
+PF_Err assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid,
+                                const RenderContext& ctx, A_long seed, RandomSource& random) {
     for (A_long i = 0; i < grid.count; ++i) blocks[i].target = i;
     const PF_Err err = shuffle_targets(blocks, grid.count, seed, random);
     const double cell_width = static_cast<double>(ctx.width) / grid.columns;

@@ -52,8 +52,8 @@ bool table_bytes(A_long count, std::size_t record_size, A_HandleSize& bytes);
 void assign_axis_order(BlockRecord* blocks, A_long count, A_long seed, RandomSource& random);
 
 // Plain grid: every block's target is its own index, then shuffled; then the cell origins.
-PF_Err assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid, const RenderContext& ctx,
-                                A_long seed, RandomSource& random);
+PF_Err assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid,
+                                const RenderContext& ctx, A_long seed, RandomSource& random);
 
 // A block reaches to the origin of its right and lower neighbours; the last column and row
 // reach the layer's edges.

@@ -7,7 +7,7 @@
 #include "host/ae_api.h"
 
 class RandomSource {
-public:
+  public:
     void reseed(A_long seed) { state_ = static_cast<std::uint32_t>(seed); }
 
     // A restart: reseed, then throw one draw away.
@@ -24,7 +24,7 @@ public:
     // In [0, 1): the 31-bit value over 2^31, exact in double precision.
     double draw_unit() { return static_cast<double>(draw()) * (1.0 / 2147483648.0); }
 
-private:
+  private:
     std::uint32_t state_ = 0;
 };
 

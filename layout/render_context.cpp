@@ -4,7 +4,9 @@
 
 namespace {
 
-double fixed_percent_to_unit(PF_Fixed value) { return value / 65536.0 * 0.01; }
+double fixed_percent_to_unit(PF_Fixed value) {
+    return value / 65536.0 * 0.01;
+}
 
 // A world the render can read or write: pixels where it claims to have some, no negative sizes.
 bool world_usable(const PF_EffectWorld& world) {

@@ -28,8 +28,8 @@ A_long shuffle_within_lines(Record* records, A_long columns, A_long rows, bool l
     const A_long line_length = lines_are_rows ? columns : rows;
     for (A_long line = 0; line < line_count; ++line) {
         for (A_long j = 0; j + 1 < line_length; ++j) {
-            const A_long k = j + static_cast<A_long>(random.draw_unit() *
-                                                     static_cast<double>(line_length - j));
+            const A_long k =
+                j + static_cast<A_long>(random.draw_unit() * static_cast<double>(line_length - j));
             const A_long a = lines_are_rows ? line * columns + j : j * columns + line;
             const A_long b = lines_are_rows ? line * columns + k : k * columns + line;
             swap_fields(records[a], records[b]);

@@ -6,7 +6,9 @@
 
 namespace {
 
-constexpr PF_Fixed to_fixed(A_long whole) { return whole << 16; }
+constexpr PF_Fixed to_fixed(A_long whole) {
+    return whole << 16;
+}
 
 struct Registrar {
     PF_InData* in_data;

@@ -46,14 +46,15 @@ PF_Err update_param_visibility(PF_InData* in_data, PF_OutData* out_data, PF_Para
     if (in_data->global_data == nullptr || *in_data->global_data == nullptr || params == nullptr) {
         return PF_Err_NONE;
     }
-    const AEGP_PluginID plugin_id = static_cast<const GlobalData*>(*in_data->global_data)->plugin_id;
+    const AEGP_PluginID plugin_id =
+        static_cast<const GlobalData*>(*in_data->global_data)->plugin_id;
 
     // Every reference obtained is given back, also when a suite goes missing on the way; the
     // first failure, or the missing suite, still decides the result.
     bool suite_missing = false;
     try {
         err = suites.pf_interface()->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref,
-                                                                 &effect);
+                                                                &effect);
         for (std::size_t i = 0; i < kToggledParams.size() && err == PF_Err_NONE; ++i) {
             err = suites.streams()->AEGP_GetNewEffectStreamByIndex(plugin_id, effect,
                                                                    kToggledParams[i], &streams[i]);

@@ -14,7 +14,8 @@ void put16(Bytes& out, std::uint16_t v) {
 }
 
 void put32(Bytes& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 // Four-character codes are stored last character first.

@@ -280,7 +280,8 @@ struct SimHost::Callbacks {
             const std::size_t row_bytes =
                 static_cast<std::size_t>(r.right - r.left) * pixel_size(*world);
             for (A_long y = r.top + 1; y < r.bottom && row_bytes > 0; ++y) {
-                std::memcpy(pixel_at(*world, r.left, y), pixel_at(*world, r.left, r.top), row_bytes);
+                std::memcpy(pixel_at(*world, r.left, y), pixel_at(*world, r.left, r.top),
+                            row_bytes);
             }
         }
         h.world_ops_.push_back(op);

@@ -355,17 +355,17 @@ TEST(StripLayout, WorkedExampleRowAndWidth) {
         A_long x0, x1, y0, y1, row, slot, dx, dy;
     };
     const Expected expected[] = {
-        {6, 14, 0, 5, 1, 2, 6, 5},    {0, 6, 0, 5, 0, 0, 0, 0},   {14, 20, 0, 5, 1, 0, -14, 5},
+        {6, 14, 0, 5, 1, 2, 6, 5},     {0, 6, 0, 5, 0, 0, 0, 0},   {14, 20, 0, 5, 1, 0, -14, 5},
         {12, 20, 5, 10, 0, 1, -6, -5}, {6, 12, 5, 10, 1, 1, 0, 0}, {0, 6, 5, 10, 0, 2, 14, -5},
     };
     for (A_long p = 0; p < 6; ++p) {
         const DrawStep step =
             strip_step(blocks.data(), strips.data(), grid, ctx, snap, p / 3, p % 3);
         const Expected& e = expected[p];
-        EXPECT_EQ((std::vector<A_long>{step.source.x0, step.source.x1, step.source.y0,
-                                       step.source.y1, blocks[p].row, blocks[p].col,
-                                       step.offset.x, step.offset.y}),
-                  (std::vector<A_long>{e.x0, e.x1, e.y0, e.y1, e.row, e.slot, e.dx, e.dy}))
+        EXPECT_EQ(
+            (std::vector<A_long>{step.source.x0, step.source.x1, step.source.y0, step.source.y1,
+                                 blocks[p].row, blocks[p].col, step.offset.x, step.offset.y}),
+            (std::vector<A_long>{e.x0, e.x1, e.y0, e.y1, e.row, e.slot, e.dx, e.dy}))
             << "step " << p;
     }
     // Target orders [1, 0, 2] and [2, 1, 0] with their origins.

@@ -14,7 +14,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t u32_at(const Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 std::uint16_t u16_at(const Bytes& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
@@ -94,9 +95,8 @@ TEST(PropertyList, ContentsAndPadding) {
 }
 
 TEST(PropertyList, SerialisationPadsEveryPropertyToFourBytes) {
-    const std::vector<PiplProperty> props = {{"ABCD", "wxyz", {1, 2, 3, 4, 5}},
-                                             {"8BIM", "kind", {}},
-                                             {"8BIM", "name", {9}}};
+    const std::vector<PiplProperty> props = {
+        {"ABCD", "wxyz", {1, 2, 3, 4, 5}}, {"8BIM", "kind", {}}, {"8BIM", "name", {9}}};
     const Bytes b = serialize_pipl(props);
     ASSERT_EQ(b.size(), 10u + 16 + 8 + 16 + 0 + 16 + 4);
     EXPECT_EQ(text_at(b, 10, 8), "DCBAzyxw");
