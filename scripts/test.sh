@@ -7,6 +7,9 @@ jobs=$(nproc)
 
 bash scripts/install-deps.sh
 
+echo "== formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
 echo "== native build and tests"
 cmake --preset native
 cmake --build --preset native -j"$jobs"

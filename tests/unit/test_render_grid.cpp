@@ -179,6 +179,24 @@ TEST(RenderGridPixelRule, FootageNormalFullOpacityCoversAndZeroOpacityKeeps) {
     }
 }
 
+TEST(RenderGridPixelRule, OnlyExactlyFullAlphaSimplyCovers) {
+    // 16-bit alphas above full are out of range, but they still take the over operator like any
+    // alpha that is not exactly full; only rows of exactly full alpha may be copied whole. Row 0
+    // mixes 32768 with 49152, whose bits include all of 32768's.
+    World picture(8, 2, Depth::sixteen);
+    for (A_long y = 0; y < 2; ++y) {
+        for (A_long x = 0; x < 8; ++x) {
+            const bool above_full = y == 0 && x >= 4 && x % 2 == 0;
+            picture.px16(x, y) = PF_Pixel16{above_full ? A_u_short{49152} : A_u_short{32768},
+                                            static_cast<A_u_short>(1000 * x), 2000, 3000};
+        }
+    }
+    auto out = render_two_blocks(picture, two_block_swap());
+    expect_two_block_picture<PF_Pixel16>(out->output(), [&](A_long x, A_long y) {
+        return BlendOver16(picture.px16(x - 2, y), picture.px16(x + 2, y));
+    });
+}
+
 TEST(RenderGridPixelRule, FootageGoesThroughTheChosenOperator) {
     World picture(8, 2);
     std::mt19937 rng(7);
