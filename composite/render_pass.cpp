@@ -158,16 +158,8 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
 
     if (!untouched && grid.count > 0) {
         if (plain_grid) {
-            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count, [&](A_long b) {
-                const BlockRecord& block = blocks[b];
-                const BlockRecord& target = blocks[block.target];
-                DrawStep step;
-                step.source =
-                    block_extent(blocks, b, grid.columns, grid.rows, ctx.width, ctx.height);
-                step.offset = block_offset(target.x - block.x, target.y - block.y, block.x_first,
-                                           snap.mode, snap.completion);
-                return step;
-            });
+            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count,
+                           [&](A_long b) { return grid_step(blocks, grid, ctx, snap, b); });
         } else {
             A_long* sizes = allocate_table<A_long>(in_data, grid.strips, handles.strip_sizes);
             if (sizes == nullptr) return memory_error(in_data, out_data, handles);

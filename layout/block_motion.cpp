@@ -30,3 +30,14 @@ Offset block_offset(A_long dx, A_long dy, A_u_char x_first, A_long mode, double 
     if (travelled >= abs_dy) return Offset{signed_along(travelled - abs_dy, dx), dy};
     return Offset{0, signed_along(travelled, dy)};
 }
+
+DrawStep grid_step(const BlockRecord* blocks, const GridShape& grid, const RenderContext& ctx,
+                   const ParamSnapshot& snap, A_long b) {
+    const BlockRecord& block = blocks[b];
+    const BlockRecord& target = blocks[block.target];
+    DrawStep step;
+    step.source = block_extent(blocks, b, grid.columns, grid.rows, ctx.width, ctx.height);
+    step.offset = block_offset(target.x - block.x, target.y - block.y, block.x_first, snap.mode,
+                               snap.completion);
+    return step;
+}
