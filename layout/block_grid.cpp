@@ -36,6 +36,13 @@ A_long strip_size(const StripSizer& sizer, double u) {
     return raw_strip_size(sizer.base, sizer.downsample, u, std::max<A_long>(sizer.length, 1));
 }
 
+StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap) {
+    if (snap.split == kSplitRowWidth) {
+        return make_strip_sizer(snap.strip_width, ctx.width, snap.downsample);
+    }
+    return make_strip_sizer(snap.strip_height, ctx.height, snap.downsample);
+}
+
 namespace {
 
 A_long count_strips(const StripSizer& sizer, RandomSource& random) {
@@ -61,13 +68,11 @@ PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& ra
         grid.columns = snap.columns;
         grid.rows = snap.rows;
     } else if (snap.split == kSplitRowWidth) {
-        grid.strips =
-            count_strips(make_strip_sizer(snap.strip_width, ctx.width, snap.downsample), random);
+        grid.strips = count_strips(strip_sizer_for(ctx, snap), random);
         grid.columns = grid.strips;
         grid.rows = snap.rows;
     } else {
-        grid.strips =
-            count_strips(make_strip_sizer(snap.strip_height, ctx.height, snap.downsample), random);
+        grid.strips = count_strips(strip_sizer_for(ctx, snap), random);
         grid.rows = grid.strips;
         grid.columns = snap.columns;
     }

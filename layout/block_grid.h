@@ -39,6 +39,9 @@ struct StripSizer {
 
 StripSizer make_strip_sizer(A_long base, A_long length, double downsample);
 A_long strip_size(const StripSizer& sizer, double u);
+// The sizer of the strip mode in `snap`: widths across the layer for "Row & Width", heights
+// down it otherwise.
+StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap);
 
 // Clamps Row and Column to the layer, restarts the random source and fixes C, R, S and n.
 // Fails with PF_Err_INTERNAL_STRUCT_DAMAGED when the block count does not fit the host's types.

@@ -37,13 +37,6 @@ LineView line_view(const GridShape& grid, const ParamSnapshot& snap) {
 
 }  // namespace
 
-StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap) {
-    if (snap.split == kSplitRowWidth) {
-        return make_strip_sizer(snap.strip_width, ctx.width, snap.downsample);
-    }
-    return make_strip_sizer(snap.strip_height, ctx.height, snap.downsample);
-}
-
 void fill_strip_sizes(A_long* strip_sizes, const GridShape& grid, const StripSizer& sizer,
                       A_long seed, RandomSource& random) {
     // The same restart and draws as the count give the same sizes.

@@ -71,5 +71,3 @@ void lay_out_strips(BlockRecord* blocks, StripRecord* strips, const A_long* stri
 // The piece at grid position (i, j): its source slot and its offset at the current completion.
 DrawStep strip_step(const BlockRecord* blocks, const StripRecord* strips, const GridShape& grid,
                     const RenderContext& ctx, const ParamSnapshot& snap, A_long i, A_long j);
-
-StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap);

@@ -19,75 +19,75 @@ struct ParamCase {
 };
 
 void blend(simhost::SimHost& h, A_long mode) {
-    h.set_popup(kBlendMode, mode);
-    h.set_percent(kOpacity, 70.0);
+    h.set_popup(kParamBlendMode, mode);
+    h.set_percent(kParamOpacity, 70.0);
 }
 
 std::vector<ParamCase> cases() {
     const std::vector<std::string> opacity70{"--opacity", "70"};
     std::vector<ParamCase> c{
         {"Defaults", {}, {}, std::nullopt},
-        {"Euclidean", {"--mode", "euclidean"}, [](auto& h) { h.set_popup(kMode, 2); }, Args{}},
+        {"Euclidean", {"--mode", "euclidean"}, [](auto& h) { h.set_popup(kParamMode, 2); }, Args{}},
         {"Completion",
          {"--completion", "12.5"},
-         [](auto& h) { h.set_percent(kCompletion, 12.5); },
+         [](auto& h) { h.set_percent(kParamCompletion, 12.5); },
          Args{}},
         {"CompletionEnd",
          {"--completion", "100"},
-         [](auto& h) { h.set_percent(kCompletion, 100); },
+         [](auto& h) { h.set_percent(kParamCompletion, 100); },
          Args{}},
         {"RowWidth",
          {"--split", "row-width", "--rows", "3", "--strip-width", "24"},
          [](auto& h) {
-             h.set_popup(kSplit, 2);
-             h.set_slider(kRow, 3);
-             h.set_slider(kWidth, 24);
+             h.set_popup(kParamSplit, 2);
+             h.set_slider(kParamRow, 3);
+             h.set_slider(kParamWidth, 24);
          },
          Args{"--split", "row-width", "--rows", "3"}},
         {"HeightColumn",
          {"--split", "height-column", "--columns", "5", "--strip-height", "12"},
          [](auto& h) {
-             h.set_popup(kSplit, 3);
-             h.set_slider(kColumn, 5);
-             h.set_slider(kHeight, 12);
+             h.set_popup(kParamSplit, 3);
+             h.set_slider(kParamColumn, 5);
+             h.set_slider(kParamHeight, 12);
          },
          Args{"--split", "height-column", "--columns", "5"}},
         {"RowsColumns",
          {"--rows", "4", "--columns", "3"},
          [](auto& h) {
-             h.set_slider(kRow, 4);
-             h.set_slider(kColumn, 3);
+             h.set_slider(kParamRow, 4);
+             h.set_slider(kParamColumn, 3);
          },
          Args{"--rows", "4"}},
-        {"Seed", {"--seed", "99999"}, [](auto& h) { h.set_slider(kSeed, 99999); }, Args{}},
+        {"Seed", {"--seed", "99999"}, [](auto& h) { h.set_slider(kParamSeed, 99999); }, Args{}},
         {"OverlapColor",
          {"--overlap", "color", "--color", "80FF8000", "--opacity", "60"},
          [](auto& h) {
-             h.set_popup(kOverlapMode, 2);
-             h.set_color(kColor, PF_Pixel{0x80, 0xFF, 0x80, 0x00});
-             h.set_percent(kOpacity, 60);
+             h.set_popup(kParamOverlapMode, 2);
+             h.set_color(kParamColor, PF_Pixel{0x80, 0xFF, 0x80, 0x00});
+             h.set_percent(kParamOpacity, 60);
          },
          Args{"--overlap", "color", "--opacity", "60"}},
         {"ColorWithoutAlpha",
          {"--overlap", "color", "--color", "00ff7f"},
          [](auto& h) {
-             h.set_popup(kOverlapMode, 2);
-             h.set_color(kColor, PF_Pixel{0xFF, 0x00, 0xFF, 0x7F});
+             h.set_popup(kParamOverlapMode, 2);
+             h.set_color(kParamColor, PF_Pixel{0xFF, 0x00, 0xFF, 0x7F});
          },
          Args{"--overlap", "color"}},
         {"Downsample",
          {"--split", "row-width", "--strip-width", "20", "--downsample", "1/3"},
          [](auto& h) {
-             h.set_popup(kSplit, 2);
-             h.set_slider(kWidth, 20);
+             h.set_popup(kParamSplit, 2);
+             h.set_slider(kParamWidth, 20);
              h.set_downsample_x(1, 3);
          },
          Args{"--split", "row-width", "--strip-width", "20"}},
         {"Input16Bit",
          {"--blend", "screen", "--opacity", "80"},
          [](auto& h) {
-             h.set_popup(kBlendMode, 5);
-             h.set_percent(kOpacity, 80);
+             h.set_popup(kParamBlendMode, 5);
+             h.set_percent(kParamOpacity, 80);
          },
          Args{"--opacity", "80"},
          16},

@@ -31,9 +31,9 @@ TEST(Sequence, FramesFollowCompletionLinearlyAndAreNumberedFromZero) {
         const std::string name = dir.file("seq_00" + std::to_string(k) + ".png");
         EXPECT_EQ(compare(read_raw_png(name), render_direct(layer,
                                                             [completion](auto& h) {
-                                                                h.set_percent(kCompletion,
+                                                                h.set_percent(kParamCompletion,
                                                                               completion);
-                                                                h.set_slider(kSeed, 3);
+                                                                h.set_slider(kParamSeed, 3);
                                                             })),
                   "")
             << "frame " << k;
@@ -51,7 +51,7 @@ TEST(Sequence, DefaultRangeRunsFromInputToTargets) {
     EXPECT_EQ(compare(read_raw_png(dir.file("f0.png")), layer), "");  // 0 %: the input itself
     EXPECT_EQ(compare(read_raw_png(dir.file("f1.png")), render_direct(layer)), "");
     EXPECT_EQ(compare(read_raw_png(dir.file("f2.png")),
-                      render_direct(layer, [](auto& h) { h.set_percent(kCompletion, 100); })),
+                      render_direct(layer, [](auto& h) { h.set_percent(kParamCompletion, 100); })),
               "");
     EXPECT_FALSE(fs::exists(dir.file("f3.png")));
 }
@@ -64,10 +64,10 @@ TEST(Sequence, OneFrameUsesFromAndTheCounterFormatsLikePrintf) {
                                     "80", "-o", dir.file("p%%_%4i.png")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"in.png", "p%_   0.png"}));
-    EXPECT_EQ(
-        compare(read_raw_png(dir.file("p%_   0.png")),
-                render_direct(world_of(input), [](auto& h) { h.set_percent(kCompletion, 30); })),
-        "");
+    EXPECT_EQ(compare(read_raw_png(dir.file("p%_   0.png")),
+                      render_direct(world_of(input),
+                                    [](auto& h) { h.set_percent(kParamCompletion, 30); })),
+              "");
 }
 
 TEST(Sequence, CounterReachesAllDigits) {

@@ -10,27 +10,12 @@
 #include <vector>
 
 #include "host/entry_point.h"
+#include "params/param_ids.h"
 #include "png_reference.h"
 #include "simhost/sim_host.h"
 #include "tool_runner.h"
 
 namespace clitest {
-
-// Parameter indices as the effect registers them.
-enum : PF_ParamIndex {
-    kMode = 1,
-    kCompletion = 2,
-    kSplit = 3,
-    kRow = 4,
-    kHeight = 5,
-    kColumn = 6,
-    kWidth = 7,
-    kSeed = 8,
-    kOverlapMode = 10,
-    kColor = 11,
-    kBlendMode = 12,
-    kOpacity = 13,
-};
 
 using HostSetter = std::function<void(simhost::SimHost&)>;
 
@@ -42,7 +27,7 @@ inline simhost::World render_direct(const simhost::World& input, const HostSette
     host.set_input(input);
     host.set_output(simhost::World(input.width(), input.height(),
                                    input.deep() ? simhost::Depth::sixteen : simhost::Depth::eight));
-    host.set_percent(kCompletion, 50.0);
+    host.set_percent(kParamCompletion, 50.0);
     if (set) set(host);
     host.reset_out_data();
     EXPECT_EQ(host.send(PF_Cmd_RENDER), PF_Err_NONE);

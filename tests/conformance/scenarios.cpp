@@ -30,14 +30,6 @@ std::uint64_t pixel_checksum(const World& w) {
     return hash;
 }
 
-// Formatted text; GCC 12 misreports literal-plus-string concatenations at -O2.
-template <class... Args>
-std::string format(const char* pattern, Args... args) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, pattern, args...);
-    return buffer;
-}
-
 // Control characters (the About text has a carriage return) are written as \xNN so that every
 // scenario stays on one line of text.
 std::string escaped(const std::string& text) {

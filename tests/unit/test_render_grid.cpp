@@ -57,6 +57,26 @@ void expect_two_block_picture(World& out, Overlap overlap) {
     }
 }
 
+// Column x of the output is column source_x[x] of the input, or transparent black where
+// source_x[x] is -1.
+template <class P>
+void expect_columns_from_as(const World& in, World& out, const A_long* source_x) {
+    for (A_long y = 0; y < out.height(); ++y) {
+        for (A_long x = 0; x < out.width(); ++x) {
+            const P want = source_x[x] < 0 ? P{} : cpx<P>(in, source_x[x], y);
+            EXPECT_TRUE(same(px<P>(out, x, y), want)) << x << ", " << y;
+        }
+    }
+}
+
+void expect_columns_from(const World& in, World& out, const A_long* source_x) {
+    if (out.deep()) {
+        expect_columns_from_as<PF_Pixel16>(in, out, source_x);
+    } else {
+        expect_columns_from_as<PF_Pixel>(in, out, source_x);
+    }
+}
+
 // --- the overlap colour
 
 TEST(RenderGridColour, HalfOpacityColourIsLaidOverWithAlpha127Or16384) {
@@ -274,18 +294,7 @@ TEST(RenderGridPixelRule, TransparentSourceOnAFreePixelIsWrittenAndStaysFree) {
         auto host = render_host(in, World(6, 2, deep ? Depth::sixteen : Depth::eight), s);
         ASSERT_EQ(host->send(PF_Cmd_RENDER), PF_Err_NONE);
         const A_long source_x[6] = {0, 1, -1, 4, 5, -1};
-        for (A_long y = 0; y < 2; ++y) {
-            for (A_long x = 0; x < 6; ++x) {
-                if (deep) {
-                    const PF_Pixel16 want =
-                        source_x[x] < 0 ? PF_Pixel16{} : in.px16(source_x[x], y);
-                    EXPECT_TRUE(same(host->output().px16(x, y), want)) << x << ", " << y;
-                } else {
-                    const PF_Pixel want = source_x[x] < 0 ? PF_Pixel{} : in.px8(source_x[x], y);
-                    EXPECT_TRUE(same(host->output().px8(x, y), want)) << x << ", " << y;
-                }
-            }
-        }
+        expect_columns_from(in, host->output(), source_x);
     }
 }
 
@@ -365,18 +374,7 @@ TEST(RenderGridExact, HundredPercentCopiesEveryPixelAndTheLaterStepWins) {
             SCOPED_TRACE(s.describe());
             auto host = render_host(in, World(5, 2, deep ? Depth::sixteen : Depth::eight), s);
             ASSERT_EQ(host->send(PF_Cmd_RENDER), PF_Err_NONE);
-            for (A_long y = 0; y < 2; ++y) {
-                for (A_long x = 0; x < 5; ++x) {
-                    if (deep) {
-                        const PF_Pixel16 want =
-                            source_x[x] < 0 ? PF_Pixel16{} : in.px16(source_x[x], y);
-                        EXPECT_TRUE(same(host->output().px16(x, y), want)) << x << ", " << y;
-                    } else {
-                        const PF_Pixel want = source_x[x] < 0 ? PF_Pixel{} : in.px8(source_x[x], y);
-                        EXPECT_TRUE(same(host->output().px8(x, y), want)) << x << ", " << y;
-                    }
-                }
-            }
+            expect_columns_from(in, host->output(), source_x);
         }
     }
 }

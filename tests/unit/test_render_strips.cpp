@@ -50,7 +50,7 @@ World picture(A_long w, A_long h, bool deep, A_long pad = 0, bool holes = false)
 
 // At 100 %: every destination covered exactly once by the translated source rectangles.
 template <class P>
-void expect_tiled(const World& in, World& out, const std::vector<RefStep>& steps) {
+void expect_tiled_as(const World& in, World& out, const std::vector<RefStep>& steps) {
     std::vector<int> cover(static_cast<std::size_t>(in.width() * in.height()), 0);
     for (const RefStep& st : steps) {
         for (A_long y = st.y0; y < st.y1; ++y) {
@@ -65,6 +65,14 @@ void expect_tiled(const World& in, World& out, const std::vector<RefStep>& steps
         }
     }
     for (int c : cover) ASSERT_EQ(c, 1);
+}
+
+void expect_tiled(const World& in, World& out, const std::vector<RefStep>& steps) {
+    if (out.deep()) {
+        expect_tiled_as<PF_Pixel16>(in, out, steps);
+    } else {
+        expect_tiled_as<PF_Pixel>(in, out, steps);
+    }
 }
 
 // --- the worked example
@@ -96,11 +104,7 @@ TEST(RenderStripsWorkedExample, HundredPercentRebuildsTheLayerAsTheTableSays) {
             const World in = picture(20, 10, deep, 8, true);
             auto host = render_host(in, World(20, 10, depth_of(deep), 16), s);
             ASSERT_EQ(host->send(PF_Cmd_RENDER), PF_Err_NONE);
-            if (deep) {
-                expect_tiled<PF_Pixel16>(in, host->output(), steps);
-            } else {
-                expect_tiled<PF_Pixel>(in, host->output(), steps);
-            }
+            expect_tiled(in, host->output(), steps);
             EXPECT_TRUE(host->output().padding_intact());
             EXPECT_EQ(host->progress_log(),
                       (Progress{{0, 7}, {1, 7}, {2, 7}, {3, 7}, {4, 7}, {5, 7}, {7, 7}}));
@@ -116,11 +120,7 @@ TEST(RenderStripsWorkedExample, HundredPercentRebuildsTheLayerAsTheTableSays) {
             const World in_t = picture(10, 20, deep);
             auto host_t = render_host(in_t, World(10, 20, depth_of(deep)), t);
             ASSERT_EQ(host_t->send(PF_Cmd_RENDER), PF_Err_NONE);
-            if (deep) {
-                expect_tiled<PF_Pixel16>(in_t, host_t->output(), steps_t);
-            } else {
-                expect_tiled<PF_Pixel>(in_t, host_t->output(), steps_t);
-            }
+            expect_tiled(in_t, host_t->output(), steps_t);
         }
     }
 }
@@ -292,11 +292,7 @@ TEST(RenderStripsShapes, EmptyStripsDrawNothing) {
             if (st.x0 < st.x1) drawn.push_back(st);
         }
         EXPECT_EQ(drawn.size(), 6u);
-        if (deep) {
-            expect_tiled<PF_Pixel16>(in, host->output(), drawn);
-        } else {
-            expect_tiled<PF_Pixel>(in, host->output(), drawn);
-        }
+        expect_tiled(in, host->output(), drawn);
     }
 }
 

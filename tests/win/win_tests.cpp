@@ -14,13 +14,7 @@
 
 namespace {
 
-// Formatted text; GCC 12 misreports literal-plus-string concatenations at -O2.
-template <class... Args>
-std::string format(const char* pattern, Args... args) {
-    char buffer[2048];
-    std::snprintf(buffer, sizeof buffer, pattern, args...);
-    return buffer;
-}
+using conformance::format;
 
 int passes = 0;
 int failures = 0;
