@@ -49,12 +49,12 @@ const void* SuiteCache::acquire(std::size_t slot) {
         return static_cast<const type*>(acquire(kSlot));                       \
     }
 
-ZX_SUITE_GETTER(ansi, PF_ANSISuite1, kPFANSISuite, kPFANSISuiteVersion1)
-ZX_SUITE_GETTER(handles, PF_HandleSuite1, kPFHandleSuite, kPFHandleSuiteVersion1)
-ZX_SUITE_GETTER(utility, AEGP_UtilitySuite7, kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7)
+ZX_SUITE_GETTER(ansi, PF_ANSICallbacksSuite1, kPFANSISuite, kPFANSISuiteVersion1)
+ZX_SUITE_GETTER(handles, PF_HandleSuite1, kPFHandleSuite, kPFHandleSuiteVersion)
+ZX_SUITE_GETTER(utility, AEGP_UtilitySuite3, kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7)
 ZX_SUITE_GETTER(pf_interface, AEGP_PFInterfaceSuite1, kAEGPPFInterfaceSuite,
                 kAEGPPFInterfaceSuiteVersion1)
-ZX_SUITE_GETTER(streams, AEGP_StreamSuite7, kAEGPStreamSuite, kAEGPStreamSuiteVersion7)
+ZX_SUITE_GETTER(streams, AEGP_StreamSuite2, kAEGPStreamSuite, kAEGPStreamSuiteVersion7)
 ZX_SUITE_GETTER(dynamic_streams, AEGP_DynamicStreamSuite2, kAEGPDynamicStreamSuite,
                 kAEGPDynamicStreamSuiteVersion2)
 ZX_SUITE_GETTER(effects, AEGP_EffectSuite2, kAEGPEffectSuite, kAEGPEffectSuiteVersion2)

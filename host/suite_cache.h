@@ -56,7 +56,7 @@ inline constexpr std::array<SuitePair, kSuitePairCount> kSuiteReleaseOrder = {{
     {"AEGP Render Suite", 1},
     {"AEGP Render Suite", 2},
     {"PF ANSI Suite", 1},
-    {"PF Handle Suite", 1},
+    {kPFHandleSuite, kPFHandleSuiteVersion},  // version 2 on a 64-bit host
     {"PF Fill Matte Suite", 1},
     {"PF World Transform Suite", 1},
     {"AEGP QueryXform Suite", 4},
@@ -112,11 +112,11 @@ class SuiteCache {
     SuiteCache(const SuiteCache&) = delete;
     SuiteCache& operator=(const SuiteCache&) = delete;
 
-    const PF_ANSISuite1* ansi();
+    const PF_ANSICallbacksSuite1* ansi();
     const PF_HandleSuite1* handles();
-    const AEGP_UtilitySuite7* utility();
+    const AEGP_UtilitySuite3* utility();
     const AEGP_PFInterfaceSuite1* pf_interface();
-    const AEGP_StreamSuite7* streams();
+    const AEGP_StreamSuite2* streams();
     const AEGP_DynamicStreamSuite2* dynamic_streams();
     const AEGP_EffectSuite2* effects();
 

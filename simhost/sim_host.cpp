@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 namespace simhost {
 
@@ -105,6 +107,160 @@ PF_Rect clip(const PF_Rect* r, const PF_EffectWorld& w) {
     c.right = std::max(c.right, c.left);
     c.bottom = std::max(c.bottom, c.top);
     return c;
+}
+
+// A function slot the effect has no business calling: the call is recorded as a misuse and
+// fails in the way its result type allows.
+template <typename R>
+R refusal() {
+    if constexpr (std::is_void_v<R>) {
+        return;
+    } else if constexpr (std::is_pointer_v<R>) {
+        return nullptr;
+    } else if constexpr (std::is_floating_point_v<R>) {
+        return std::numeric_limits<R>::quiet_NaN();
+    } else if constexpr (std::is_unsigned_v<R>) {
+        return 0;
+    } else {
+        return static_cast<R>(kMisuseErr);
+    }
+}
+
+void report_unused_call(const char* slot);
+
+template <typename Fn, typename Name>
+struct Trap;
+template <typename R, typename... Args, typename Name>
+struct Trap<R(PF_CALLBACK*)(Args...), Name> {
+    static R PF_CALLBACK call(Args...) {
+        report_unused_call(Name{}());
+        return refusal<R>();
+    }
+};
+template <typename R, typename... Args, typename Name>
+struct Trap<R(PF_CALLBACK*)(Args..., ...), Name> {
+    static R PF_CALLBACK call(Args..., ...) {
+        report_unused_call(Name{}());
+        return refusal<R>();
+    }
+};
+
+template <typename Fn, typename Name>
+Fn trap_of(Name) {
+    return &Trap<Fn, Name>::call;
+}
+
+#define SIM_TRAP(table, record, slot) \
+    ((table).slot =                   \
+         trap_of<std::remove_cvref_t<decltype((table).slot)>>([] { return record "." #slot; }))
+
+// A data member the effect has no business reading or writing.
+struct UnusedSpan {
+    const char* name;
+    std::size_t offset;
+    std::size_t size;
+};
+
+#define SIM_UNUSED(record, member)                                            \
+    UnusedSpan {                                                              \
+#record "." #member, offsetof(record, member), sizeof(record::member) \
+    }
+#define SIM_UNUSED_IN(record, outer, inner_record, member)                                        \
+    UnusedSpan {                                                                                  \
+#record "." #outer "." #member, offsetof(record, outer) + offsetof(inner_record, member), \
+            sizeof(inner_record::member)                                                          \
+    }
+
+const UnusedSpan kUnusedInData[] = {
+    SIM_UNUSED_IN(PF_InData, inter, PF_InteractCallbacks, reserved_str),
+    SIM_UNUSED_IN(PF_InData, inter, PF_InteractCallbacks, reserved),
+    SIM_UNUSED(PF_InData, quality),
+    SIM_UNUSED(PF_InData, version),
+    SIM_UNUSED(PF_InData, serial_num),
+    SIM_UNUSED(PF_InData, appl_id),
+    SIM_UNUSED(PF_InData, num_params),
+    SIM_UNUSED(PF_InData, reserved),
+    SIM_UNUSED(PF_InData, what_cpu),
+    SIM_UNUSED(PF_InData, what_fpu),
+    SIM_UNUSED(PF_InData, current_time),
+    SIM_UNUSED(PF_InData, time_step),
+    SIM_UNUSED(PF_InData, total_time),
+    SIM_UNUSED(PF_InData, local_time_step),
+    SIM_UNUSED(PF_InData, time_scale),
+    SIM_UNUSED(PF_InData, field),
+    SIM_UNUSED(PF_InData, shutter_angle),
+    SIM_UNUSED(PF_InData, width),
+    SIM_UNUSED(PF_InData, height),
+    SIM_UNUSED(PF_InData, extent_hint),
+    SIM_UNUSED(PF_InData, output_origin_x),
+    SIM_UNUSED(PF_InData, output_origin_y),
+    SIM_UNUSED(PF_InData, downsample_y),
+    SIM_UNUSED(PF_InData, pixel_aspect_ratio),
+    SIM_UNUSED(PF_InData, in_flags),
+    SIM_UNUSED(PF_InData, sequence_data),
+    SIM_UNUSED(PF_InData, frame_data),
+    SIM_UNUSED(PF_InData, start_sampL),
+    SIM_UNUSED(PF_InData, dur_sampL),
+    SIM_UNUSED(PF_InData, total_sampL),
+    SIM_UNUSED(PF_InData, src_snd),
+    SIM_UNUSED(PF_InData, pre_effect_source_origin_x),
+    SIM_UNUSED(PF_InData, pre_effect_source_origin_y),
+    SIM_UNUSED(PF_InData, shutter_phase),
+};
+
+const UnusedSpan kUnusedUtils[] = {
+    SIM_UNUSED(PF_UtilCallbacks, get_batch_func_is_deprecated),
+    SIM_UNUSED_IN(PF_UtilCallbacks, ansi, PF_ANSICallbacks, ansi_procs),
+    SIM_UNUSED(PF_UtilCallbacks, reserved),
+};
+
+const UnusedSpan kUnusedOutData[] = {
+    SIM_UNUSED(PF_OutData, name),
+    SIM_UNUSED(PF_OutData, sequence_data),
+    SIM_UNUSED(PF_OutData, flat_sdata_size),
+    SIM_UNUSED(PF_OutData, frame_data),
+    SIM_UNUSED(PF_OutData, width),
+    SIM_UNUSED(PF_OutData, height),
+    SIM_UNUSED(PF_OutData, origin),
+    SIM_UNUSED(PF_OutData, start_sampL),
+    SIM_UNUSED(PF_OutData, dur_sampL),
+    SIM_UNUSED(PF_OutData, dest_snd),
+    SIM_UNUSED(PF_OutData, out_flags2),
+};
+
+const UnusedSpan kUnusedWorld[] = {
+    SIM_UNUSED(PF_LayerDef, reserved0),        SIM_UNUSED(PF_LayerDef, reserved1),
+    SIM_UNUSED(PF_LayerDef, extent_hint),      SIM_UNUSED(PF_LayerDef, platform_ref),
+    SIM_UNUSED(PF_LayerDef, reserved_long1),   SIM_UNUSED(PF_LayerDef, reserved_long4),
+    SIM_UNUSED(PF_LayerDef, pix_aspect_ratio), SIM_UNUSED(PF_LayerDef, reserved_long2),
+    SIM_UNUSED(PF_LayerDef, origin_x),         SIM_UNUSED(PF_LayerDef, origin_y),
+    SIM_UNUSED(PF_LayerDef, reserved_long3),   SIM_UNUSED(PF_LayerDef, dephault),
+};
+
+const UnusedSpan kUnusedParamHeader[] = {
+    SIM_UNUSED(PF_ParamDef, ui_flags),
+    SIM_UNUSED(PF_ParamDef, ui_width),
+    SIM_UNUSED(PF_ParamDef, ui_height),
+    SIM_UNUSED(PF_ParamDef, unused),
+};
+
+template <std::size_t N>
+void lay_pattern(void* record, const UnusedSpan (&spans)[N], std::uint8_t byte) {
+    for (const UnusedSpan& span : spans) {
+        std::memset(static_cast<std::uint8_t*>(record) + span.offset, byte, span.size);
+    }
+}
+
+// Appends the name of every span whose bytes differ between the record before and after a call.
+template <std::size_t N>
+void find_changed(const void* before, const void* after, const UnusedSpan (&spans)[N],
+                  const std::string& where, std::vector<std::string>& out) {
+    for (const UnusedSpan& span : spans) {
+        if (std::memcmp(static_cast<const std::uint8_t*>(before) + span.offset,
+                        static_cast<const std::uint8_t*>(after) + span.offset, span.size) != 0) {
+            out.push_back(where + span.name);
+        }
+    }
 }
 
 }  // namespace
@@ -290,6 +446,7 @@ struct SimHost::Callbacks {
 
     static PF_Handle PF_CALLBACK new_handle(A_HandleSize size) {
         SimHost& h = host();
+        h.handle_requests_.push_back(size);
         if (h.enter(HostFn::new_handle) || size > h.allocation_limit_) {
             return nullptr;
         }
@@ -366,7 +523,7 @@ struct SimHost::Callbacks {
         rec->storage.shrink_to_fit();
     }
 
-    static A_long PF_CALLBACK ansi_sprintf(A_char* buffer, const A_char* format, ...) {
+    static int PF_CALLBACK ansi_sprintf(A_char* buffer, const A_char* format, ...) {
         SimHost& h = host();
         const auto fault = h.enter(HostFn::sprintf);
         if (buffer == nullptr || format == nullptr) {
@@ -602,26 +759,182 @@ struct SimHost::Callbacks {
     }
 
     static const void* served(const std::pair<std::string, A_long>& key);
+
+    static void report_unused(const char* slot) {
+        host().error(std::string(slot) + " called: the effect has no business with it");
+    }
 };
 
 namespace {
 
 using CB = SimHost::Callbacks;
 
-const PF_HandleSuite1 kHandleSuite = {CB::new_handle, CB::lock_handle, CB::unlock_handle,
-                                      CB::dispose_handle};
-const PF_ANSISuite1 kAnsiSuite = {CB::ansi_sprintf, CB::ansi_strcpy};
-const AEGP_UtilitySuite7 kUtilitySuite = {CB::register_with_aegp};
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = {CB::get_new_effect_for_effect};
-const AEGP_StreamSuite7 kStreamSuite = {CB::get_new_effect_stream_by_index, CB::dispose_stream};
-const AEGP_DynamicStreamSuite2 kDynamicStreamSuite = {CB::set_dynamic_stream_flag};
-const AEGP_EffectSuite2 kEffectSuite = {CB::dispose_effect};
+void report_unused_call(const char* slot) {
+    CB::report_unused(slot);
+}
+
+PF_HandleSuite1 make_handle_suite() {
+    PF_HandleSuite1 s{CB::new_handle,     CB::lock_handle, CB::unlock_handle,
+                      CB::dispose_handle, nullptr,         nullptr};
+    SIM_TRAP(s, "PF_HandleSuite1", host_get_handle_size);
+    SIM_TRAP(s, "PF_HandleSuite1", host_resize_handle);
+    return s;
+}
+
+// The math functions of the ANSI table, traps in both places the host offers them.
+template <typename Table>
+void trap_ansi_math(Table& s) {
+    SIM_TRAP(s, "ANSI", atan);
+    SIM_TRAP(s, "ANSI", atan2);
+    SIM_TRAP(s, "ANSI", ceil);
+    SIM_TRAP(s, "ANSI", cos);
+    SIM_TRAP(s, "ANSI", exp);
+    SIM_TRAP(s, "ANSI", fabs);
+    SIM_TRAP(s, "ANSI", floor);
+    SIM_TRAP(s, "ANSI", fmod);
+    SIM_TRAP(s, "ANSI", hypot);
+    SIM_TRAP(s, "ANSI", log);
+    SIM_TRAP(s, "ANSI", log10);
+    SIM_TRAP(s, "ANSI", pow);
+    SIM_TRAP(s, "ANSI", sin);
+    SIM_TRAP(s, "ANSI", sqrt);
+    SIM_TRAP(s, "ANSI", tan);
+    SIM_TRAP(s, "ANSI", asin);
+    SIM_TRAP(s, "ANSI", acos);
+}
+
+PF_ANSICallbacksSuite1 make_ansi_suite() {
+    PF_ANSICallbacksSuite1 s{};
+    trap_ansi_math(s);
+    s.sprintf = CB::ansi_sprintf;
+    s.strcpy = CB::ansi_strcpy;
+    return s;
+}
+
+AEGP_UtilitySuite3 make_utility_suite() {
+    AEGP_UtilitySuite3 s{};
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ReportInfo);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetDriverPluginInitFuncVersion);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetDriverImplementationVersion);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_StartQuietErrors);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_EndQuietErrors);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_StartUndoGroup);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_EndUndoGroup);
+    s.AEGP_RegisterWithAEGP = CB::register_with_aegp;
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetMainHWND);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ShowHideAllFloaters);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalGetForeColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalGetBackColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalSetForeColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalSetBackColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalGetFillColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalGetStrokeColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalSetFillColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalSetStrokeColor);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalIsFillColorUIFrontmost);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ConvertFpLongToHSFRatio);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ConvertHSFRatioToFpLong);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CauseIdleRoutinesToBeCalled);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetSuppressInteractiveUI);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_WriteToOSConsole);
+    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_WriteToDebugLog);
+    return s;
+}
+
+AEGP_PFInterfaceSuite1 make_pf_interface_suite() {
+    AEGP_PFInterfaceSuite1 s{};
+    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectLayer);
+    s.AEGP_GetNewEffectForEffect = CB::get_new_effect_for_effect;
+    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_ConvertEffectToCompTime);
+    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectCamera);
+    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectCameraMatrix);
+    return s;
+}
+
+AEGP_StreamSuite2 make_stream_suite() {
+    AEGP_StreamSuite2 s{};
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_IsStreamLegal);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_CanVaryOverTime);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetValidInterpolations);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewLayerStream);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetEffectNumParamStreams);
+    s.AEGP_GetNewEffectStreamByIndex = CB::get_new_effect_stream_by_index;
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewMaskStream);
+    s.AEGP_DisposeStream = CB::dispose_stream;
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamName);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamUnitsText);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamProperties);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_IsStreamTimevarying);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamType);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewStreamValue);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_DisposeStreamValue);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetStreamValue);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetLayerStreamValue);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetExpressionState);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetExpressionState);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetExpression);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetExpression);
+    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_DuplicateStreamRef);
+    return s;
+}
+
+AEGP_DynamicStreamSuite2 make_dynamic_stream_suite() {
+    AEGP_DynamicStreamSuite2 s{};
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefForLayer);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamDepth);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamGroupingType);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNumStreamsInGroup);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetDynamicStreamFlags);
+    s.AEGP_SetDynamicStreamFlag = CB::set_dynamic_stream_flag;
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefByIndex);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefByMatchname);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_DeleteStream);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_ReorderStream);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_DuplicateStream);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_SetStreamName);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_CanAddStream);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_AddStream);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetMatchName);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewParentStreamRef);
+    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamIsModified);
+    return s;
+}
+
+AEGP_EffectSuite2 make_effect_suite() {
+    AEGP_EffectSuite2 s{};
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetLayerNumEffects);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetLayerEffectByIndex);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetInstalledKeyFromLayerEffect);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectParamUnionByIndex);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectFlags);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_SetEffectFlags);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_ReorderEffect);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_EffectCallGeneric);
+    s.AEGP_DisposeEffect = CB::dispose_effect;
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_ApplyEffect);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_DeleteLayerEffect);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetNumInstalledEffects);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetNextInstalledEffect);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectName);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectMatchName);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectCategory);
+    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_DuplicateEffect);
+    return s;
+}
+
+const PF_HandleSuite1 kHandleSuite = make_handle_suite();
+const PF_ANSICallbacksSuite1 kAnsiSuite = make_ansi_suite();
+const AEGP_UtilitySuite3 kUtilitySuite = make_utility_suite();
+const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = make_pf_interface_suite();
+const AEGP_StreamSuite2 kStreamSuite = make_stream_suite();
+const AEGP_DynamicStreamSuite2 kDynamicStreamSuite = make_dynamic_stream_suite();
+const AEGP_EffectSuite2 kEffectSuite = make_effect_suite();
 
 }  // namespace
 
 const void* SimHost::Callbacks::served(const std::pair<std::string, A_long>& key) {
     static const std::map<std::pair<std::string, A_long>, const void*> kServed = {
-        {{kPFHandleSuite, kPFHandleSuiteVersion1}, &kHandleSuite},
+        {{kPFHandleSuite, kPFHandleSuiteVersion}, &kHandleSuite},
         {{kPFANSISuite, kPFANSISuiteVersion1}, &kAnsiSuite},
         {{kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7}, &kUtilitySuite},
         {{kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1}, &kPFInterfaceSuite},
@@ -637,6 +950,61 @@ const void* SimHost::Callbacks::served(const std::pair<std::string, A_long>& key
 
 SimHost::SimHost(PF_EntryPointFunc entry)
     : entry_(entry), effect_ref_(reinterpret_cast<PF_ProgPtr>(&effect_tag_)) {
+    SIM_TRAP(utils_, "PF_UtilCallbacks", begin_sampling);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", subpixel_sample);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", area_sample);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", end_sampling);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", composite_rect);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", blend);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", convolve);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", gaussian_kernel);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply_color);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", new_world);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", dispose_world);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_lut);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", transfer_rect);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", transform_world);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", get_callback_addr);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", app);
+    trap_ansi_math(utils_.ansi);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", RGBtoHLS);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", HLStoRGB);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", RGBtoYIQ);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", YIQtoRGB);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Luminance);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Hue);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Lightness);
+    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Saturation);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", get_platform_data);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", host_get_handle_size);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin_non_clip_src);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_generic);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", host_resize_handle);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", subpixel_sample16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", area_sample16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", fill16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply_color16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin_non_clip_src16);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", get_pixel_data8);
+    SIM_TRAP(utils_, "PF_UtilCallbacks", get_pixel_data16);
+    SIM_TRAP(basic_suite_, "SPBasicSuite", IsEqual);
+    SIM_TRAP(basic_suite_, "SPBasicSuite", AllocateBlock);
+    SIM_TRAP(basic_suite_, "SPBasicSuite", FreeBlock);
+    SIM_TRAP(basic_suite_, "SPBasicSuite", ReallocateBlock);
+    SIM_TRAP(basic_suite_, "SPBasicSuite", Undefined);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkout_param);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkin_param);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", abort);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", register_ui);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkout_layer_audio);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkin_layer_audio);
+    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", get_audio_data);
+
     utils_.copy = CB::copy;
     utils_.fill = CB::fill;
     utils_.host_new_handle = CB::new_handle;
@@ -655,6 +1023,7 @@ SimHost::SimHost(PF_EntryPointFunc entry)
     in_data_.downsample_x = {1, 1};
     in_data_.global_data = nullptr;
     in_data_.pica_basicP = &basic_suite_;
+    set_unused_pattern(unused_pattern_);
 
     build_param_array();
     g_current = this;
@@ -675,13 +1044,14 @@ PF_Err SimHost::send(PF_Cmd cmd, void* extra) {
     if (cmd == PF_Cmd_PARAMS_SETUP) {
         registrations_.clear();
     }
-    params_[0]->u.ld = *input_.def();  // the world may have been replaced or resized
+    refresh_input_layer();  // the world may have been replaced or resized
     params_sent_ = params_;
     if (null_input_) {
         params_sent_[0] = nullptr;
     }
     PF_ParamDef** params = null_params_ ? nullptr : params_sent_.data();
     PF_LayerDef* output = null_output_ ? nullptr : output_.def();
+    lay_unused_pattern();
     PF_Err err = PF_Err_NONE;
     try {
         err = entry_(cmd, &in_data_, &out_data_, params, output, extra);
@@ -690,6 +1060,7 @@ PF_Err SimHost::send(PF_Cmd cmd, void* extra) {
         error("an exception left the entry point (command " + std::to_string(cmd) + ")");
         err = kMisuseErr;
     }
+    check_unused_pattern(cmd);
     if (cmd == PF_Cmd_GLOBAL_SETUP) {
         adopt_global_data();
     }
@@ -711,6 +1082,57 @@ void SimHost::setup() {
 void SimHost::reset_out_data() {
     out_data_ = PF_OutData{};
     out_data_.global_data = global_data_;
+    lay_pattern(&out_data_, kUnusedOutData, unused_pattern_);
+}
+
+void SimHost::set_unused_pattern(std::uint8_t byte) {
+    unused_pattern_ = byte;
+    lay_pattern(&in_data_, kUnusedInData, byte);
+    lay_pattern(&utils_, kUnusedUtils, byte);
+    lay_pattern(&out_data_, kUnusedOutData, byte);
+}
+
+// The worlds and the parameter array may have been replaced since the last call; the records
+// are kept as they are now, so that a change by the call shows.
+void SimHost::lay_unused_pattern() {
+    if (!null_output_) lay_pattern(output_.def(), kUnusedWorld, unused_pattern_);
+    for (PF_ParamDef* def : params_sent_) {
+        if (def == nullptr) continue;
+        lay_pattern(def, kUnusedParamHeader, unused_pattern_);
+        if (def->param_type == PF_Param_LAYER)
+            lay_pattern(&def->u.ld, kUnusedWorld, unused_pattern_);
+    }
+    before_call_.in_data = in_data_;
+    before_call_.utils = utils_;
+    before_call_.out_data = out_data_;
+    before_call_.output = *output_.def();
+    before_call_.params.clear();
+    for (const PF_ParamDef* def : params_sent_) {
+        before_call_.params.push_back(def ? *def : PF_ParamDef{});
+    }
+}
+
+void SimHost::check_unused_pattern(PF_Cmd cmd) {
+    std::vector<std::string> changed;
+    find_changed(&before_call_.in_data, &in_data_, kUnusedInData, "", changed);
+    find_changed(&before_call_.utils, &utils_, kUnusedUtils, "", changed);
+    find_changed(&before_call_.out_data, &out_data_, kUnusedOutData, "", changed);
+    if (!null_output_) {
+        find_changed(&before_call_.output, output_.def(), kUnusedWorld, "output ", changed);
+    }
+    for (std::size_t i = 0; i < params_sent_.size(); ++i) {
+        const PF_ParamDef* def = params_sent_[i];
+        if (def == nullptr) continue;
+        const PF_ParamDef& before = before_call_.params[i];
+        find_changed(&before, def, kUnusedParamHeader, "parameter ", changed);
+        if (def->param_type == PF_Param_LAYER) {
+            find_changed(&before.u.ld, &def->u.ld, kUnusedWorld, "input ", changed);
+        }
+    }
+    for (const std::string& member : changed) {
+        error(member + " changed by command " + std::to_string(cmd) +
+              ": the effect has no business with it");
+    }
 }
 
 std::string SimHost::message() const {
@@ -758,6 +1180,8 @@ void SimHost::build_param_array() {
     auto layer = std::make_unique<PF_ParamDef>();
     layer->param_type = PF_Param_LAYER;
     layer->u.ld = *input_.def();
+    lay_pattern(layer.get(), kUnusedParamHeader, unused_pattern_);
+    lay_pattern(&layer->u.ld, kUnusedWorld, unused_pattern_);
     params_.push_back(layer.get());
     param_storage_.push_back(std::move(layer));
 }
@@ -786,6 +1210,7 @@ void SimHost::use_registrations_as_params() {
             default:
                 break;
         }
+        lay_pattern(def.get(), kUnusedParamHeader, unused_pattern_);
         params_.push_back(def.get());
         param_storage_.push_back(std::move(def));
     }
@@ -852,6 +1277,7 @@ void SimHost::reset_counters() {
 void SimHost::clear_logs() {
     suite_log_.clear();
     progress_log_.clear();
+    handle_requests_.clear();
     stream_requests_.clear();
     flag_calls_.clear();
     world_ops_.clear();
@@ -859,7 +1285,12 @@ void SimHost::clear_logs() {
 
 void SimHost::set_input(World w) {
     input_ = std::move(w);
+    refresh_input_layer();
+}
+
+void SimHost::refresh_input_layer() {
     params_[0]->u.ld = *input_.def();
+    lay_pattern(&params_[0]->u.ld, kUnusedWorld, unused_pattern_);
 }
 
 void SimHost::fail_call(HostFn fn, int k, PF_Err code) {

@@ -41,6 +41,15 @@
 //     unlock_handle, dispose_handle (no result): the request is ignored; the handle stays
 //       locked or alive and is then not reported as a leak.
 //
+// Members the effect has no business with
+//   Every function slot of the host's tables that the effect does not use (in the interaction
+//   and utility callbacks, the basic suite and the seven suites) is a trap: a call records a
+//   misuse and fails. Every data member the effect does not use, in the in-data, the out-data,
+//   the worlds and the parameter headers, holds the unused pattern in each byte; send() lays it
+//   into the worlds and parameter headers before each call, and a change of any of them by the
+//   call is recorded as a misuse. set_unused_pattern() changes the byte, so that two runs can prove
+//   the effect reads none of these members.
+//
 // Problems
 //   Misuse is recorded, never fatal: unknown, disposed or double-disposed handles, releases
 //   of suites not held, unknown effect or stream references, a wrong plug-in id or effect_ref,
@@ -56,6 +65,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -187,7 +197,8 @@ class SimHost {
     int calls(HostFn fn) const { return counts_[static_cast<std::size_t>(fn)]; }
     int total_calls() const;
     void reset_counters();  // call counts only; logs and ledgers stay
-    // Empties the suite, progress, stream, flag and world-operation logs; ledgers stay.
+    // Empties the suite, progress, handle request, stream, flag and world-operation logs;
+    // ledgers stay.
     void clear_logs();
     void fail_call(HostFn fn, int k, PF_Err code = kInjectedErr);
     void clear_faults() { faults_.clear(); }
@@ -207,6 +218,8 @@ class SimHost {
     std::size_t handle_size(PF_Handle h) const;  // 0 for an unknown handle
     int handles_allocated() const { return static_cast<int>(handles_.size()); }
     void set_allocation_limit(std::size_t bytes) { allocation_limit_ = bytes; }
+    // The byte count of every host_new_handle call, granted or not, in order.
+    const std::vector<std::uint64_t>& handle_requests() const { return handle_requests_; }
     // The host keeps the handle after disposing of it as the owner of the global data.
     void drop_global_data();
 
@@ -224,6 +237,10 @@ class SimHost {
     // The panel's state of a parameter's stream; nullopt until someone set it.
     std::optional<bool> hidden(PF_ParamIndex index) const;
     void set_hidden(PF_ParamIndex index, bool hidden) { hidden_[index] = hidden; }
+
+    // --- members the effect has no business with (see the top of this file)
+    void set_unused_pattern(std::uint8_t byte);
+    std::uint8_t unused_pattern() const { return unused_pattern_; }
 
     // --- world operations
     const std::vector<WorldOp>& world_ops() const { return world_ops_; }
@@ -265,6 +282,9 @@ class SimHost {
     const HandleRec* find_handle(PF_Handle h) const;
     WorldId identify(const PF_EffectWorld* w) const;
     void adopt_global_data();
+    void refresh_input_layer();
+    void lay_unused_pattern();
+    void check_unused_pattern(PF_Cmd cmd);
     void build_param_array();
 
     PF_EntryPointFunc entry_;
@@ -303,6 +323,7 @@ class SimHost {
     std::map<PF_Handle, std::unique_ptr<HandleRec>> handles_;
     PF_Handle global_data_ = nullptr;
     std::size_t allocation_limit_ = std::size_t{1} << 30;
+    std::vector<std::uint64_t> handle_requests_;
 
     int buffer_overflows_ = 0;
 
@@ -315,6 +336,14 @@ class SimHost {
     std::map<PF_ParamIndex, bool> hidden_;
 
     std::vector<WorldOp> world_ops_;
+    std::uint8_t unused_pattern_ = 0xA5;
+    struct RecordsBeforeCall {
+        PF_InData in_data{};
+        PF_UtilCallbacks utils{};
+        PF_OutData out_data{};
+        PF_LayerDef output{};
+        std::vector<PF_ParamDef> params;
+    } before_call_;
     std::vector<std::string> errors_;
     int escaped_exceptions_ = 0;
 };

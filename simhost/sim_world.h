@@ -30,6 +30,18 @@ constexpr A_u_short to_16(A_u_char c) {
     return static_cast<A_u_short>((c * 32768 + 128) / 255);
 }
 
+// A layer record with the members a world is made of; every other member zero.
+inline PF_LayerDef layer_def(PF_WorldFlags flags, PF_PixelPtr data, A_long rowbytes, A_long width,
+                             A_long height) {
+    PF_LayerDef def{};
+    def.world_flags = flags;
+    def.data = data;
+    def.rowbytes = rowbytes;
+    def.width = width;
+    def.height = height;
+    return def;
+}
+
 class World {
   public:
     static constexpr std::uint8_t kSentinel = 0xA5;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "layout/block_grid.h"
 #include "params/param_ids.h"
 #include "simhost/sim_host.h"
 
@@ -192,6 +193,48 @@ std::vector<std::string> run_scenarios(PF_EntryPointFunc entry) {
         setup_host.set_null_basic_suite(true);
         const PF_Err setup_err = setup_host.send(PF_Cmd_GLOBAL_SETUP);
         lines.push_back(line("global-setup-without-basic-suite", setup_err, setup_host, ""));
+    }
+    {
+        // The handle suite of the module's own width: version 1 with 32-bit sizes on a 32-bit
+        // host, version 2 with 64-bit sizes on a 64-bit host, which has no version 1.
+        SimHost host(entry);
+        const PF_Err err = host.send(PF_Cmd_GLOBAL_SETUP);
+        int own = 0;
+        int other = 0;
+        for (const simhost::SuiteEvent& e : host.suite_log()) {
+            if (e.acquire && e.name == kPFHandleSuite) {
+                ++(e.version == kPFHandleSuiteVersion ? own : other);
+            }
+        }
+        lines.push_back(line("global-setup-handle-suite", err, host,
+                             format(" own-width=%d other-width=%d", own, other)));
+        SimHost refused(entry);
+        refused.refuse_suite(kPFHandleSuite, kPFHandleSuiteVersion, 9);
+        const PF_Err refused_err = refused.send(PF_Cmd_GLOBAL_SETUP);
+        lines.push_back(line("global-setup-without-own-handle-suite", refused_err, refused, ""));
+    }
+    {
+        // A block table beyond 4 GiB (20000 x 20000 blocks) is a memory error on both widths:
+        // a 32-bit size cannot express it, so nothing is asked; a 64-bit host is asked for the
+        // exact size and refuses. A truncated request would allocate a table far too small.
+        static PF_Pixel dummy[1] = {};
+        const PF_LayerDef huge = simhost::layer_def(0, dummy, 20000 * 4, 20000, 20000);
+        SimHost host(entry);
+        host.setup();
+        host.set_input(World::raw(huge));
+        host.set_output(World::raw(huge));
+        host.set_slider(kParamRow, 20000);
+        host.set_slider(kParamColumn, 20000);
+        host.set_percent(kParamCompletion, 50.0);
+        host.reset_out_data();
+        host.clear_logs();
+        const PF_Err err = host.send(PF_Cmd_RENDER);
+        const std::uint64_t exact = std::uint64_t{20000} * 20000 * sizeof(BlockRecord);
+        const auto& asked = host.handle_requests();
+        const bool sound = kHost64 ? asked.size() == 1 && asked.front() == exact : asked.empty();
+        lines.push_back(line("render-table-beyond-4gib", err, host,
+                             format(" request=%s world-ops=%zu", sound ? "sound" : "TRUNCATED",
+                                    host.world_ops().size())));
     }
     for (PF_Cmd cmd : {2, 5, 12, 99, -3}) {
         SimHost host(entry);

@@ -182,7 +182,8 @@ TEST(BridgeGlobalSetup, RefusedSuitesGiveBadCallbackParam) {
         for (const char* name : {kPFHandleSuite, kAEGPUtilitySuite}) {
             SCOPED_TRACE(std::string(name) + " refused with " + std::to_string(code));
             auto host = fresh_host();
-            host->refuse_suite(name, std::string(name) == kPFHandleSuite ? 1 : 7, code);
+            host->refuse_suite(
+                name, std::string(name) == kPFHandleSuite ? kPFHandleSuiteVersion : 7, code);
             EXPECT_EQ(host->send(PF_Cmd_GLOBAL_SETUP), PF_Err_BAD_CALLBACK_PARAM);
             EXPECT_EQ(host->out_data().my_version, kVersion);
             EXPECT_EQ(host->out_data().out_flags, kGlobalFlags);

@@ -16,10 +16,13 @@ using namespace testhost;
 // Positions, in the cache's fixed release list, of the pairs the effect asks for.
 int release_rank(const SuitePair& p) {
     static const std::map<std::pair<std::string, A_long>, int> kRank = {
-        {{kAEGPStreamSuite, 7}, 3},       {{kAEGPDynamicStreamSuite, 2}, 4},
-        {{kAEGPPFInterfaceSuite, 1}, 18}, {{kAEGPEffectSuite, 2}, 28},
-        {{kAEGPUtilitySuite, 7}, 34},     {{kPFANSISuite, 1}, 37},
-        {{kPFHandleSuite, 1}, 38},
+        {{kAEGPStreamSuite, 7}, 3},
+        {{kAEGPDynamicStreamSuite, 2}, 4},
+        {{kAEGPPFInterfaceSuite, 1}, 18},
+        {{kAEGPEffectSuite, 2}, 28},
+        {{kAEGPUtilitySuite, 7}, 34},
+        {{kPFANSISuite, 1}, 37},
+        {{kPFHandleSuite, kPFHandleSuiteVersion}, 38},
     };
     const auto it = kRank.find({p.name, p.version});
     return it == kRank.end() ? -1 : it->second;
@@ -88,10 +91,10 @@ TEST(BridgeSuiteCache, RepeatedUseAcquiresAndReleasesOnce) {
 TEST(BridgeSuiteCache, GlobalSetupReleasesUtilityBeforeHandle) {
     auto host = fresh_host();
     ASSERT_EQ(host->send(PF_Cmd_GLOBAL_SETUP), 0);
-    EXPECT_EQ(acquisitions(*host),
-              (std::vector<SuitePair>{{kPFHandleSuite, 1}, {kAEGPUtilitySuite, 7}}));
-    EXPECT_EQ(releases(*host),
-              (std::vector<SuitePair>{{kAEGPUtilitySuite, 7}, {kPFHandleSuite, 1}}));
+    EXPECT_EQ(acquisitions(*host), (std::vector<SuitePair>{{kPFHandleSuite, kPFHandleSuiteVersion},
+                                                           {kAEGPUtilitySuite, 7}}));
+    EXPECT_EQ(releases(*host), (std::vector<SuitePair>{{kAEGPUtilitySuite, 7},
+                                                       {kPFHandleSuite, kPFHandleSuiteVersion}}));
 }
 
 TEST(BridgeSuiteCache, EffectSuiteIsAcquiredOnlyToDisposeAnEffect) {

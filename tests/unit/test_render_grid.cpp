@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "layout/block_grid.h"
 #include "render_helpers.h"
 
 namespace {
@@ -730,10 +731,13 @@ TEST(RenderGridFailures, RefusedBlockTableReportsMemoryErrorAndTouchesNothing) {
 }
 
 TEST(RenderGridFailures, BlockTableTooLargeForTheHostSizeTypeIsAMemoryError) {
-    // 20000 x 20000 blocks of 24 bytes need more than 2^32 bytes; nothing is asked of the host
-    // and no pixel is touched (the worlds have no pixels behind them).
+    // 20000 x 20000 blocks of 24 bytes need more than 2^32 bytes: a 32-bit host's size type
+    // cannot express them, so nothing is asked of it; a 64-bit host is asked for the exact size
+    // and refuses it. Never a truncated size, and no pixel is touched (the worlds have no pixels
+    // behind them).
+    const std::uint64_t exact = std::uint64_t{20000} * 20000 * sizeof(BlockRecord);
     PF_Pixel dummy[1] = {};
-    PF_LayerDef def{0, dummy, 20000 * 4, 20000, 20000};
+    PF_LayerDef def = simhost::layer_def(0, dummy, 20000 * 4, 20000, 20000);
     Settings s;
     s.rows = 20000;
     s.columns = 20000;
@@ -743,7 +747,10 @@ TEST(RenderGridFailures, BlockTableTooLargeForTheHostSizeTypeIsAMemoryError) {
         EXPECT_EQ(host->send(PF_Cmd_RENDER), PF_Err_INTERNAL_STRUCT_DAMAGED);
         EXPECT_EQ(host->message(), "Memory Error!");
         EXPECT_EQ(host->out_data().out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-        EXPECT_EQ(host->calls(HostFn::new_handle), 0);
+        EXPECT_EQ(host->calls(HostFn::new_handle), kHost64 ? 1 : 0);
+        if (kHost64) {
+            EXPECT_EQ(host->handle_requests().back(), exact);
+        }
         EXPECT_TRUE(host->world_ops().empty());
         EXPECT_TRUE(host->progress_log().empty());
         EXPECT_TRUE(host->problems().empty()) << sweep::join(host->problems());
@@ -780,7 +787,7 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
     };
     static PF_Pixel pixels[64] = {};
     const auto raw = [](A_long w, A_long h, A_long rowbytes, PF_Pixel* data) {
-        return World::raw(PF_LayerDef{0, data, rowbytes, w, h});
+        return World::raw(simhost::layer_def(0, data, rowbytes, w, h));
     };
     const std::vector<Case> cases = {
         {"no parameters", [](SimHost& h) { h.pass_null_params(true); }},

@@ -244,9 +244,9 @@ TEST(SimHostWorlds, CopyAndFillRefuseUnusableWorlds) {
     SimHost host(&probe_entry);
     PF_UtilCallbacks* u = host.in_data().utils;
     World good(4, 4);
-    PF_LayerDef no_data{0, nullptr, 16, 4, 4};
-    PF_LayerDef negative{0, good.def()->data, -16, 4, 4};
-    PF_LayerDef short_rows{PF_WorldFlag_DEEP, good.def()->data, 16, 4, 4};
+    PF_LayerDef no_data = simhost::layer_def(0, nullptr, 16, 4, 4);
+    PF_LayerDef negative = simhost::layer_def(0, good.def()->data, -16, 4, 4);
+    PF_LayerDef short_rows = simhost::layer_def(PF_WorldFlag_DEEP, good.def()->data, 16, 4, 4);
     for (PF_LayerDef* bad : {&no_data, &negative, &short_rows}) {
         EXPECT_NE(u->copy(host.effect_ref(), bad, good.def(), nullptr, nullptr), 0);
         EXPECT_NE(u->copy(host.effect_ref(), good.def(), bad, nullptr, nullptr), 0);
@@ -397,8 +397,12 @@ TEST(SimHostSuites, ServesExactlySevenPairsAndKeepsTheBalance) {
     SimHost host(&probe_entry);
     SPBasicSuite* basic = host.in_data().pica_basicP;
     const std::pair<const char*, A_long> served[] = {
-        {kPFHandleSuite, 1},        {kPFANSISuite, 1},     {kAEGPUtilitySuite, 7},
-        {kAEGPPFInterfaceSuite, 1}, {kAEGPStreamSuite, 7}, {kAEGPDynamicStreamSuite, 2},
+        {kPFHandleSuite, kPFHandleSuiteVersion},
+        {kPFANSISuite, 1},
+        {kAEGPUtilitySuite, 7},
+        {kAEGPPFInterfaceSuite, 1},
+        {kAEGPStreamSuite, 7},
+        {kAEGPDynamicStreamSuite, 2},
         {kAEGPEffectSuite, 2},
     };
     for (const auto& [name, version] : served) {
@@ -408,14 +412,18 @@ TEST(SimHostSuites, ServesExactlySevenPairsAndKeepsTheBalance) {
     }
     EXPECT_EQ(host.outstanding_suites(), 7);
     const void* handles = nullptr;
-    basic->AcquireSuite(kPFHandleSuite, 1, &handles);
+    basic->AcquireSuite(kPFHandleSuite, kPFHandleSuiteVersion, &handles);
     EXPECT_EQ(static_cast<const PF_HandleSuite1*>(handles)->host_new_handle,
               host.in_data().utils->host_new_handle);
 
-    for (const auto& [name, version] : {std::pair<const char*, A_long>{kPFHandleSuite, 2},
-                                        {"PF Handle suite", 1},
-                                        {"AEGP Layer Suite", 8},
-                                        {"", 0}}) {
+    // The handle suite of the other width (version 1 on a 64-bit host, 2 on a 32-bit one) would
+    // hand out the wrong size type: not served.
+    const A_long other_handle_version = kHost64 ? kPFHandleSuiteVersion1 : kPFHandleSuiteVersion2;
+    for (const auto& [name, version] :
+         {std::pair<const char*, A_long>{kPFHandleSuite, other_handle_version},
+          {"PF Handle suite", 1},
+          {"AEGP Layer Suite", 8},
+          {"", 0}}) {
         const void* suite = &host;
         EXPECT_NE(basic->AcquireSuite(name, version, &suite), 0) << name;
         EXPECT_EQ(suite, nullptr);
@@ -424,9 +432,9 @@ TEST(SimHostSuites, ServesExactlySevenPairsAndKeepsTheBalance) {
     for (const auto& [name, version] : served) {
         EXPECT_EQ(basic->ReleaseSuite(name, version), 0);
     }
-    EXPECT_EQ(basic->ReleaseSuite(kPFHandleSuite, 1), 0);
+    EXPECT_EQ(basic->ReleaseSuite(kPFHandleSuite, kPFHandleSuiteVersion), 0);
     EXPECT_TRUE(host.problems().empty());
-    EXPECT_NE(basic->ReleaseSuite(kPFHandleSuite, 1), 0);  // one release too many
+    EXPECT_NE(basic->ReleaseSuite(kPFHandleSuite, kPFHandleSuiteVersion), 0);  // one too many
     EXPECT_NE(basic->ReleaseSuite("AEGP Layer Suite", 8), 0);
     EXPECT_EQ(host.errors().size(), 2u);
     EXPECT_EQ(host.suite_log().size(), 8u + 4 + 8 + 2);
@@ -460,11 +468,11 @@ TEST(SimHostAegp, ReferencesAreCheckedCountedAndStreamsHidden) {
     const void* s = nullptr;
     SPBasicSuite* basic = host.in_data().pica_basicP;
     basic->AcquireSuite(kAEGPUtilitySuite, 7, &s);
-    auto* util = static_cast<const AEGP_UtilitySuite7*>(s);
+    auto* util = static_cast<const AEGP_UtilitySuite3*>(s);
     basic->AcquireSuite(kAEGPPFInterfaceSuite, 1, &s);
     auto* pfi = static_cast<const AEGP_PFInterfaceSuite1*>(s);
     basic->AcquireSuite(kAEGPStreamSuite, 7, &s);
-    auto* streams = static_cast<const AEGP_StreamSuite7*>(s);
+    auto* streams = static_cast<const AEGP_StreamSuite2*>(s);
     basic->AcquireSuite(kAEGPDynamicStreamSuite, 2, &s);
     auto* dyn = static_cast<const AEGP_DynamicStreamSuite2*>(s);
     basic->AcquireSuite(kAEGPEffectSuite, 2, &s);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/ae_api_layout.h"
 #include "resources/pipl.h"
 #include "tests/conformance/scenarios.h"
 
