@@ -6,14 +6,15 @@
 #
 # --arch picks the program's width (default win32). PREFIX_DIR is the
 # WINEPREFIX: created fresh, of that width, on first use, reused afterwards;
-# give each width its own (a prefix of the other width is refused). The program's stdout/stderr pass straight through; the exit
+# give each width its own (a prefix of the other width is refused). The
+# program's stdout/stderr pass straight through; the exit
 # status is the program's exit code modulo 256 (Windows codes are 32-bit:
 # an unhandled crash 0xC000001D exits 0x1D = 29). Non-zero on Wine failure,
 # 124 if the program timed out, 125 if this script itself failed (bad
 # arguments, prefix creation failed, ...), 143/130 if interrupted.
 #
-# 64-bit programs run on the native x86-64 loader (wine64). 32-bit ones
-# need more. Why it looks like this: the sandbox kernel cannot exec 32-bit ELF, so each
+# 64-bit programs run on the native x86-64 loader (wine64); 32-bit ones need
+# more. The sandbox kernel cannot exec 32-bit ELF, so each
 # i386 Wine process (loader, wineserver, services.exe, ...) runs under
 # qemu-i386 via binfmt_misc. We register that handler in a private user +
 # mount + PID namespace (binfmt_misc is per user namespace on Linux >= 6.7),
