@@ -1,12 +1,4 @@
-# Debian's i686 mingw-w64 cross compiler: 32-bit Windows, the host's platform.
-set(CMAKE_SYSTEM_NAME Windows)
+# Debian's i686 mingw-w64 cross compiler: 32-bit Windows, for legacy 32-bit hosts.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ZX_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZX_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${ZX_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${ZX_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${ZX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-w64.cmake)

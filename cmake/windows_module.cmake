@@ -1,8 +1,14 @@
-# VarnokZentrilox.aex: the 32-bit Windows DLL the host loads. One export, EntryPointFunc, by
-# its undecorated name through the module definition file; the property list as a "PIPL"
-# resource generated from the same table the native tests check; no runtime DLLs of the
-# cross compiler.
+# VarnokZentrilox.aex: the Windows DLL the host loads, 32-bit or 64-bit after the toolchain.
+# One export, EntryPointFunc, by its undecorated name through the module definition file; the
+# property list as a "PIPL" resource generated from the same table the native tests check; no
+# runtime DLLs of the cross compiler.
 enable_language(RC)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(ZX_PIPL_TARGET win64)
+else()
+    set(ZX_PIPL_TARGET win32)
+endif()
 
 # The generator runs on the build machine, so it is compiled with the native compiler.
 find_program(ZX_HOST_CXX NAMES g++ c++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
@@ -18,9 +24,9 @@ add_custom_command(
     COMMENT "Building the native property list generator")
 add_custom_command(
     OUTPUT ${ZX_PIPL_BIN}
-    COMMAND ${ZX_PIPL_GEN} ${ZX_PIPL_BIN}
+    COMMAND ${ZX_PIPL_GEN} ${ZX_PIPL_TARGET} ${ZX_PIPL_BIN}
     DEPENDS ${ZX_PIPL_GEN}
-    COMMENT "Generating the property list")
+    COMMENT "Generating the ${ZX_PIPL_TARGET} property list")
 configure_file(resources/VarnokZentrilox.rc.in ${CMAKE_CURRENT_BINARY_DIR}/VarnokZentrilox.rc @ONLY)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/VarnokZentrilox.rc PROPERTIES
     OBJECT_DEPENDS ${ZX_PIPL_BIN})

@@ -59,15 +59,30 @@ Bytes zero_terminated(const char* text, std::size_t total) {
 
 }  // namespace
 
-std::vector<PiplProperty> pipl_properties() {
+const char* pipl_target_name(PiplTarget target) {
+    return target == PiplTarget::win64 ? "win64" : "win32";
+}
+
+bool parse_pipl_target(const char* name, PiplTarget& target) {
+    for (PiplTarget t : {PiplTarget::win32, PiplTarget::win64}) {
+        if (std::strcmp(name, pipl_target_name(t)) == 0) {
+            target = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<PiplProperty> pipl_properties(PiplTarget target) {
     constexpr std::uint16_t kPiplVersionMajor = 2, kPiplVersionMinor = 0;
     constexpr std::uint16_t kApiVersionMajor = 12, kApiVersionMinor = 10;
     constexpr std::uint32_t kReservedInfo = 8;
+    const char* entry_point_key = target == PiplTarget::win64 ? "8664" : "wx86";
     return {
         {"8BIM", "kind", code("eFKT")},
         {"8BIM", "name", counted(kEffectName, 16)},
         {"8BIM", "catg", counted(kEffectCategory, 8)},
-        {"8BIM", "wx86", zero_terminated(kEntryPointName, 16)},
+        {"8BIM", entry_point_key, zero_terminated(kEntryPointName, 16)},
         {"8BIM", "ePVR", u16_pair(kPiplVersionMajor, kPiplVersionMinor)},
         {"8BIM", "eSVR", u16_pair(kApiVersionMajor, kApiVersionMinor)},
         {"8BIM", "eVER", u32(kEffectVersion)},
@@ -94,7 +109,7 @@ std::vector<std::uint8_t> serialize_pipl(std::span<const PiplProperty> propertie
     return out;
 }
 
-std::vector<std::uint8_t> build_pipl() {
-    const std::vector<PiplProperty> properties = pipl_properties();
+std::vector<std::uint8_t> build_pipl(PiplTarget target) {
+    const std::vector<PiplProperty> properties = pipl_properties(target);
     return serialize_pipl(properties);
 }

@@ -5,9 +5,10 @@ set -euo pipefail
 
 native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libcli11-dev clang-format zip python3)
-# The 32-bit Windows module's cross toolchain; Wine and the emulator it runs under come from
-# install-wine.sh.
-windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+# The Windows modules' cross toolchains, 32-bit and 64-bit; Wine and the emulator its 32-bit
+# half runs under come from install-wine.sh.
+windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+    binutils-mingw-w64-x86-64)
 
 bash "$(dirname "$0")/install-wine.sh"
 

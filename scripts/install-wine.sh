@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that scripts/run-wine.sh needs to run 32-bit
-# Windows test programs (built with i686-w64-mingw32-g++) under Wine.
+# Installs the Debian packages that scripts/run-wine.sh needs to run 32-bit and
+# 64-bit Windows test programs (built with i686-w64-mingw32-g++ and
+# x86_64-w64-mingw32-g++) under Wine.
 # Idempotent: returns at once, without network, when all is already there.
 # Must run as root (CI and developer machines run as root).
 #
 # Why each package:
 #   wine, wine32:i386        Wine 8.0 with its 32-bit (i386) loader/server.
+#   wine64                   Wine's x86-64 loader and server: runs 64-bit
+#                            programs natively, no emulator involved.
 #   qemu-user (>= 10, from bookworm-backports)
 #                            This sandbox's kernel refuses to exec 32-bit ELF
 #                            ("Exec format error"), so run-wine.sh runs every
@@ -13,8 +16,9 @@
 #                            Bookworm's qemu 7.2 ignores MAP_FIXED_NOREPLACE,
 #                            which makes each Wine process start take minutes
 #                            (~50k mmap/munmap retries); 10.0 takes ~1 s.
-#   g++-mingw-w64-i686       Cross compiler for the PE32 programs/DLLs that
-#                            run-wine.sh runs (win32 and posix thread models).
+#   g++-mingw-w64-i686       Cross compilers for the PE32 and PE32+
+#   g++-mingw-w64-x86-64     programs/DLLs that run-wine.sh runs (win32 and
+#                            posix thread models).
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
@@ -37,7 +41,7 @@ installed() {
 }
 
 # Fast path: nothing to do (keeps CI quick and offline-safe).
-if installed wine wine32:i386 g++-mingw-w64-i686 && qemu_ok \
+if installed wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 && qemu_ok \
   && dpkg --print-foreign-architectures | grep -qx i386; then
   echo "install-wine.sh: already installed"
   exit 0
@@ -66,7 +70,7 @@ fi
 
 apt-get update
 
-pkgs=(wine wine32:i386 g++-mingw-w64-i686 "$qemu_spec")
+pkgs=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$qemu_spec")
 # qemu-user 10 Breaks the old qemu-user-binfmt; upgrade it too rather than
 # letting apt remove it, if something else installed it.
 if installed qemu-user-binfmt && [ "$qemu_spec" != qemu-user ]; then

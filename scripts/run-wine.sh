@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Runs a 32-bit Windows console program under Wine, headless, bounded in time.
+# Runs a 32-bit or 64-bit Windows console program under Wine, headless,
+# bounded in time.
 #
-#   usage: run-wine.sh PREFIX_DIR PROGRAM.exe [args...]
+#   usage: run-wine.sh [--arch win32|win64] PREFIX_DIR PROGRAM.exe [args...]
 #
-# PREFIX_DIR is the WINEPREFIX: created (fresh, 32-bit) on first use, reused
-# afterwards. The program's stdout/stderr pass straight through; the exit
+# --arch picks the program's width (default win32). PREFIX_DIR is the
+# WINEPREFIX: created fresh, of that width, on first use, reused afterwards;
+# give each width its own (a prefix of the other width is refused). The
+# program's stdout/stderr pass straight through; the exit
 # status is the program's exit code modulo 256 (Windows codes are 32-bit:
 # an unhandled crash 0xC000001D exits 0x1D = 29). Non-zero on Wine failure,
 # 124 if the program timed out, 125 if this script itself failed (bad
 # arguments, prefix creation failed, ...), 143/130 if interrupted.
 #
-# Why it looks like this: the sandbox kernel cannot exec 32-bit ELF, so each
+# 64-bit programs run on the native x86-64 loader (wine64); 32-bit ones need
+# more. The sandbox kernel cannot exec 32-bit ELF, so each
 # i386 Wine process (loader, wineserver, services.exe, ...) runs under
 # qemu-i386 via binfmt_misc. We register that handler in a private user +
 # mount + PID namespace (binfmt_misc is per user namespace on Linux >= 6.7),
@@ -26,7 +30,8 @@
 # Needs the packages from scripts/install-wine.sh.
 set -euo pipefail
 
-readonly WINE_LOADER=/usr/lib/wine/wine        # i386 ELF
+readonly WINE_LOADER32=/usr/lib/wine/wine      # i386 ELF
+readonly WINE_LOADER64=/usr/lib/wine/wine64    # x86-64 ELF
 readonly WINESERVER32=/usr/lib/wine/wineserver32 # i386 ELF, probe for exec
 readonly QEMU_MIN_MAJOR=10                      # 7.2 is unusable (see install-wine.sh)
 readonly BINFMT=/proc/sys/fs/binfmt_misc
@@ -65,7 +70,11 @@ stop_wineserver() {
 # Creates the prefix unless a previous run completed it (marker file).
 ensure_prefix() {
   local prefix=$1 marker=$1/.run-wine-ready log_file=$1/.run-wine-init.log entry
-  [ -f "$marker" ] && return 0
+  if [ -f "$marker" ]; then
+    grep -q "^#arch=$WINEARCH\$" "$prefix/system.reg" 2>/dev/null \
+      || die "$prefix is not a $WINEARCH prefix: give each width its own PREFIX_DIR"
+    return 0
+  fi
   # A prefix without marker is a half-made one (interrupted init): remove it,
   # but only if the folder holds nothing except Wine's own files.
   shopt -s dotglob nullglob
@@ -84,7 +93,7 @@ ensure_prefix() {
   # wineboot returns before the setup it starts in the background is done;
   # "wineserver -w" waits for all of it to finish.
   {
-    timeout -k 10 "$RUN_WINE_INIT_TIMEOUT" wine wineboot --init &&
+    timeout -k 10 "$RUN_WINE_INIT_TIMEOUT" "${wine_cmd[@]}" wineboot --init &&
       timeout -k 10 "$RUN_WINE_INIT_TIMEOUT" wineserver -w
   } </dev/null >"$log_file" 2>&1 9>&- || rc=$?
   if [ "$rc" -ne 0 ] || ! [ -f "$prefix/system.reg" ] \
@@ -93,7 +102,7 @@ ensure_prefix() {
     timeout 20 wineserver -k >/dev/null 2>&1 9>&- || true
     die "creating the prefix failed (rc=$rc)"
   fi
-  wine --version >"$marker" 9>&-
+  "${wine_cmd[@]}" --version >"$marker" 9>&-
   log "prefix ready in $((SECONDS - start)) s"
 }
 
@@ -101,12 +110,19 @@ ensure_prefix() {
 inner() {
   local prefix=$1 program=$2
   shift 2
-  ensure_i386_exec
+  [ "$RUN_WINE_ARCH" = win64 ] || ensure_i386_exec
 
   # Headless, quiet, no Mono/Gecko install prompts, no menu/desktop entries,
-  # 32-bit prefix even if wine64 is installed, HOME kept inside the prefix.
+  # the prefix of the chosen width whatever is installed, HOME kept inside it.
   unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
-  export WINEPREFIX=$prefix WINEARCH=win32 HOME=$prefix/home
+  export WINEPREFIX=$prefix WINEARCH=$RUN_WINE_ARCH HOME=$prefix/home
+  # The 64-bit loader is called by itself: /usr/bin/wine would start the i386
+  # one (under qemu) only to have it hand over to wine64.
+  local -a wine_cmd=(wine)
+  if [ "$WINEARCH" = win64 ]; then
+    export WINELOADER=$WINE_LOADER64
+    wine_cmd=("$WINE_LOADER64")
+  fi
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
@@ -125,7 +141,7 @@ inner() {
   fi
 
   local rc=0 start=$SECONDS
-  timeout -k 10 "$RUN_WINE_TIMEOUT" wine "$program" "$@" 9>&- || rc=$?
+  timeout -k 10 "$RUN_WINE_TIMEOUT" "${wine_cmd[@]}" "$program" "$@" 9>&- || rc=$?
   stop_wineserver
   # timeout exits 124 (137 if it had to SIGKILL); a program may exit 124 too,
   # so only call it a timeout when the time was actually used up.
@@ -142,12 +158,25 @@ if [ "${_RUN_WINE_INNER:-}" = 1 ]; then
   exit $?
 fi
 
-[ $# -ge 2 ] || { echo "usage: $0 PREFIX_DIR PROGRAM.exe [args...]" >&2; exit 2; }
+usage() { echo "usage: $0 [--arch win32|win64] PREFIX_DIR PROGRAM.exe [args...]" >&2; exit 2; }
+RUN_WINE_ARCH=win32
+if [ "${1:-}" = --arch ]; then
+  [ $# -ge 2 ] || usage
+  RUN_WINE_ARCH=$2
+  shift 2
+fi
+case $RUN_WINE_ARCH in
+  win32) wine_loader=$WINE_LOADER32 ;;
+  win64) wine_loader=$WINE_LOADER64 ;;
+  *) echo "run-wine.sh: --arch must be win32 or win64, not '$RUN_WINE_ARCH'" >&2; usage ;;
+esac
+export RUN_WINE_ARCH
+[ $# -ge 2 ] || usage
 prefix=$(realpath -m -- "$1")
 [ "$prefix" != / ] || die "refusing / as PREFIX_DIR"
 program=$(realpath -e -- "$2") || die "no such program: $2"
 shift 2
-[ -x "$WINE_LOADER" ] || die "$WINE_LOADER missing: run scripts/install-wine.sh"
+[ -x "$wine_loader" ] || die "$wine_loader missing: run scripts/install-wine.sh"
 : "${RUN_WINE_TIMEOUT:=600}" "${RUN_WINE_INIT_TIMEOUT:=900}"
 export RUN_WINE_TIMEOUT RUN_WINE_INIT_TIMEOUT
 mkdir -p "$prefix"

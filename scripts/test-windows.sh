@@ -1,34 +1,48 @@
 #!/usr/bin/env bash
-# Builds VarnokZentrilox.aex and the Windows test program with the i686 mingw-w64 toolchain,
-# checks the module's exports and imports, and runs the test program under Wine against the
-# native build's outcomes.
+# Builds VarnokZentrilox.aex and the Windows test program for both widths with the mingw-w64
+# toolchains, checks each module's format, exports and imports, and runs each test program
+# under Wine against the native build's outcomes.
+#
+#   usage: test-windows.sh [win32|win64]...   (default: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
+widths=("$@")
+[ ${#widths[@]} -gt 0 ] || widths=(win32 win64)
+
+fail() { echo "test-windows: $*" >&2; exit 1; }
 
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs" --target zentrilox_conformance
-cmake --preset mingw32
-cmake --build --preset mingw32 -j"$jobs"
 
-module=build/mingw32/VarnokZentrilox.aex
-dump=$(i686-w64-mingw32-objdump -p "$module")
-fail() { echo "test-windows: $*" >&2; exit 1; }
-
-grep -q "file format pei-i386" <<<"$dump" || fail "$module is not a PE32 i386 image"
-exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump")
-[ "$exports" = "EntryPointFunc" ] || fail "exports are '$exports', expected only EntryPointFunc"
-imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
-for dll in $imports; do
-    case $dll in
-        kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
-        *) fail "imports $dll, which is not a system DLL (all imports: $imports)" ;;
+for width in "${widths[@]}"; do
+    case $width in
+        win32) preset=mingw32 tools=i686-w64-mingw32 format=pei-i386 ;;
+        win64) preset=mingw64 tools=x86_64-w64-mingw32 format=pei-x86-64 ;;
+        *) fail "unknown width '$width' (win32 or win64)" ;;
     esac
-done
-echo "ok   $module: PE32 i386, one export (EntryPointFunc), imports: $imports"
+    echo "== $width"
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" -j"$jobs"
 
-build/native/tests/zentrilox_conformance build/mingw32/native-outcomes.txt
-start=$SECONDS
-bash scripts/run-wine.sh build/mingw32/wineprefix build/mingw32/tests/win/zentrilox_win_tests.exe \
-    "$module" build/mingw32/native-outcomes.txt
-echo "Windows tests under Wine took $((SECONDS - start)) s"
+    build=build/$preset
+    module=$build/VarnokZentrilox.aex
+    dump=$("$tools-objdump" -p "$module")
+    grep -q "file format $format\$" <<<"$dump" || fail "$module is not a $format image"
+    exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump")
+    [ "$exports" = "EntryPointFunc" ] || fail "exports are '$exports', expected only EntryPointFunc"
+    imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
+    for dll in $imports; do
+        case $dll in
+            kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
+            *) fail "imports $dll, which is not a system DLL (all imports: $imports)" ;;
+        esac
+    done
+    echo "ok   $module: $format, one export (EntryPointFunc), imports: $imports"
+
+    build/native/tests/zentrilox_conformance "$build/native-outcomes.txt"
+    start=$SECONDS
+    bash scripts/run-wine.sh --arch "$width" "$build/wineprefix" \
+        "$build/tests/win/zentrilox_win_tests.exe" "$module" "$build/native-outcomes.txt"
+    echo "$width Windows tests under Wine took $((SECONDS - start)) s"
+done

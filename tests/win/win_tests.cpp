@@ -35,6 +35,9 @@ std::vector<std::string> read_lines(const char* path) {
     return lines;
 }
 
+// The module under test is built for the same width as this program.
+constexpr PiplTarget kTarget = sizeof(void*) == 8 ? PiplTarget::win64 : PiplTarget::win32;
+
 void check_property_list(HMODULE module) {
     HRSRC resource = FindResourceExA(module, "PIPL", MAKEINTRESOURCEA(16000),
                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
@@ -43,13 +46,13 @@ void check_property_list(HMODULE module) {
     HGLOBAL loaded = LoadResource(module, resource);
     const auto* bytes = static_cast<const std::uint8_t*>(LockResource(loaded));
     const DWORD size = SizeofResource(module, resource);
-    const std::vector<std::uint8_t> expected = build_pipl();
+    const std::vector<std::uint8_t> expected = build_pipl(kTarget);
     check(size == expected.size(),
           format("property list is %lu bytes, expected %lu", static_cast<unsigned long>(size),
                  static_cast<unsigned long>(expected.size())));
     check(bytes != nullptr && size == expected.size() &&
               std::equal(expected.begin(), expected.end(), bytes),
-          "property list bytes equal the generated ones");
+          format("property list bytes equal the generated %s ones", pipl_target_name(kTarget)));
 }
 
 }  // namespace
