@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "params/param_table.h"
-
 static_assert(static_cast<PF_ParamType>(ParamType::slider) == PF_Param_SLIDER &&
               static_cast<PF_ParamType>(ParamType::percent) == PF_Param_FIX_SLIDER &&
               static_cast<PF_ParamType>(ParamType::color) == PF_Param_COLOR &&
@@ -13,10 +11,6 @@ static_assert(static_cast<PF_ParamType>(ParamType::slider) == PF_Param_SLIDER &&
 static_assert(param_table_detail::kShowAsPercent == PF_ValueDisplayFlag_PERCENT);
 
 namespace {
-
-constexpr PF_Fixed to_fixed(A_long whole) {
-    return whole << 16;
-}
 
 // The definition the host receives for `p`; every field the table does not fill stays zero,
 // as the host expects of unused fields.
@@ -42,17 +36,17 @@ void fill_definition(PF_InData* in_data, const ParamSpec& p, PF_ParamDef& def) {
             def.u.sd.slider_max = p.slider_max;
             break;
         case ParamType::percent:
-            def.u.fd.value = to_fixed(p.dephault);
-            def.u.fd.dephault = to_fixed(p.dephault);
-            def.u.fd.valid_min = to_fixed(p.valid_min);
-            def.u.fd.valid_max = to_fixed(p.valid_max);
-            def.u.fd.slider_min = to_fixed(p.slider_min);
-            def.u.fd.slider_max = to_fixed(p.slider_max);
+            def.u.fd.value = percent_to_host(p.dephault);
+            def.u.fd.dephault = percent_to_host(p.dephault);
+            def.u.fd.valid_min = percent_to_host(p.valid_min);
+            def.u.fd.valid_max = percent_to_host(p.valid_max);
+            def.u.fd.slider_min = percent_to_host(p.slider_min);
+            def.u.fd.slider_max = percent_to_host(p.slider_max);
             def.u.fd.precision = p.precision;
             def.u.fd.display_flags = p.display_flags;
             break;
         case ParamType::color:
-            def.u.cd.value = PF_Pixel{p.color.alpha, p.color.red, p.color.green, p.color.blue};
+            def.u.cd.value = color_to_host(p.color);
             def.u.cd.dephault = def.u.cd.value;
             break;
         case ParamType::group_start:
