@@ -27,11 +27,6 @@ std::string in_quotes(std::string_view text) {
                      std::string(allowed));
 }
 
-struct Choice {
-    std::string name;
-    A_long value;
-};
-
 A_long parse_choice(std::string_view option, std::string_view text, std::string_view parameter,
                     const std::vector<Choice>& choices) {
     std::string names;
@@ -124,29 +119,6 @@ struct RawOptions {
     bool quiet = false;
     bool progress = false;
 };
-
-// What a popup item is called on the command line: "Row & Column" is row-column.
-std::string option_word(std::string_view item) {
-    std::string word;
-    for (char c : item) {
-        if (c == '&') continue;
-        if (c == ' ') {
-            if (!word.empty() && word.back() != '-') word += '-';
-        } else {
-            word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        }
-    }
-    return word;
-}
-
-std::vector<Choice> option_choices(const ParamSpec& p) {
-    std::vector<Choice> choices;
-    for (int n = 1; n <= choice_count(p.choices); ++n) {
-        const std::string_view item = choice_item(p.choices, n);
-        if (!is_choice_separator(item)) choices.push_back({option_word(item), n});
-    }
-    return choices;
-}
 
 std::string number_text(double value) {
     std::array<char, 32> buffer{};
@@ -366,6 +338,28 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
 }
 
 }  // namespace
+
+std::string option_word(std::string_view item) {
+    std::string word;
+    for (char c : item) {
+        if (c == '&') continue;
+        if (c == ' ') {
+            if (!word.empty() && word.back() != '-') word += '-';
+        } else {
+            word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+    return word;
+}
+
+std::vector<Choice> option_choices(const ParamSpec& p) {
+    std::vector<Choice> choices;
+    for (int n = 1; n <= choice_count(p.choices); ++n) {
+        const std::string_view item = choice_item(p.choices, n);
+        if (!is_choice_separator(item)) choices.push_back({option_word(item), n});
+    }
+    return choices;
+}
 
 std::array<ParamValue, kParamCount> tool_defaults() {
     std::array<ParamValue, kParamCount> values{};

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/ae_api.h"
 #include "params/param_table.h"
@@ -59,6 +60,15 @@ struct ParsedCommandLine {
 // `version_text` is asked only when --version is given.
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text);
+
+// A popup's choices under the words the command line takes: "Row & Column" is row-column;
+// the host's separator line is no choice.
+struct Choice {
+    std::string name;
+    A_long value;
+};
+std::string option_word(std::string_view item);
+std::vector<Choice> option_choices(const ParamSpec& p);
 
 // Checks of single values, `option` naming the option in messages.
 double parse_percent(std::string_view option, std::string_view text, double min, double max);
