@@ -190,9 +190,12 @@ ParamValue parse_param(const ParamSpec& p, std::string_view text) {
         case ParamType::percent:
             v.number = parse_percent(p.option, text, p.valid_min, p.valid_max);
             break;
-        default:
+        case ParamType::color:
             v.color = parse_color(p.option, text, p.name);
             break;
+        case ParamType::group_start:
+        case ParamType::group_end:
+            break;  // not on the command line
     }
     return v;
 }
@@ -201,11 +204,15 @@ bool on_command_line(const ParamSpec& p) {
     return !p.option.empty();
 }
 
-constexpr const char* kDescription =
-    "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), driving\n"
-    "the effect exactly as a host does: Global Setup, Params Setup, then one Render per frame.\n"
-    "The effect cuts the layer into blocks and moves every block toward a random target as\n"
-    "Completion goes from 0 to 100 %.";
+std::string description() {
+    const ParamSpec& completion = param_spec(kParamCompletion);
+    return "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), "
+           "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
+           "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
+           "toward a random target as\nCompletion goes from " +
+           std::to_string(completion.valid_min) + " to " + std::to_string(completion.valid_max) +
+           " %.";
+}
 
 constexpr const char* kFooter =
     "Percents reach the effect as 16.16 fixed-point numbers, lround(PCT * 65536).\n"
@@ -317,10 +324,10 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
         parse_size("--size", raw.size, o);
     }
     if (app.count("--frames") > 0) {
-        if (app.count("--completion") > 0) {
-            throw UsageError(
-                "--completion: cannot be combined with --frames; "
-                "give --from and --to instead");
+        const std::string completion(param_spec(kParamCompletion).option);
+        if (app.count(completion) > 0) {
+            throw UsageError(completion +
+                             ": cannot be combined with --frames; give --from and --to instead");
         }
         o.frames = static_cast<int>(
             parse_integer("--frames", raw.frames, 1, kMaxFrames, "number of frames"));
@@ -411,7 +418,7 @@ long long parse_integer(std::string_view option, std::string_view text, long lon
 
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text) {
-    CLI::App app(kDescription, "zentrilox");
+    CLI::App app(description(), "zentrilox");
     app.footer(kFooter);
     app.get_formatter()->column_width(kHelpColumn);
     app.set_version_flag("--version", version_text, "print the tool's and the effect's version");
