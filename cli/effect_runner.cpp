@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "host/entry_point.h"
-#include "params/param_ids.h"
+#include "params/param_table.h"
 
 namespace zx::cli {
 
@@ -106,18 +106,26 @@ void EffectRunner::set_layer(simhost::World layer) {
 
 void EffectRunner::set_params(const EffectParams& p) {
     try {
-        host_.set_popup(kParamMode, p.mode);
-        host_.set_fixed(kParamCompletion, percent_to_fixed(p.completion));
-        host_.set_popup(kParamSplit, p.split);
-        host_.set_slider(kParamRow, p.rows);
-        host_.set_slider(kParamHeight, p.strip_height);
-        host_.set_slider(kParamColumn, p.columns);
-        host_.set_slider(kParamWidth, p.strip_width);
-        host_.set_slider(kParamSeed, p.seed);
-        host_.set_popup(kParamOverlapMode, p.overlap);
-        host_.set_color(kParamColor, p.color);
-        host_.set_popup(kParamBlendMode, p.blend);
-        host_.set_fixed(kParamOpacity, percent_to_fixed(p.opacity));
+        for (const ParamSpec& spec : kParamTable) {
+            const ParamValue& v = p.value[spec.index];
+            switch (spec.type) {
+                case ParamType::popup:
+                    host_.set_popup(spec.index, static_cast<A_long>(v.number));
+                    break;
+                case ParamType::slider:
+                    host_.set_slider(spec.index, static_cast<A_long>(v.number));
+                    break;
+                case ParamType::percent:
+                    host_.set_fixed(spec.index, percent_to_fixed(v.number));
+                    break;
+                case ParamType::color:
+                    host_.set_color(spec.index, v.color);
+                    break;
+                case ParamType::group_start:
+                case ParamType::group_end:
+                    break;
+            }
+        }
     } catch (const std::logic_error& e) {
         throw EffectError(std::string("the effect's parameters are not as expected: ") + e.what());
     }

@@ -10,6 +10,7 @@
 
 #include "cli/errors.h"
 #include "cli/image.h"
+#include "params/param_setup.h"
 
 namespace zx::cli {
 
@@ -25,11 +26,6 @@ std::string in_quotes(std::string_view text) {
     throw UsageError(std::string(option) + ": " + in_quotes(text) + " is not valid; " +
                      std::string(allowed));
 }
-
-struct Choice {
-    std::string_view name;
-    A_long value;
-};
 
 A_long parse_choice(std::string_view option, std::string_view text, std::string_view parameter,
                     const std::vector<Choice>& choices) {
@@ -48,18 +44,18 @@ int hex_digit(char c) {
     return -1;
 }
 
-PF_Pixel parse_color(std::string_view option, std::string_view text) {
+PF_Pixel parse_color(std::string_view option, std::string_view text, std::string_view parameter) {
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '#') digits.remove_prefix(1);
-    constexpr std::string_view kAllowed =
-        "give the Color as 6 hex digits RRGGBB (alpha FF) or 8 hex digits AARRGGBB";
-    if (digits.size() != 6 && digits.size() != 8) refuse(option, text, kAllowed);
+    const std::string allowed = "give the " + std::string(parameter) +
+                                " as 6 hex digits RRGGBB (alpha FF) or 8 hex digits AARRGGBB";
+    if (digits.size() != 6 && digits.size() != 8) refuse(option, text, allowed);
     std::array<A_u_char, 4> bytes{0xFF, 0, 0, 0};  // alpha, red, green, blue
     const std::size_t first = digits.size() == 6 ? 1 : 0;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         const int hi = hex_digit(digits[i]);
         const int lo = hex_digit(digits[i + 1]);
-        if (hi < 0 || lo < 0) refuse(option, text, kAllowed);
+        if (hi < 0 || lo < 0) refuse(option, text, allowed);
         bytes[first + i / 2] = static_cast<A_u_char>(hi * 16 + lo);
     }
     return PF_Pixel{bytes[0], bytes[1], bytes[2], bytes[3]};
@@ -109,37 +105,114 @@ void parse_size(std::string_view option, std::string_view text, Options& options
     options.card_height = static_cast<int>(*height);
 }
 
-// The raw texts as CLI11 collects them; defaults are the texts a user would type.
+// The raw texts as CLI11 collects them; an option not given keeps its default value.
 struct RawOptions {
     std::string input;
     std::string output;
-    std::string mode = "manhattan";
-    std::string completion = "50";
-    std::string split = "row-column";
-    std::string rows = "6";
-    std::string strip_height = "100";
-    std::string columns = "8";
-    std::string strip_width = "100";
-    std::string seed = "0";
-    std::string overlap = "footage";
-    std::string color = "FF0000";
-    std::string blend = "normal";
-    std::string opacity = "100";
+    std::array<std::string, kParamCount> param;  // by parameter index
     std::string downsample = "1/1";
     std::string depth;
     std::string size;
     std::string frames;
-    std::string from = "0";
-    std::string to = "100";
+    std::string from;
+    std::string to;
     bool quiet = false;
     bool progress = false;
 };
 
-constexpr const char* kDescription =
-    "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), driving\n"
-    "the effect exactly as a host does: Global Setup, Params Setup, then one Render per frame.\n"
-    "The effect cuts the layer into blocks and moves every block toward a random target as\n"
-    "Completion goes from 0 to 100 %.";
+std::string number_text(double value) {
+    std::array<char, 32> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return ec == std::errc{} ? std::string(buffer.data(), end) : std::to_string(value);
+}
+
+std::string range_text(const ParamSpec& p) {
+    return std::to_string(p.valid_min) + ".." + std::to_string(p.valid_max);
+}
+
+std::string hex_text(PF_Pixel c) {
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    std::string text;
+    for (A_u_char byte : {c.alpha, c.red, c.green, c.blue}) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return c.alpha == 0xFF ? text.substr(2) : text;
+}
+
+std::string value_text(const ParamSpec& p, const ParamValue& v) {
+    switch (p.type) {
+        case ParamType::popup:
+            return option_word(choice_item(p.choices, static_cast<int>(v.number)));
+        case ParamType::color:
+            return hex_text(v.color);
+        default:
+            return number_text(v.number);
+    }
+}
+
+// "Row (parameter 4): block rows, 1..2000; default 6"
+std::string param_help(const ParamSpec& p, const ParamValue& dephault) {
+    std::string text = std::string(p.name) + " (parameter " + std::to_string(p.index) + "): ";
+    const std::string help(p.help);
+    switch (p.type) {
+        case ParamType::popup: {
+            const std::vector<Choice> choices = option_choices(p);
+            for (std::size_t i = 0; i < choices.size(); ++i) {
+                if (i > 0) text += i + 1 == choices.size() ? " or " : ", ";
+                text += choices[i].name + " (" + std::to_string(choices[i].value) + ")";
+            }
+            break;
+        }
+        case ParamType::slider:
+            text += (help.empty() ? "" : help + ", ") + range_text(p);
+            break;
+        case ParamType::percent:
+            text += "percent " + range_text(p);
+            break;
+        default:
+            text += help;
+            break;
+    }
+    return text + "; default " + value_text(p, dephault);
+}
+
+ParamValue parse_param(const ParamSpec& p, std::string_view text) {
+    ParamValue v;
+    switch (p.type) {
+        case ParamType::popup:
+            v.number = parse_choice(p.option, text, p.name, option_choices(p));
+            break;
+        case ParamType::slider:
+            v.number = static_cast<double>(
+                parse_integer(p.option, text, p.valid_min, p.valid_max, p.name));
+            break;
+        case ParamType::percent:
+            v.number = parse_percent(p.option, text, p.valid_min, p.valid_max);
+            break;
+        case ParamType::color:
+            v.color = parse_color(p.option, text, p.name);
+            break;
+        case ParamType::group_start:
+        case ParamType::group_end:
+            break;  // not on the command line
+    }
+    return v;
+}
+
+bool on_command_line(const ParamSpec& p) {
+    return !p.option.empty();
+}
+
+std::string description() {
+    const ParamSpec& completion = param_spec(kParamCompletion);
+    return "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), "
+           "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
+           "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
+           "toward a random target as\nCompletion goes from " +
+           std::to_string(completion.valid_min) + " to " + std::to_string(completion.valid_max) +
+           " %.";
+}
 
 constexpr const char* kFooter =
     "Percents reach the effect as 16.16 fixed-point numbers, lround(PCT * 65536).\n"
@@ -185,41 +258,12 @@ void add_options(CLI::App& app, RawOptions& raw) {
     app.add_option("-o,--output", raw.output, "output PNG, or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
-    app.add_option("--mode", raw.mode,
-                   "Mode (parameter 1): manhattan (1) or euclidean (2); default manhattan")
-        ->type_name("MODE");
-    app.add_option("--completion", raw.completion,
-                   "Completion (parameter 2): percent 0..100; default 50")
-        ->type_name("PCT");
-    app.add_option("--split", raw.split,
-                   "Split (parameter 3): row-column (1), row-width (2) or height-column (3); "
-                   "default row-column")
-        ->type_name("SPLIT");
-    app.add_option("--rows", raw.rows, "Row (parameter 4): block rows, 1..2000; default 6")
-        ->type_name("N");
-    app.add_option("--strip-height", raw.strip_height,
-                   "Height (parameter 5): base height of the random strips, 4..2000; "
-                   "default 100")
-        ->type_name("N");
-    app.add_option("--columns", raw.columns,
-                   "Column (parameter 6): block columns, 1..2000; default 8")
-        ->type_name("N");
-    app.add_option("--strip-width", raw.strip_width,
-                   "Width (parameter 7): base width of the random strips, 4..2000; default 100")
-        ->type_name("N");
-    app.add_option("--seed", raw.seed, "Seed (parameter 8): 0..100000; default 0")->type_name("N");
-    app.add_option("--overlap", raw.overlap,
-                   "Overlap Mode (parameter 10): footage (1) or color (2); default footage")
-        ->type_name("WHAT");
-    app.add_option("--color", raw.color,
-                   "Color (parameter 11): RRGGBB (alpha FF) or AARRGGBB in hex; default FF0000")
-        ->type_name("HEX");
-    app.add_option("--blend", raw.blend,
-                   "Blend Mode (parameter 12): normal (1), add (3), multiply (4), screen (5), "
-                   "overlay (6), color-dodge (7) or color-burn (8); default normal")
-        ->type_name("MODE");
-    app.add_option("--opacity", raw.opacity, "Opacity (parameter 13): percent 0..100; default 100")
-        ->type_name("PCT");
+    const std::array<ParamValue, kParamCount> defaults = tool_defaults();
+    for (const ParamSpec& p : kParamTable) {
+        if (!on_command_line(p)) continue;
+        app.add_option(std::string(p.option), raw.param[p.index], param_help(p, defaults[p.index]))
+            ->type_name(std::string(p.value_name));
+    }
     app.add_option("--downsample", raw.downsample,
                    "the host's horizontal downsample factor (in-data downsample_x), "
                    "1 <= N <= D; default 1/1; the input is already the downsampled layer")
@@ -237,10 +281,15 @@ void add_options(CLI::App& app, RawOptions& raw) {
                        "render a sequence of N frames, 1.." + std::to_string(kMaxFrames) +
                            ", Completion going linearly from --from to --to")
             ->type_name("N");
-    app.add_option("--from", raw.from, "Completion of the first frame, percent 0..100; default 0")
+    const Options plain;
+    const std::string sweep = "percent " + range_text(param_spec(kParamCompletion));
+    app.add_option(
+           "--from", raw.from,
+           "Completion of the first frame, " + sweep + "; default " + number_text(plain.from))
         ->type_name("PCT")
         ->needs(frames);
-    app.add_option("--to", raw.to, "Completion of the last frame, percent 0..100; default 100")
+    app.add_option("--to", raw.to,
+                   "Completion of the last frame, " + sweep + "; default " + number_text(plain.to))
         ->type_name("PCT")
         ->needs(frames);
     app.add_flag("-q,--quiet", raw.quiet, "no progress bar");
@@ -257,29 +306,11 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     if (app.count("INPUT") > 0) o.input = raw.input;
     if (raw.output.empty()) throw UsageError("--output: the output file name is empty");
     o.output = raw.output;
-    p.mode = parse_choice("--mode", raw.mode, "Mode", {{"manhattan", 1}, {"euclidean", 2}});
-    p.completion = parse_percent("--completion", raw.completion);
-    p.split = parse_choice("--split", raw.split, "Split",
-                           {{"row-column", 1}, {"row-width", 2}, {"height-column", 3}});
-    p.rows = static_cast<A_long>(parse_integer("--rows", raw.rows, 1, 2000, "Row"));
-    p.strip_height =
-        static_cast<A_long>(parse_integer("--strip-height", raw.strip_height, 4, 2000, "Height"));
-    p.columns = static_cast<A_long>(parse_integer("--columns", raw.columns, 1, 2000, "Column"));
-    p.strip_width =
-        static_cast<A_long>(parse_integer("--strip-width", raw.strip_width, 4, 2000, "Width"));
-    p.seed = static_cast<A_long>(parse_integer("--seed", raw.seed, 0, 100000, "Seed"));
-    p.overlap =
-        parse_choice("--overlap", raw.overlap, "Overlap Mode", {{"footage", 1}, {"color", 2}});
-    p.color = parse_color("--color", raw.color);
-    p.blend = parse_choice("--blend", raw.blend, "Blend Mode",
-                           {{"normal", 1},
-                            {"add", 3},
-                            {"multiply", 4},
-                            {"screen", 5},
-                            {"overlay", 6},
-                            {"color-dodge", 7},
-                            {"color-burn", 8}});
-    p.opacity = parse_percent("--opacity", raw.opacity);
+    for (const ParamSpec& spec : kParamTable) {
+        if (on_command_line(spec) && app.count(std::string(spec.option)) > 0) {
+            p.value[spec.index] = parse_param(spec, raw.param[spec.index]);
+        }
+    }
     parse_downsample("--downsample", raw.downsample, p);
     if (app.count("--depth") > 0) {
         o.depth = static_cast<int>(
@@ -293,15 +324,20 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
         parse_size("--size", raw.size, o);
     }
     if (app.count("--frames") > 0) {
-        if (app.count("--completion") > 0) {
-            throw UsageError(
-                "--completion: cannot be combined with --frames; "
-                "give --from and --to instead");
+        const std::string completion(param_spec(kParamCompletion).option);
+        if (app.count(completion) > 0) {
+            throw UsageError(completion +
+                             ": cannot be combined with --frames; give --from and --to instead");
         }
         o.frames = static_cast<int>(
             parse_integer("--frames", raw.frames, 1, kMaxFrames, "number of frames"));
-        o.from = parse_percent("--from", raw.from);
-        o.to = parse_percent("--to", raw.to);
+        const ParamSpec& sweep = param_spec(kParamCompletion);
+        if (app.count("--from") > 0) {
+            o.from = parse_percent("--from", raw.from, sweep.valid_min, sweep.valid_max);
+        }
+        if (app.count("--to") > 0) {
+            o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
+        }
     }
     o.quiet = raw.quiet;
     o.force_progress = raw.progress;
@@ -310,8 +346,40 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
 
 }  // namespace
 
-double parse_percent(std::string_view option, std::string_view text) {
-    constexpr std::string_view kAllowed = "give a decimal percent from 0 to 100, e.g. 37.5";
+std::string option_word(std::string_view item) {
+    std::string word;
+    for (char c : item) {
+        if (c == '&') continue;
+        if (c == ' ') {
+            if (!word.empty() && word.back() != '-') word += '-';
+        } else {
+            word += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+    return word;
+}
+
+std::vector<Choice> option_choices(const ParamSpec& p) {
+    std::vector<Choice> choices;
+    for (int n = 1; n <= choice_count(p.choices); ++n) {
+        const std::string_view item = choice_item(p.choices, n);
+        if (!is_choice_separator(item)) choices.push_back({option_word(item), n});
+    }
+    return choices;
+}
+
+std::array<ParamValue, kParamCount> tool_defaults() {
+    std::array<ParamValue, kParamCount> values{};
+    for (const ParamSpec& p : kParamTable) {
+        values[p.index] = {static_cast<double>(p.dephault), color_to_host(p.color)};
+    }
+    values[kParamCompletion].number = kToolCompletion;
+    return values;
+}
+
+double parse_percent(std::string_view option, std::string_view text, double min, double max) {
+    const std::string allowed = "give a decimal percent from " + number_text(min) + " to " +
+                                number_text(max) + ", e.g. 37.5";
     // Plain decimals only: from_chars alone would also take "inf", "nan" and exponents.
     std::size_t digits = 0;
     std::size_t points = 0;
@@ -321,14 +389,14 @@ double parse_percent(std::string_view option, std::string_view text) {
         } else if (c == '.') {
             ++points;
         } else {
-            refuse(option, text, kAllowed);
+            refuse(option, text, allowed);
         }
     }
-    if (digits == 0 || points > 1) refuse(option, text, kAllowed);
+    if (digits == 0 || points > 1) refuse(option, text, allowed);
     double value = 0.0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || !(value >= 0.0) || value > 100.0) {
-        refuse(option, text, kAllowed);
+    if (ec != std::errc{} || end != text.data() + text.size() || !(value >= min) || value > max) {
+        refuse(option, text, allowed);
     }
     return value;
 }
@@ -350,7 +418,7 @@ long long parse_integer(std::string_view option, std::string_view text, long lon
 
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text) {
-    CLI::App app(kDescription, "zentrilox");
+    CLI::App app(description(), "zentrilox");
     app.footer(kFooter);
     app.get_formatter()->column_width(kHelpColumn);
     app.set_version_flag("--version", version_text, "print the tool's and the effect's version");

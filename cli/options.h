@@ -2,32 +2,38 @@
 // describes. Every refusal is a UsageError naming the option and what it allows.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/ae_api.h"
+#include "params/param_table.h"
 
 namespace zx::cli {
 
-// Parameter values in the units of the command line; percents reach the effect as
+// A parameter's value in the units of the command line: the choice's number, the slider's
+// value or the percent in `number`, a colour in `color`. Percents reach the effect as
 // lround(percent * 65536).
+struct ParamValue {
+    double number = 0.0;
+    PF_Pixel color{};
+};
+
+// The tool starts half-way: at the effect's own default nothing has moved yet.
+constexpr double kToolCompletion = 50.0;
+
+// The effect's defaults, with Completion at kToolCompletion; by parameter index.
+std::array<ParamValue, kParamCount> tool_defaults();
+
 struct EffectParams {
-    A_long mode = 1;
-    double completion = 50.0;
-    A_long split = 1;
-    A_long rows = 6;
-    A_long strip_height = 100;
-    A_long columns = 8;
-    A_long strip_width = 100;
-    A_long seed = 0;
-    A_long overlap = 1;
-    PF_Pixel color{255, 255, 0, 0};
-    A_long blend = 1;
-    double opacity = 100.0;
+    std::array<ParamValue, kParamCount> value = tool_defaults();
     A_long downsample_num = 1;
     A_u_long downsample_den = 1;
+
+    double completion() const { return value[kParamCompletion].number; }
 };
 
 struct Options {
@@ -38,8 +44,9 @@ struct Options {
     int card_width = 640;
     int card_height = 480;
     std::optional<int> frames;  // set: a sequence, `output` is a counter pattern
-    double from = 0.0;
-    double to = 100.0;
+    // A sequence sweeps Completion's whole range unless told otherwise.
+    double from = param_spec(kParamCompletion).valid_min;
+    double to = param_spec(kParamCompletion).valid_max;
     bool quiet = false;
     bool force_progress = false;
 };
@@ -54,8 +61,17 @@ struct ParsedCommandLine {
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text);
 
+// A popup's choices under the words the command line takes: "Row & Column" is row-column;
+// the host's separator line is no choice.
+struct Choice {
+    std::string name;
+    A_long value;
+};
+std::string option_word(std::string_view item);
+std::vector<Choice> option_choices(const ParamSpec& p);
+
 // Checks of single values, `option` naming the option in messages.
-double parse_percent(std::string_view option, std::string_view text);
+double parse_percent(std::string_view option, std::string_view text, double min, double max);
 long long parse_integer(std::string_view option, std::string_view text, long long min,
                         long long max, std::string_view meaning);
 

@@ -63,7 +63,7 @@ void render_all(const Options& o) {
     ProgressBar bar(show_progress, frames);
     for (int k = 0; k < frames; ++k) {
         const double completion =
-            o.frames ? frame_completion(o.from, o.to, k, frames) : o.params.completion;
+            o.frames ? frame_completion(o.from, o.to, k, frames) : o.params.completion();
         const std::string path = pattern ? pattern->name(k) : o.output;
         try {
             const simhost::World& result = runner.render(

@@ -2,95 +2,69 @@
 
 #include <cstring>
 
-#include "params/param_ids.h"
+static_assert(static_cast<PF_ParamType>(ParamType::slider) == PF_Param_SLIDER &&
+              static_cast<PF_ParamType>(ParamType::percent) == PF_Param_FIX_SLIDER &&
+              static_cast<PF_ParamType>(ParamType::color) == PF_Param_COLOR &&
+              static_cast<PF_ParamType>(ParamType::popup) == PF_Param_POPUP &&
+              static_cast<PF_ParamType>(ParamType::group_start) == PF_Param_GROUP_START &&
+              static_cast<PF_ParamType>(ParamType::group_end) == PF_Param_GROUP_END);
+static_assert(param_table_detail::kShowAsPercent == PF_ValueDisplayFlag_PERCENT);
 
 namespace {
 
-constexpr PF_Fixed to_fixed(A_long whole) {
-    return whole << 16;
+// The definition the host receives for `p`; every field the table does not fill stays zero,
+// as the host expects of unused fields.
+void fill_definition(PF_InData* in_data, const ParamSpec& p, PF_ParamDef& def) {
+    std::memset(&def, 0, sizeof(def));
+    if (p.name[0] != '\0') in_data->utils->ansi.strcpy(def.name, p.name);
+    def.param_type = static_cast<PF_ParamType>(p.type);
+    def.uu.id = p.index;
+    def.flags = p.flags;
+    switch (p.type) {
+        case ParamType::popup:
+            def.u.pd.value = static_cast<A_long>(p.dephault);
+            def.u.pd.dephault = static_cast<A_short>(p.dephault);
+            def.u.pd.num_choices = static_cast<A_short>(choice_count(p.choices));
+            def.u.pd.u.namesptr = p.choices;
+            break;
+        case ParamType::slider:
+            def.u.sd.value = p.dephault;
+            def.u.sd.dephault = p.dephault;
+            def.u.sd.valid_min = p.valid_min;
+            def.u.sd.valid_max = p.valid_max;
+            def.u.sd.slider_min = p.slider_min;
+            def.u.sd.slider_max = p.slider_max;
+            break;
+        case ParamType::percent:
+            def.u.fd.value = percent_to_host(p.dephault);
+            def.u.fd.dephault = percent_to_host(p.dephault);
+            def.u.fd.valid_min = percent_to_host(p.valid_min);
+            def.u.fd.valid_max = percent_to_host(p.valid_max);
+            def.u.fd.slider_min = percent_to_host(p.slider_min);
+            def.u.fd.slider_max = percent_to_host(p.slider_max);
+            def.u.fd.precision = p.precision;
+            def.u.fd.display_flags = p.display_flags;
+            break;
+        case ParamType::color:
+            def.u.cd.value = color_to_host(p.color);
+            def.u.cd.dephault = def.u.cd.value;
+            break;
+        case ParamType::group_start:
+        case ParamType::group_end:
+            break;
+    }
 }
-
-struct Registrar {
-    PF_InData* in_data;
-    PF_ParamDef def{};
-
-    // Every definition starts from zero, as the host expects of unused fields.
-    void begin(PF_ParamType type, ParamIndex id, const char* name) {
-        std::memset(&def, 0, sizeof(def));
-        if (name != nullptr) in_data->utils->ansi.strcpy(def.name, name);
-        def.param_type = type;
-        def.uu.id = id;
-        def.flags = 0;
-    }
-    PF_Err add() { return in_data->inter.add_param(in_data->effect_ref, PF_Param_APPEND, &def); }
-
-    PF_Err popup(ParamIndex id, const char* name, A_short choices, A_short dephault,
-                 const char* names) {
-        begin(PF_Param_POPUP, id, name);
-        def.u.pd.value = dephault;
-        def.u.pd.dephault = dephault;
-        def.u.pd.num_choices = choices;
-        def.u.pd.u.namesptr = names;
-        return add();
-    }
-    PF_Err slider(ParamIndex id, const char* name, A_long valid_min, A_long valid_max,
-                  A_long slider_min, A_long slider_max, A_long dephault) {
-        begin(PF_Param_SLIDER, id, name);
-        def.u.sd.value = dephault;
-        def.u.sd.dephault = dephault;
-        def.u.sd.valid_min = valid_min;
-        def.u.sd.valid_max = valid_max;
-        def.u.sd.slider_min = slider_min;
-        def.u.sd.slider_max = slider_max;
-        return add();
-    }
-    PF_Err percent(ParamIndex id, const char* name, A_long dephault) {
-        begin(PF_Param_FIX_SLIDER, id, name);
-        def.u.fd.value = to_fixed(dephault);
-        def.u.fd.dephault = to_fixed(dephault);
-        def.u.fd.valid_min = to_fixed(0);
-        def.u.fd.valid_max = to_fixed(100);
-        def.u.fd.slider_min = to_fixed(0);
-        def.u.fd.slider_max = to_fixed(100);
-        def.u.fd.precision = 1;
-        def.u.fd.display_flags = PF_ValueDisplayFlag_PERCENT;
-        return add();
-    }
-    PF_Err color(ParamIndex id, const char* name, PF_Pixel dephault) {
-        begin(PF_Param_COLOR, id, name);
-        def.u.cd.value = dephault;
-        def.u.cd.dephault = dephault;
-        return add();
-    }
-    PF_Err group(PF_ParamType type, ParamIndex id, const char* name) {
-        begin(type, id, name);
-        return add();
-    }
-};
 
 }  // namespace
 
 PF_Err params_setup(PF_InData* in_data, PF_OutData* out_data) {
-    Registrar reg{in_data};
-    PF_Err err = PF_Err_NONE;
+    PF_ParamDef def{};
     // Stops at the first registration the host refuses.
-    (err = reg.popup(kParamMode, "Mode", 2, kModeManhattan, "Manhattan|Euclidean")) ||
-        (err = reg.percent(kParamCompletion, "Completion", 0)) ||
-        (err = reg.popup(kParamSplit, "Split", 3, kSplitRowColumn,
-                         "Row & Column|Row & Width|Height & Column")) ||
-        (err = reg.slider(kParamRow, "Row", 1, 2000, 1, 100, 6)) ||
-        (err = reg.slider(kParamHeight, "Height", 4, 2000, 4, 1000, 100)) ||
-        (err = reg.slider(kParamColumn, "Column", 1, 2000, 1, 100, 8)) ||
-        (err = reg.slider(kParamWidth, "Width", 4, 2000, 4, 1000, 100)) ||
-        (err = reg.slider(kParamSeed, "Seed", 0, 100000, 0, 1000, 0)) ||
-        (err = reg.group(PF_Param_GROUP_START, kParamOverlapGroup, "--Overlap--")) ||
-        (err = reg.popup(kParamOverlapMode, "Overlap Mode", 2, kOverlapFootage, "Footage|Color")) ||
-        (err = reg.color(kParamColor, "Color", PF_Pixel{255, 255, 0, 0})) ||
-        (err = reg.popup(kParamBlendMode, "Blend Mode", 8, 1,
-                         "Normal|(-|Add|Multiply|Screen|Overlay|Color Dodge|Color Burn")) ||
-        (err = reg.percent(kParamOpacity, "Opacity", 100)) ||
-        (err = reg.group(PF_Param_GROUP_END, kParamOverlapGroupEnd, nullptr));
-    if (err != PF_Err_NONE) return err;
+    for (const ParamSpec& p : kParamTable) {
+        fill_definition(in_data, p, def);
+        const PF_Err err = in_data->inter.add_param(in_data->effect_ref, PF_Param_APPEND, &def);
+        if (err != PF_Err_NONE) return err;
+    }
     out_data->num_params = kParamCount;
     return PF_Err_NONE;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/entry_point.h"
+#include "params/param_ids.h"
 #include "simhost/sim_host.h"
 
 namespace testhost {
@@ -16,23 +17,13 @@ namespace testhost {
 using simhost::HostFn;
 using simhost::SimHost;
 
-// Parameter indices as the effect registers them.
-enum : PF_ParamIndex {
-    kMode = 1,
-    kCompletion,
-    kSplit,
-    kRow,
-    kHeight,
-    kColumn,
-    kWidth,
-    kSeed,
-    kOverlapGroup,
-    kOverlapMode,
-    kColor,
-    kBlendMode,
-    kOpacity,
-    kGroupEnd,
-};
+// Short names of the effect's parameter indices.
+inline constexpr PF_ParamIndex kMode = kParamMode, kCompletion = kParamCompletion,
+                               kSplit = kParamSplit, kRow = kParamRow, kHeight = kParamHeight,
+                               kColumn = kParamColumn, kWidth = kParamWidth, kSeed = kParamSeed,
+                               kOverlapGroup = kParamOverlapGroup, kOverlapMode = kParamOverlapMode,
+                               kColor = kParamColor, kBlendMode = kParamBlendMode,
+                               kOpacity = kParamOpacity, kGroupEnd = kParamOverlapGroupEnd;
 
 constexpr A_u_long kVersion = 0x80601;
 constexpr PF_OutFlags kGlobalFlags = 0x6000040;

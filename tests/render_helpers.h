@@ -17,6 +17,7 @@
 
 #include "composite/blend.h"
 #include "host_helpers.h"
+#include "params/param_setup.h"
 #include "sweep.h"
 
 namespace rendertest {
@@ -31,24 +32,30 @@ inline PF_Fixed percent(double p) {
     return static_cast<PF_Fixed>(std::lround(p * 65536.0));
 }
 
-enum : A_long { kManhattan = 1, kEuclidean = 2 };
-enum : A_long { kRowColumn = 1, kRowWidth = 2, kHeightColumn = 3 };
-enum : A_long { kFootage = 1, kColorOverlap = 2 };
-enum : A_long { kNormal = 1, kAdd = 3, kMultiply = 4, kScreen = 5, kColorBurn = 8 };
+inline constexpr A_long kManhattan = kModeManhattan, kEuclidean = kModeEuclidean;
+inline constexpr A_long kRowColumn = kSplitRowColumn, kRowWidth = kSplitRowWidth,
+                        kHeightColumn = kSplitHeightColumn;
+inline constexpr A_long kFootage = kOverlapFootage, kColorOverlap = kOverlapColor;
+inline constexpr A_long kNormal = choice_number(kParamBlendMode, "Normal"),
+                        kAdd = choice_number(kParamBlendMode, "Add"),
+                        kMultiply = choice_number(kParamBlendMode, "Multiply"),
+                        kScreen = choice_number(kParamBlendMode, "Screen"),
+                        kColorBurn = choice_number(kParamBlendMode, "Color Burn");
 
+// The effect's defaults, but half-way through and a 2 x 2 grid, which small frames show well.
 struct Settings {
-    A_long mode = kManhattan;
-    PF_Fixed completion = 50 * 65536;
-    A_long split = kRowColumn;
+    A_long mode = param_spec(kParamMode).dephault;
+    PF_Fixed completion = percent(50);
+    A_long split = param_spec(kParamSplit).dephault;
     A_long rows = 2;
-    A_long strip_height = 100;
+    A_long strip_height = param_spec(kParamHeight).dephault;
     A_long columns = 2;
-    A_long strip_width = 100;
-    A_long seed = 0;
-    A_long overlap_mode = kFootage;
-    PF_Pixel color{255, 255, 0, 0};
-    A_long blend_mode = kNormal;
-    PF_Fixed opacity = 100 * 65536;
+    A_long strip_width = param_spec(kParamWidth).dephault;
+    A_long seed = param_spec(kParamSeed).dephault;
+    A_long overlap_mode = param_spec(kParamOverlapMode).dephault;
+    PF_Pixel color = color_to_host(param_spec(kParamColor).color);
+    A_long blend_mode = param_spec(kParamBlendMode).dephault;
+    PF_Fixed opacity = percent_to_host(param_spec(kParamOpacity).dephault);
     A_long ds_num = 1;
     A_u_long ds_den = 1;
 

@@ -20,21 +20,47 @@ struct Refusal {
     std::vector<std::string> message_parts;
 };
 
+std::string below(ParamIndex index) {
+    return std::to_string(param_spec(index).valid_min - 1);
+}
+std::string above(ParamIndex index) {
+    return std::to_string(param_spec(index).valid_max + 1);
+}
+std::string range(ParamIndex index) {
+    return std::to_string(param_spec(index).valid_min) + " to " +
+           std::to_string(param_spec(index).valid_max);
+}
+
 std::vector<Refusal> usage_refusals() {
     return {
-        {"RowsZero", {"--rows", "0"}, 2, {"--rows", "'0'", "1 to 2000"}},
-        {"RowsAboveRange", {"--rows", "2001"}, 2, {"--rows", "1 to 2000"}},
+        {"RowsBelowRange",
+         {"--rows", below(kParamRow)},
+         2,
+         {"--rows", "'" + below(kParamRow) + "'", range(kParamRow)}},
+        {"RowsAboveRange", {"--rows", above(kParamRow)}, 2, {"--rows", range(kParamRow)}},
         {"RowsNegative", {"--rows=-1"}, 2, {"--rows", "'-1'"}},
         {"RowsNotWhole", {"--rows", "1.5"}, 2, {"--rows", "whole number"}},
-        {"HeightBelowRange", {"--strip-height", "3"}, 2, {"--strip-height", "4 to 2000"}},
-        {"ColumnsAboveRange", {"--columns", "2001"}, 2, {"--columns", "1 to 2000"}},
-        {"WidthAboveRange", {"--strip-width", "2001"}, 2, {"--strip-width", "4 to 2000"}},
-        {"SeedAboveRange", {"--seed", "100001"}, 2, {"--seed", "0 to 100000"}},
-        {"SeedHuge", {"--seed", "99999999999999999999999"}, 2, {"--seed", "0 to 100000"}},
-        {"CompletionAboveRange", {"--completion", "100.001"}, 2, {"--completion", "0 to 100"}},
+        {"HeightBelowRange",
+         {"--strip-height", below(kParamHeight)},
+         2,
+         {"--strip-height", range(kParamHeight)}},
+        {"ColumnsAboveRange",
+         {"--columns", above(kParamColumn)},
+         2,
+         {"--columns", range(kParamColumn)}},
+        {"WidthAboveRange",
+         {"--strip-width", above(kParamWidth)},
+         2,
+         {"--strip-width", range(kParamWidth)}},
+        {"SeedAboveRange", {"--seed", above(kParamSeed)}, 2, {"--seed", range(kParamSeed)}},
+        {"SeedHuge", {"--seed", "99999999999999999999999"}, 2, {"--seed", range(kParamSeed)}},
+        {"CompletionAboveRange",
+         {"--completion", std::to_string(param_spec(kParamCompletion).valid_max) + ".001"},
+         2,
+         {"--completion", range(kParamCompletion)}},
         {"CompletionNaN", {"--completion", "nan"}, 2, {"--completion", "'nan'"}},
         {"CompletionExponent", {"--completion", "1e1"}, 2, {"--completion", "decimal"}},
-        {"OpacityNegative", {"--opacity=-5"}, 2, {"--opacity", "0 to 100"}},
+        {"OpacityNegative", {"--opacity=-5"}, 2, {"--opacity", range(kParamOpacity)}},
         {"ModeUnknown", {"--mode", "diagonal"}, 2, {"--mode", "manhattan, euclidean"}},
         {"SplitUnknown", {"--split", "grid"}, 2, {"--split", "row-column"}},
         {"OverlapUnknown", {"--overlap", "blend"}, 2, {"--overlap", "footage, color"}},
@@ -59,7 +85,10 @@ std::vector<Refusal> usage_refusals() {
          2,
          {"--completion", "--frames"}},
         {"FramesZero", {"--frames", "0", "-o", "OUT%d"}, 2, {"--frames", "1 to 100000"}},
-        {"ToAboveRange", {"--frames", "2", "--to", "101", "-o", "OUT%d"}, 2, {"--to", "0 to 100"}},
+        {"ToAboveRange",
+         {"--frames", "2", "--to", above(kParamCompletion), "-o", "OUT%d"},
+         2,
+         {"--to", range(kParamCompletion)}},
         {"PatternWithoutCounter", {"--frames", "2"}, 2, {"--output", "no counter"}},
         {"PatternTwoCounters",
          {"--frames", "2", "-o", "OUT%d_%d"},
@@ -227,42 +256,18 @@ TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
 TEST(Information, HelpNamesEveryOptionWithItsParameterAndRange) {
     const RunResult run = run_tool({"--help"});
     ASSERT_EQ(run.status, 0);
-    for (const char* part : {"--mode",
-                             "Mode (parameter 1)",
-                             "--completion",
-                             "Completion (parameter 2)",
-                             "--split",
-                             "Split (parameter 3)",
-                             "--rows",
-                             "Row (parameter 4)",
-                             "--strip-height",
-                             "Height (parameter 5)",
-                             "--columns",
-                             "Column (parameter 6)",
-                             "--strip-width",
-                             "Width (parameter 7)",
-                             "--seed",
-                             "Seed (parameter 8)",
-                             "0..100000",
-                             "--overlap",
-                             "Overlap Mode (parameter 10)",
-                             "--color",
-                             "Color (parameter 11)",
-                             "--blend",
-                             "Blend Mode (parameter 12)",
-                             "color-burn (8)",
-                             "--opacity",
-                             "Opacity (parameter 13)",
-                             "--downsample",
-                             "--depth",
-                             "--frames",
-                             "--from",
-                             "--to",
-                             "--size",
-                             "--quiet",
-                             "--version",
-                             "1..2000",
-                             "4..2000"}) {
+    std::vector<std::string> parts{"--downsample",   "--depth",       "--frames", "--from",
+                                   "--to",           "--size",        "--quiet",  "--version",
+                                   "color-burn (8)", "row-column (1)"};
+    for (const ParamSpec& p : kParamTable) {
+        if (p.option.empty()) continue;
+        parts.push_back(std::string(p.option));
+        parts.push_back(std::string(p.name) + " (parameter " + std::to_string(p.index) + ")");
+        if (p.type == ParamType::slider) {
+            parts.push_back(std::to_string(p.valid_min) + ".." + std::to_string(p.valid_max));
+        }
+    }
+    for (const std::string& part : parts) {
         EXPECT_NE(run.out.find(part), std::string::npos) << "help lacks " << part;
     }
 }

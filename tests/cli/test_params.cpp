@@ -27,7 +27,10 @@ std::vector<ParamCase> cases() {
     const std::vector<std::string> opacity70{"--opacity", "70"};
     std::vector<ParamCase> c{
         {"Defaults", {}, {}, std::nullopt},
-        {"Euclidean", {"--mode", "euclidean"}, [](auto& h) { h.set_popup(kParamMode, 2); }, Args{}},
+        {"Euclidean",
+         {"--mode", "euclidean"},
+         [](auto& h) { h.set_popup(kParamMode, kModeEuclidean); },
+         Args{}},
         {"Completion",
          {"--completion", "12.5"},
          [](auto& h) { h.set_percent(kParamCompletion, 12.5); },
@@ -39,7 +42,7 @@ std::vector<ParamCase> cases() {
         {"RowWidth",
          {"--split", "row-width", "--rows", "3", "--strip-width", "24"},
          [](auto& h) {
-             h.set_popup(kParamSplit, 2);
+             h.set_popup(kParamSplit, kSplitRowWidth);
              h.set_slider(kParamRow, 3);
              h.set_slider(kParamWidth, 24);
          },
@@ -47,7 +50,7 @@ std::vector<ParamCase> cases() {
         {"HeightColumn",
          {"--split", "height-column", "--columns", "5", "--strip-height", "12"},
          [](auto& h) {
-             h.set_popup(kParamSplit, 3);
+             h.set_popup(kParamSplit, kSplitHeightColumn);
              h.set_slider(kParamColumn, 5);
              h.set_slider(kParamHeight, 12);
          },
@@ -63,7 +66,7 @@ std::vector<ParamCase> cases() {
         {"OverlapColor",
          {"--overlap", "color", "--color", "80FF8000", "--opacity", "60"},
          [](auto& h) {
-             h.set_popup(kParamOverlapMode, 2);
+             h.set_popup(kParamOverlapMode, kOverlapColor);
              h.set_color(kParamColor, PF_Pixel{0x80, 0xFF, 0x80, 0x00});
              h.set_percent(kParamOpacity, 60);
          },
@@ -71,14 +74,14 @@ std::vector<ParamCase> cases() {
         {"ColorWithoutAlpha",
          {"--overlap", "color", "--color", "00ff7f"},
          [](auto& h) {
-             h.set_popup(kParamOverlapMode, 2);
+             h.set_popup(kParamOverlapMode, kOverlapColor);
              h.set_color(kParamColor, PF_Pixel{0xFF, 0x00, 0xFF, 0x7F});
          },
          Args{"--overlap", "color"}},
         {"Downsample",
          {"--split", "row-width", "--strip-width", "20", "--downsample", "1/3"},
          [](auto& h) {
-             h.set_popup(kParamSplit, 2);
+             h.set_popup(kParamSplit, kSplitRowWidth);
              h.set_slider(kParamWidth, 20);
              h.set_downsample_x(1, 3);
          },
@@ -86,20 +89,19 @@ std::vector<ParamCase> cases() {
         {"Input16Bit",
          {"--blend", "screen", "--opacity", "80"},
          [](auto& h) {
-             h.set_popup(kParamBlendMode, 5);
+             h.set_popup(kParamBlendMode, choice_number(kParamBlendMode, "Screen"));
              h.set_percent(kParamOpacity, 80);
          },
          Args{"--opacity", "80"},
          16},
     };
-    const std::vector<std::pair<std::string, A_long>> blends{
-        {"normal", 1},  {"add", 3},         {"multiply", 4},  {"screen", 5},
-        {"overlay", 6}, {"color-dodge", 7}, {"color-burn", 8}};
+    const std::vector<zx::cli::Choice> blends =
+        zx::cli::option_choices(param_spec(kParamBlendMode));
     for (const auto& [name, value] : blends) {
         std::string test_name = "Blend_" + name;
         for (char& ch : test_name) ch = ch == '-' ? '_' : ch;
-        // Normal is told apart from Add, every other mode from Normal.
-        const std::string other = value == 1 ? "add" : "normal";
+        // The first mode is told apart from the second, every other mode from the first.
+        const std::string other = blends[value == blends[0].value ? 1 : 0].name;
         c.push_back({test_name, with({"--blend", name}, opacity70),
                      [v = value](auto& h) { blend(h, v); }, with({"--blend", other}, opacity70)});
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "host/entry_point.h"
 #include "params/param_ids.h"
 #include "png_reference.h"
@@ -20,14 +21,14 @@ namespace clitest {
 using HostSetter = std::function<void(simhost::SimHost&)>;
 
 // Renders `input` directly: Global Setup, Params Setup, the tool's defaults that differ from
-// the effect's own (Completion 50 %), then `set`, then one Render.
+// the effect's own (Completion), then `set`, then one Render.
 inline simhost::World render_direct(const simhost::World& input, const HostSetter& set = {}) {
     simhost::SimHost host(&EntryPointFunc);
     host.setup();
     host.set_input(input);
     host.set_output(simhost::World(input.width(), input.height(),
                                    input.deep() ? simhost::Depth::sixteen : simhost::Depth::eight));
-    host.set_percent(kParamCompletion, 50.0);
+    host.set_percent(kParamCompletion, zx::cli::kToolCompletion);
     if (set) set(host);
     host.reset_out_data();
     EXPECT_EQ(host.send(PF_Cmd_RENDER), PF_Err_NONE);

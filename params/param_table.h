@@ -1,0 +1,224 @@
+// The effect's parameters as plain data: what Params Setup registers with the host, and what
+// every other front end (the command line, tests, hosts without the host's records) reads, so
+// that a name, range or default is written here once.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "params/param_ids.h"
+
+// The host's type codes as plain integers; Params Setup checks them against the host's names.
+enum class ParamType : std::int32_t {
+    slider = 1,
+    percent = 2,  // a 16.16 fixed-point slider shown as percent
+    color = 5,
+    popup = 7,
+    group_start = 13,
+    group_end = 14,
+};
+
+struct ParamColor {
+    std::uint8_t alpha = 0, red = 0, green = 0, blue = 0;
+};
+
+struct ParamSpec {
+    ParamIndex index = kParamInput;  // the position in the host's array, which is also the id
+    ParamType type = ParamType::slider;
+    const char* name = "";          // the panel's text, registered as it stands
+    std::string_view short_name{};  // a name for filters that want one word; groups have none
+    // Sliders in their own units, percent sliders in whole percent; a popup's default is the
+    // number of its choice, counted from 1.
+    std::int32_t valid_min = 0, valid_max = 0;
+    std::int32_t slider_min = 0, slider_max = 0;
+    std::int32_t dephault = 0;
+    const char* choices = nullptr;  // popup items separated by '|'
+    ParamColor color{};             // a colour's default
+    std::int32_t flags = 0;
+    std::int16_t precision = 0;      // percent sliders: decimals shown
+    std::int16_t display_flags = 0;  // percent sliders: the host's "show as percent" bit
+    // The command line: option, the placeholder of its value, and what the help says besides
+    // name, range and default. Groups have no option.
+    std::string_view option{};
+    std::string_view value_name{};
+    std::string_view help{};
+};
+
+namespace param_table_detail {
+
+constexpr std::int16_t kShowAsPercent = 1;
+
+constexpr ParamSpec percent(ParamIndex index, const char* name, std::string_view short_name,
+                            std::int32_t dephault, std::string_view option) {
+    return {.index = index,
+            .type = ParamType::percent,
+            .name = name,
+            .short_name = short_name,
+            .valid_min = 0,
+            .valid_max = 100,
+            .slider_min = 0,
+            .slider_max = 100,
+            .dephault = dephault,
+            .precision = 1,
+            .display_flags = kShowAsPercent,
+            .option = option,
+            .value_name = "PCT"};
+}
+
+}  // namespace param_table_detail
+
+// Parameters 1 to kParamCount - 1 in the order of registration; index 0, the input layer, is
+// the host's own.
+inline constexpr std::array<ParamSpec, kParamCount - 1> kParamTable = {{
+    {.index = kParamMode,
+     .type = ParamType::popup,
+     .name = "Mode",
+     .short_name = "mode",
+     .dephault = kModeManhattan,
+     .choices = "Manhattan|Euclidean",
+     .option = "--mode",
+     .value_name = "MODE"},
+    param_table_detail::percent(kParamCompletion, "Completion", "completion", 0, "--completion"),
+    {.index = kParamSplit,
+     .type = ParamType::popup,
+     .name = "Split",
+     .short_name = "split",
+     .dephault = kSplitRowColumn,
+     .choices = "Row & Column|Row & Width|Height & Column",
+     .option = "--split",
+     .value_name = "SPLIT"},
+    {.index = kParamRow,
+     .name = "Row",
+     .short_name = "row",
+     .valid_min = 1,
+     .valid_max = 2000,
+     .slider_min = 1,
+     .slider_max = 100,
+     .dephault = 6,
+     .option = "--rows",
+     .value_name = "N",
+     .help = "block rows"},
+    {.index = kParamHeight,
+     .name = "Height",
+     .short_name = "height",
+     .valid_min = 4,
+     .valid_max = 2000,
+     .slider_min = 4,
+     .slider_max = 1000,
+     .dephault = 100,
+     .option = "--strip-height",
+     .value_name = "N",
+     .help = "base height of the random strips"},
+    {.index = kParamColumn,
+     .name = "Column",
+     .short_name = "column",
+     .valid_min = 1,
+     .valid_max = 2000,
+     .slider_min = 1,
+     .slider_max = 100,
+     .dephault = 8,
+     .option = "--columns",
+     .value_name = "N",
+     .help = "block columns"},
+    {.index = kParamWidth,
+     .name = "Width",
+     .short_name = "width",
+     .valid_min = 4,
+     .valid_max = 2000,
+     .slider_min = 4,
+     .slider_max = 1000,
+     .dephault = 100,
+     .option = "--strip-width",
+     .value_name = "N",
+     .help = "base width of the random strips"},
+    {.index = kParamSeed,
+     .name = "Seed",
+     .short_name = "seed",
+     .valid_min = 0,
+     .valid_max = 100000,
+     .slider_min = 0,
+     .slider_max = 1000,
+     .dephault = 0,
+     .option = "--seed",
+     .value_name = "N"},
+    {.index = kParamOverlapGroup, .type = ParamType::group_start, .name = "--Overlap--"},
+    {.index = kParamOverlapMode,
+     .type = ParamType::popup,
+     .name = "Overlap Mode",
+     .short_name = "overlap_mode",
+     .dephault = kOverlapFootage,
+     .choices = "Footage|Color",
+     .option = "--overlap",
+     .value_name = "WHAT"},
+    {.index = kParamColor,
+     .type = ParamType::color,
+     .name = "Color",
+     .short_name = "color",
+     .color = {255, 255, 0, 0},
+     .option = "--color",
+     .value_name = "HEX",
+     .help = "RRGGBB (alpha FF) or AARRGGBB in hex"},
+    // "(-" is the host's separator line; it still takes a number.
+    {.index = kParamBlendMode,
+     .type = ParamType::popup,
+     .name = "Blend Mode",
+     .short_name = "blend_mode",
+     .dephault = 1,
+     .choices = "Normal|(-|Add|Multiply|Screen|Overlay|Color Dodge|Color Burn",
+     .option = "--blend",
+     .value_name = "MODE"},
+    param_table_detail::percent(kParamOpacity, "Opacity", "opacity", 100, "--opacity"),
+    {.index = kParamOverlapGroupEnd, .type = ParamType::group_end},
+}};
+
+constexpr const ParamSpec& param_spec(ParamIndex index) {
+    return kParamTable[static_cast<std::size_t>(index) - 1];
+}
+
+// The items of a popup's choice text, counted from 1.
+constexpr int choice_count(std::string_view choices) {
+    int count = 1;
+    for (char c : choices) count += c == '|' ? 1 : 0;
+    return count;
+}
+
+constexpr std::string_view choice_item(std::string_view choices, int number) {
+    for (int n = 1; n < number; ++n) {
+        const std::size_t bar = choices.find('|');
+        if (bar == std::string_view::npos) return {};
+        choices.remove_prefix(bar + 1);
+    }
+    return choices.substr(0, choices.find('|'));
+}
+
+// The host draws "(-" as a line between items; it is not a choice anyone can make.
+constexpr bool is_choice_separator(std::string_view item) {
+    return item == "(-";
+}
+
+// The number of a popup item by its text; 0 if there is none.
+constexpr int choice_number(ParamIndex index, std::string_view item) {
+    const std::string_view choices = param_spec(index).choices;
+    for (int n = 1; n <= choice_count(choices); ++n) {
+        if (choice_item(choices, n) == item) return n;
+    }
+    return 0;
+}
+
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kParamTable.size(); ++i) {
+            if (kParamTable[i].index != static_cast<int>(i + 1)) return false;
+        }
+        return true;
+    }(),
+    "the table lists every parameter at its index");
+static_assert(choice_number(kParamMode, "Manhattan") == kModeManhattan &&
+              choice_number(kParamMode, "Euclidean") == kModeEuclidean);
+static_assert(choice_number(kParamSplit, "Row & Column") == kSplitRowColumn &&
+              choice_number(kParamSplit, "Row & Width") == kSplitRowWidth &&
+              choice_number(kParamSplit, "Height & Column") == kSplitHeightColumn);
+static_assert(choice_number(kParamOverlapMode, "Footage") == kOverlapFootage &&
+              choice_number(kParamOverlapMode, "Color") == kOverlapColor);
