@@ -45,14 +45,26 @@ StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap) 
 
 namespace {
 
-A_long count_strips(const StripSizer& sizer, RandomSource& random) {
+// The most strips whose block table (`lines` records per strip, the largest of the render's
+// tables) a handle can still hold.
+A_long strip_limit(A_long lines) {
+    const std::uint64_t most = std::numeric_limits<A_HandleSize>::max() /
+                               (static_cast<std::uint64_t>(lines) * sizeof(BlockRecord));
+    const std::uint64_t cap = std::numeric_limits<A_long>::max() - 1;
+    return static_cast<A_long>(std::min(most, cap));
+}
+
+// False when the strips would outnumber `limit` before reaching the length: their tables
+// could not be allocated, so there is no point in drawing on.
+bool count_strips(const StripSizer& sizer, RandomSource& random, A_long limit, A_long& count) {
     std::int64_t sum = 0;
-    A_long count = 0;
-    do {
+    count = 0;
+    while (count == 0 || sum < sizer.length) {
+        if (count == limit) return false;
         ++count;
         sum += strip_size(sizer, random.draw_unit());
-    } while (sum < sizer.length);
-    return count;
+    }
+    return true;
 }
 
 }  // namespace
@@ -67,14 +79,16 @@ PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& ra
     if (snap.split == kSplitRowColumn) {
         grid.columns = snap.columns;
         grid.rows = snap.rows;
-    } else if (snap.split == kSplitRowWidth) {
-        grid.strips = count_strips(strip_sizer_for(ctx, snap), random);
-        grid.columns = grid.strips;
-        grid.rows = snap.rows;
     } else {
-        grid.strips = count_strips(strip_sizer_for(ctx, snap), random);
-        grid.rows = grid.strips;
-        grid.columns = snap.columns;
+        const bool across = snap.split == kSplitRowWidth;
+        const A_long lines = across ? snap.rows : snap.columns;
+        // Without lines there are no blocks, whatever the strips: nothing to count.
+        if (ctx.width > 0 && ctx.height > 0 && lines > 0 &&
+            !count_strips(strip_sizer_for(ctx, snap), random, strip_limit(lines), grid.strips)) {
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        }
+        grid.columns = across ? grid.strips : snap.columns;
+        grid.rows = across ? snap.rows : grid.strips;
     }
     // An empty layer has no blocks; Row and Column below 1 never come from the host.
     if (ctx.width <= 0 || ctx.height <= 0 || grid.columns <= 0 || grid.rows <= 0) {

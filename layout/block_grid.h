@@ -44,7 +44,8 @@ A_long strip_size(const StripSizer& sizer, double u);
 StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap);
 
 // Clamps Row and Column to the layer, restarts the random source and fixes C, R, S and n.
-// Fails with PF_Err_INTERNAL_STRUCT_DAMAGED when the block count does not fit the host's types.
+// Fails with PF_Err_INTERNAL_STRUCT_DAMAGED when the block count does not fit the host's types,
+// or as soon as the strips counted so far are more than a handle could hold the table of.
 PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& random,
                  GridShape& grid);
 

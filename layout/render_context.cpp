@@ -39,7 +39,9 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.in_extra = ctx.in_stride - ctx.width;
     ctx.out_extra = ctx.out_stride - ctx.width;
 
-    if (ctx.in_extra < 0 || ctx.out_extra < 0 || input->height != output->height) {
+    // The output's row padding is no place for pixels: the output must be as wide as the input.
+    if (ctx.in_extra < 0 || ctx.out_extra < 0 || input->height != output->height ||
+        output->width < input->width) {
         return kBuildFailed;
     }
     if (!world_usable(*input) || !world_usable(*output)) return kBuildFailed;

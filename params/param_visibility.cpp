@@ -53,6 +53,11 @@ PF_Err update_param_visibility(PF_InData* in_data, PF_OutData* out_data, PF_Para
     // first failure, or the missing suite, still decides the result.
     bool suite_missing = false;
     try {
+        // Every suite first: a missing one then strands no reference.
+        suites.pf_interface();
+        suites.streams();
+        suites.dynamic_streams();
+        suites.effects();
         err = suites.pf_interface()->AEGP_GetNewEffectForEffect(plugin_id, in_data->effect_ref,
                                                                 &effect);
         for (std::size_t i = 0; i < kToggledParams.size() && err == PF_Err_NONE; ++i) {

@@ -6,9 +6,9 @@
 // `make` builds a host in the state the command needs (setup already sent); `run` sends the
 // command; `expect` gives the result the failed call must produce; `check`, if given, adds
 // assertions of its own. Every run must also leave the host clean: no live handle but the global
-// data, no suite held, no effect or stream reference outstanding, no buffer overflow, no misuse.
-// A refused suite acquisition (tried both as an error code and as a null suite with code 0) is
-// exempt from the reference check only: which references survive a missing suite is left open.
+// data, no suite held, no effect or stream reference outstanding, no buffer overflow, no misuse,
+// also when a suite acquisition is refused (tried both as an error code and as a null suite with
+// code 0).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -93,8 +93,7 @@ inline int run(const std::string& label, const MakeHost& make, const Command& co
                 EXPECT_EQ(err, expect(point));
                 EXPECT_EQ(host->buffer_overflows(), 0);
                 EXPECT_EQ(host->escaped_exceptions(), 0);
-                const auto problems =
-                    point.refusal ? host->problems_except_references() : host->problems();
+                const auto problems = host->problems();
                 EXPECT_TRUE(problems.empty()) << join(problems);
                 if (check) {
                     check(point, err, *host);

@@ -127,6 +127,17 @@ std::vector<Refusal> file_refusals() {
     };
 }
 
+std::vector<Refusal> effect_refusals() {
+    return {
+        // Strip widths that are nearly always 0 at this downsample: the count would take about
+        // 10^12 draws; it stops where the block table could no longer be held.
+        {"StripCountBeyondAnyTable",
+         {"--split", "row-width", "--strip-width", "2000", "--downsample", "1000000/2000999999"},
+         1,
+         {"Memory Error!", "error code 512"}},
+    };
+}
+
 // The bad inputs, beside a good one and the output of an earlier run.
 void prepare(const TempDir& dir) {
     write_raw_png(dir.file("good.png"), reference_picture8());
@@ -194,6 +205,8 @@ TEST_P(Refused, WithAClearMessageAndNothingLost) {
 INSTANTIATE_TEST_SUITE_P(Usage, Refused, testing::ValuesIn(usage_refusals()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(Files, Refused, testing::ValuesIn(file_refusals()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Effect, Refused, testing::ValuesIn(effect_refusals()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(WriteFailure, FullDiskLeavesTheEarlierOutputAndNoPartialFile) {

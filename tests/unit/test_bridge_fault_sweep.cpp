@@ -125,11 +125,14 @@ void sweep_visibility(PF_Cmd cmd, const std::string& label) {
     };
     const auto check = [](const FaultPoint& p, PF_Err err, SimHost& h) {
         EXPECT_EQ(h.out_data().out_flags, err == PF_Err_NONE ? PF_OutFlag_FORCE_RERENDER : 0);
-        // Flags are set only once every stream is in hand, and stop at the first failure.
+        // Flags are set only once every suite and stream is in hand, and stop at the first
+        // failure; a refused suite obtains no reference at all.
         int flags_expected = 5;
-        if (p.fn == HostFn::get_new_effect_for_effect ||
-            p.fn == HostFn::get_new_effect_stream_by_index ||
-            (p.fn == HostFn::acquire_suite && p.k <= 3)) {
+        if (p.fn == HostFn::acquire_suite) {
+            flags_expected = 0;
+            EXPECT_EQ(h.calls(HostFn::get_new_effect_for_effect), 0);
+        } else if (p.fn == HostFn::get_new_effect_for_effect ||
+                   p.fn == HostFn::get_new_effect_stream_by_index) {
             flags_expected = 0;
         } else if (p.fn == HostFn::set_dynamic_stream_flag) {
             flags_expected = p.k;

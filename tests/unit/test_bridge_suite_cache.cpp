@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host_helpers.h"
+#include "sweep.h"
 
 namespace {
 
@@ -97,12 +98,16 @@ TEST(BridgeSuiteCache, GlobalSetupReleasesUtilityBeforeHandle) {
                                                        {kPFHandleSuite, kPFHandleSuiteVersion}}));
 }
 
-TEST(BridgeSuiteCache, EffectSuiteIsAcquiredOnlyToDisposeAnEffect) {
+TEST(BridgeSuiteCache, EverySuiteIsAcquiredBeforeAnyReference) {
     auto host = ready_host();
     host->fail_call(HostFn::get_new_effect_for_effect, 1, 321);
     EXPECT_EQ(host->send(PF_Cmd_UPDATE_PARAMS_UI), 321);
-    EXPECT_EQ(acquisitions(*host), (std::vector<SuitePair>{{kAEGPPFInterfaceSuite, 1}}));
-    EXPECT_EQ(releases(*host), (std::vector<SuitePair>{{kAEGPPFInterfaceSuite, 1}}));
+    EXPECT_EQ(acquisitions(*host), (std::vector<SuitePair>{{kAEGPPFInterfaceSuite, 1},
+                                                           {kAEGPStreamSuite, 7},
+                                                           {kAEGPDynamicStreamSuite, 2},
+                                                           {kAEGPEffectSuite, 2}}));
+    EXPECT_EQ(releases(*host).size(), 4u);
+    expect_released_in_list_order(*host);
     EXPECT_TRUE(host->problems().empty());
 }
 
@@ -122,7 +127,8 @@ TEST(BridgeSuiteCache, RefusedSuiteGivesBadCallbackParamAndReleasesTheOthers) {
             EXPECT_EQ(std::count(released.begin(), released.end(), refused), 0);
             expect_released_in_list_order(*host);
             EXPECT_EQ(host->out_data().out_flags, 0x40);
-            EXPECT_TRUE(host->problems_except_references().empty());
+            EXPECT_EQ(host->calls(HostFn::get_new_effect_for_effect), 0);
+            EXPECT_TRUE(host->problems().empty()) << sweep::join(host->problems());
         }
     }
 }

@@ -231,6 +231,52 @@ TEST(BlockGrid, StripCountEndsWhenEverySizeWouldBeZero) {
     EXPECT_EQ(grid.strips, 40);
 }
 
+TEST(BlockGrid, StripCountStopsWhereTheBlockTableCouldNotBeHeld) {
+    RandomSource random;
+    GridShape grid{};
+    // One-pixel strips (Width 4 at 1/10) give S = width; with 1000 rows a handle holds the
+    // block table of 178956 strips but not of one more.
+    const A_long most = static_cast<A_long>(0xFFFFFFFFu / (1000 * sizeof(BlockRecord)));
+    ParamSnapshot snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
+    ASSERT_EQ(plan_grid(context(most, 1000), snap, random, grid), PF_Err_NONE);
+    EXPECT_EQ(grid.strips, most);
+    EXPECT_EQ(grid.count, most * 1000);
+    snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
+    ASSERT_EQ(plan_grid(context(1000, most), snap, random, grid), PF_Err_NONE);
+    EXPECT_EQ(grid.rows, most);
+    snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
+    EXPECT_EQ(plan_grid(context(most + 1, 1000), snap, random, grid),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
+    snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
+    EXPECT_EQ(plan_grid(context(1000, most + 1), snap, random, grid),
+              PF_Err_INTERNAL_STRUCT_DAMAGED);
+
+    // Sizes that are almost always 0 but not always: the count would run for about 10^12
+    // draws. It stops at the limit instead.
+    snap = snapshot(kSplitRowWidth, 480, 1, 2000, 4, 1000000.0 / 2000999999.0);
+    EXPECT_FALSE(make_strip_sizer(2000, 640, snap.downsample).one_pixel_strips);
+    EXPECT_EQ(plan_grid(context(640, 480), snap, random, grid), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    // Height INT_MIN: only draws below 2^-30 give a pixel.
+    snap = snapshot(-2147483647 - 1, 1, 2000, 4, -2147483647 - 1);
+    EXPECT_EQ(plan_grid(context(2000, 12), snap, random, grid), PF_Err_INTERNAL_STRUCT_DAMAGED);
+}
+
+TEST(BlockGrid, StripsAreNotCountedWhenThereAreNoLines) {
+    // No blocks whatever the strips: the count is skipped, even one that would never end.
+    RandomSource random;
+    GridShape grid{};
+    const A_long low = -2147483647 - 1;
+    ParamSnapshot snap = snapshot(low, 1, 8, 4, low);
+    ASSERT_EQ(plan_grid(context(0, 12), snap, random, grid), PF_Err_NONE);
+    EXPECT_EQ(grid.count, 0);
+    snap = snapshot(kSplitHeightColumn, 1, low, 4, low);
+    ASSERT_EQ(plan_grid(context(12, 12), snap, random, grid), PF_Err_NONE);
+    EXPECT_EQ(grid.count, 0);
+    snap = snapshot(kSplitRowWidth, 0, 1, 2000, 4, 1000000.0 / 2000999999.0);
+    ASSERT_EQ(plan_grid(context(640, 480), snap, random, grid), PF_Err_NONE);
+    EXPECT_EQ(grid.count, 0);
+}
+
 TEST(BlockGrid, EmptyLayerHasNoBlocks) {
     RandomSource random;
     for (A_long split : {kSplitRowColumn, kSplitRowWidth, kSplitHeightColumn}) {

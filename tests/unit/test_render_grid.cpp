@@ -795,6 +795,8 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
         {"no output", [](SimHost& h) { h.pass_null_output(true); }},
         {"heights differ", [](SimHost& h) { h.set_output(World(8, 5)); }},
         {"output stride below the input width", [](SimHost& h) { h.set_output(World(7, 6)); }},
+        {"output narrower than the input, its padding wide enough",
+         [](SimHost& h) { h.set_output(World(7, 6, Depth::eight, 4)); }},
         {"input stride below its width", [&](SimHost& h) { h.set_input(raw(8, 6, 28, pixels)); }},
         {"input without pixels", [&](SimHost& h) { h.set_input(raw(8, 6, 32, nullptr)); }},
         {"output without pixels", [&](SimHost& h) { h.set_output(raw(8, 6, 32, nullptr)); }},

@@ -358,6 +358,26 @@ TEST(RenderStripsShapes, StripCountsThatCouldNeverEndUseOnePixelStrips) {
     }
 }
 
+TEST(RenderStripsShapes, StripCountsBeyondAnyTableFailAsARefusedAllocation) {
+    // Sizes that are nearly always 0 at this downsample: the count stops where the block table
+    // could no longer be held, and the render fails as if the host had refused it.
+    Settings s;
+    s.split = kRowWidth;
+    s.rows = 48;
+    s.strip_width = 2000;
+    s.ds_num = 1000000;
+    s.ds_den = 2000999999;
+    const World out = picture(64, 48, false, 3);
+    auto host = render_host(picture(64, 48, false), out, s);
+    EXPECT_EQ(host->send(PF_Cmd_RENDER), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(host->message(), "Memory Error!");
+    EXPECT_EQ(host->out_data().out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_EQ(host->calls(HostFn::new_handle), 0);
+    EXPECT_EQ(host->output().first_difference(out), "");
+    EXPECT_TRUE(host->output().padding_intact());
+    EXPECT_TRUE(host->problems().empty()) << sweep::join(host->problems());
+}
+
 // --- properties over random set-ups
 
 struct StripCase {
