@@ -46,12 +46,14 @@ StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap) 
 namespace {
 
 // The most strips whose block table (`lines` records per strip, the largest of the render's
-// tables) a handle can still hold.
+// tables) a handle can still hold, and whose block count (strips x lines, with its progress
+// total one more) still fits the counter: a layout beyond either fails anyway.
 A_long strip_limit(A_long lines) {
-    const std::uint64_t most = std::numeric_limits<A_HandleSize>::max() /
+    const std::uint64_t held = std::numeric_limits<A_HandleSize>::max() /
                                (static_cast<std::uint64_t>(lines) * sizeof(BlockRecord));
-    const std::uint64_t cap = std::numeric_limits<A_long>::max() - 1;
-    return static_cast<A_long>(std::min(most, cap));
+    const std::uint64_t counted =
+        static_cast<std::uint64_t>(std::numeric_limits<A_long>::max() - 1) / lines;
+    return static_cast<A_long>(std::min(held, counted));
 }
 
 // False when the strips would outnumber `limit` before reaching the length: their tables

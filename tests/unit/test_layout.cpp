@@ -1,6 +1,8 @@
 // Random source, shuffles, grid shape, strip sizes and motion, checked against worked numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -234,9 +236,14 @@ TEST(BlockGrid, StripCountEndsWhenEverySizeWouldBeZero) {
 TEST(BlockGrid, StripCountStopsWhereTheBlockTableCouldNotBeHeld) {
     RandomSource random;
     GridShape grid{};
-    // One-pixel strips (Width 4 at 1/10) give S = width; with 1000 rows a handle holds the
-    // block table of 178956 strips but not of one more.
-    const A_long most = static_cast<A_long>(0xFFFFFFFFu / (1000 * sizeof(BlockRecord)));
+    // One-pixel strips (Width 4 at 1/10) give S = width. With 1000 rows a 32-bit handle holds
+    // the block table of 178956 strips but not of one more; with a 64-bit handle the block
+    // count (below 2^31 - 1) stops it at 2147483 strips.
+    const std::uint64_t held =
+        std::numeric_limits<A_HandleSize>::max() / (std::uint64_t{1000} * sizeof(BlockRecord));
+    const A_long most =
+        static_cast<A_long>(std::min<std::uint64_t>(held, std::uint64_t{2147483646} / 1000));
+    EXPECT_EQ(most, kHost64 ? 2147483 : 178956);
     ParamSnapshot snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
     ASSERT_EQ(plan_grid(context(most, 1000), snap, random, grid), PF_Err_NONE);
     EXPECT_EQ(grid.strips, most);
