@@ -4,43 +4,35 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
+#include "bench/bench_cases.h"
 #include "host/entry_point.h"
-#include "params/param_ids.h"
-#include "simhost/sim_host.h"
 
 namespace {
 
+using benchcase::Case;
 using simhost::Depth;
 using simhost::SimHost;
 using simhost::World;
 
-struct Frame {
-    A_long width;
-    A_long height;
-    Depth depth;
-};
-
-Frame frame_of(const benchmark::State& state) {
+Case frame_of(const benchmark::State& state) {
     const bool uhd = state.range(0) != 0;
-    return Frame{uhd ? 3840 : 1920, uhd ? 2160 : 1080,
-                 state.range(1) == 16 ? Depth::sixteen : Depth::eight};
+    return Case{uhd ? 3840 : 1920,
+                uhd ? 2160 : 1080,
+                state.range(1) == 16 ? Depth::sixteen : Depth::eight,
+                kSplitRowColumn,
+                50,
+                benchcase::kDefaults};
 }
 
-void report(benchmark::State& state, const Frame& f) {
-    const double pixels = static_cast<double>(f.width) * f.height;
+void report(benchmark::State& state, const Case& c, bool with_params) {
+    const double pixels = static_cast<double>(c.width) * c.height;
     state.counters["MPix/s"] = benchmark::Counter(
         pixels / 1e6 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.SetLabel(std::to_string(f.width) + "x" + std::to_string(f.height) +
-                   (f.depth == Depth::sixteen ? " 16-bit" : " 8-bit"));
-}
-
-void prepare(SimHost& host, const Frame& f) {
-    host.setup();
-    World input(f.width, f.height, f.depth);
-    input.fill_test_picture();
-    host.set_input(std::move(input));
-    host.set_output(World(f.width, f.height, f.depth));
+    state.SetLabel(with_params ? c.label()
+                               : std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                     (c.depth == Depth::sixteen ? " 16-bit" : " 8-bit"));
 }
 
 // The least work any render must do: one fill of the output and one copy of the input.
@@ -63,13 +55,14 @@ double baseline_seconds(SimHost& host) {
     return best;
 }
 
-// Arguments: 0 full HD / 1 UHD, depth, Split, Completion percent.
+// Arguments: 0 full HD / 1 UHD, depth, Split, Completion percent, variant.
 void BM_Render(benchmark::State& state) {
-    const Frame f = frame_of(state);
+    Case c = frame_of(state);
+    c.split = static_cast<int>(state.range(2));
+    c.completion = static_cast<int>(state.range(3));
+    c.variant = static_cast<int>(state.range(4));
     SimHost host(&EntryPointFunc);
-    prepare(host, f);
-    host.set_popup(kParamSplit, static_cast<A_long>(state.range(2)));
-    host.set_percent(kParamCompletion, static_cast<double>(state.range(3)));
+    benchcase::prepare(host, c);
     const double baseline = baseline_seconds(host);
     double best_render = 1e9;
     for (auto _ : state) {
@@ -83,27 +76,31 @@ void BM_Render(benchmark::State& state) {
             best_render,
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    report(state, f);
+    report(state, c, true);
     // Best render over best baseline: how many baselines one render costs.
     state.counters["x_baseline"] = best_render / baseline;
 }
 
 void BM_FillAndCopyBaseline(benchmark::State& state) {
-    const Frame f = frame_of(state);
+    const Case c = frame_of(state);
     SimHost host(&EntryPointFunc);
-    prepare(host, f);
+    benchcase::prepare(host, c);
     for (auto _ : state) {
         fill_and_copy(host);
         benchmark::DoNotOptimize(host.output().def()->data);
     }
-    report(state, f);
+    report(state, c, false);
 }
 
 void render_args(benchmark::internal::Benchmark* b) {
     for (int uhd : {0, 1}) {
         for (int depth : {8, 16}) {
             for (int split : {kSplitRowColumn, kSplitRowWidth, kSplitHeightColumn}) {
-                for (int completion : {50, 100}) b->Args({uhd, depth, split, completion});
+                for (int completion : {25, 50, 75, 100}) {
+                    for (int variant = 0; variant < benchcase::kVariantCount; ++variant) {
+                        b->Args({uhd, depth, split, completion, variant});
+                    }
+                }
             }
         }
     }
@@ -119,7 +116,7 @@ void baseline_args(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_FillAndCopyBaseline)->Apply(baseline_args)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render)
-    ->ArgNames({"uhd", "depth", "split", "completion"})
+    ->ArgNames({"uhd", "depth", "split", "completion", "variant"})
     ->Apply(render_args)
     ->Unit(benchmark::kMillisecond);
 
