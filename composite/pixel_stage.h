@@ -2,7 +2,6 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -83,10 +82,11 @@ inline bool all_opaque(const Pixel* src, std::size_t run) {
     using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
     static_assert(sizeof(Pixel) == sizeof(Word));
     using Channel = decltype(Pixel{}.alpha);
+    // std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
     constexpr Word kAlphaBits =
-        std::bit_cast<Word>(Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
+        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
     constexpr Word kFullAlpha =
-        std::bit_cast<Word>(Pixel{static_cast<Channel>(PixelTraits<Pixel>::kFull), 0, 0, 0});
+        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(PixelTraits<Pixel>::kFull), 0, 0, 0});
     Word all = ~Word{0};
     Word any = 0;
     for (std::size_t x = 0; x < run; ++x) {
