@@ -1,4 +1,4 @@
-// The effect driven through the simulated host exactly as a host drives it: Global Setup and
+// The effect driven through the embedded host exactly as a host drives it: Global Setup and
 // Params Setup once, then the parameter values and one Render per frame.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 #include "cli/errors.h"
 #include "cli/options.h"
-#include "simhost/sim_host.h"
+#include "embed/embed_host.h"
 #include "simhost/sim_world.h"
 
 namespace zx::cli {
@@ -27,8 +27,8 @@ class EffectRunner {
   public:
     EffectRunner();  // sends Global Setup and Params Setup
 
-    simhost::SimHost& host() { return host_; }
-    A_u_long effect_version() const { return version_; }
+    embed::Host& host() { return host_; }
+    A_u_long effect_version() const { return host_.effect_version(); }
     std::string about();  // the About command's message
 
     // The input layer; the output world is made to match it.
@@ -41,10 +41,11 @@ class EffectRunner {
     const simhost::World& render(double completion_percent, const ProgressFn& progress = {});
 
   private:
-    PF_Err send_checked(PF_Cmd cmd, const char* what);
+    void check(embed::Status status, const char* what);
 
-    simhost::SimHost host_;
-    A_u_long version_ = 0;
+    embed::Host host_;
+    simhost::World input_;
+    simhost::World output_;
 };
 
 }  // namespace zx::cli

@@ -99,7 +99,8 @@ TEST(OptionsFromTable, EveryValueReachesItsParameter) {
     runner.set_params(params);
     for (const ParamSpec& p : kParamTable) {
         SCOPED_TRACE(p.name);
-        const PF_ParamDef& d = runner.host().param(p.index);
+        ASSERT_NE(runner.host().param(p.index), nullptr);
+        const PF_ParamDef& d = *runner.host().param(p.index);
         const double want = params.value[p.index].number;
         switch (p.type) {
             case ParamType::popup:
