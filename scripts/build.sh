@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the native effect, the command-line renderer
-# and the 64-bit and 32-bit Windows modules, packages each module into dist/, and renders the
-# built-in test card as a short animated sequence into out/testcard/.
+# The main job: installs what is missing, builds the native effect, the command-line renderer,
+# the WebAssembly page (build/wasm/site) and the 64-bit and 32-bit Windows modules, packages
+# each module into dist/, and renders the built-in test card as a short animated sequence into
+# out/testcard/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -10,6 +11,9 @@ bash scripts/install-deps.sh
 
 cmake --preset native
 cmake --build --preset native -j"$jobs"
+
+cmake --preset wasm
+cmake --build --preset wasm -j"$jobs"
 
 rm -rf dist
 for width in win64 win32; do
@@ -28,3 +32,4 @@ for width in win64 win32; do
     echo "module: dist/$width/VarnokZentrilox.aex ($(stat -c %s dist/$width/VarnokZentrilox.aex) bytes)," \
         "package: dist/VarnokZentrilox-1.0-$width.zip"
 done
+echo "page: build/wasm/site (open it with: python3 -m http.server -d build/wasm/site, then http://localhost:8000/)"

@@ -10,13 +10,18 @@ native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpn
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-x86-64)
 
+# The page: the WebAssembly build and the browser its test drives. npm (for the test's two
+# packages) comes with node; Debian's only when there is none.
+web_packages=(emscripten chromium)
+
 bash "$(dirname "$0")/install-wine.sh"
 
 missing=()
-for pkg in "${native_packages[@]}" "${windows_packages[@]}"; do
+for pkg in "${native_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$pkg")
 done
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi

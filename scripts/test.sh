@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the native suite with warnings as errors, the same suite under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and the Windows module's tests under Wine.
+# and UndefinedBehaviorSanitizer, the WebAssembly page in a headless browser against the native
+# renderer, and the Windows module's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,6 +15,9 @@ echo "== native build and tests"
 cmake --preset native
 cmake --build --preset native -j"$jobs"
 ctest --preset native -j"$jobs"
+
+echo "== the WebAssembly page in a browser"
+bash scripts/test-web.sh
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset sanitize
