@@ -8,24 +8,10 @@
 #include <type_traits>
 
 #include "composite/blend.h"
+#include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 #include "layout/block_grid.h"
 #include "layout/block_motion.h"
-
-template <class Pixel>
-struct PixelTraits;
-
-template <>
-struct PixelTraits<PF_Pixel> {
-    static constexpr A_long kFull = 255;
-    using Func = BlendFunc8;
-};
-
-template <>
-struct PixelTraits<PF_Pixel16> {
-    static constexpr A_long kFull = 32768;
-    using Func = BlendFunc16;
-};
 
 // What the pixel rule needs, fixed for the whole render.
 template <class Pixel>
@@ -40,7 +26,7 @@ struct PixelStage {
     bool footage;    // overlap mode "Footage", else the flat colour
     double opacity;
     Pixel color;
-    typename PixelTraits<Pixel>::Func blend;
+    BlendFunc<Pixel> blend;
     // Opacity exactly 1: the alpha scaling changes nothing.
     bool opaque;
     // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
@@ -82,7 +68,7 @@ template <class Pixel>
 inline bool all_opaque(const Pixel* src, std::size_t run) {
     using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
     static_assert(sizeof(Pixel) == sizeof(Word));
-    using Channel = decltype(Pixel{}.alpha);
+    using Channel = typename PixelTraits<Pixel>::Channel;
     constexpr Word kAlphaBits =
         std::bit_cast<Word>(Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
     constexpr Word kFullAlpha =

@@ -50,23 +50,28 @@ PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data, RenderHandle
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
+// The pixel stage of the render's depth: pixel views of both worlds, the overlap colour and
+// the chosen operator of that depth's blend table.
 template <class Pixel>
-PixelStage<Pixel> make_stage(const Pixel* in, Pixel* out, const RenderContext& ctx,
-                             const ParamSnapshot& snap, Pixel color,
-                             typename PixelTraits<Pixel>::Func blend) {
-    return PixelStage<Pixel>{in,
-                             out,
-                             ctx.in_stride,
-                             ctx.out_stride,
-                             ctx.width,
-                             ctx.height,
-                             snap.completion == 1.0,
-                             snap.overlap_mode == kOverlapFootage,
-                             snap.opacity,
-                             color,
-                             blend,
-                             snap.opacity == 1.0,
-                             false};
+PixelStage<Pixel> make_stage(const RenderContext& ctx, const ParamSnapshot& snap) {
+    const BlendFunc<Pixel> blend = PixelTraits<Pixel>::kBlendTable[static_cast<std::size_t>(
+        blend_table_index(snap.blend_mode))];
+    const bool footage = snap.overlap_mode == kOverlapFootage;
+    const bool opaque = snap.opacity == 1.0;
+    return PixelStage<Pixel>{
+        reinterpret_cast<const Pixel*>(ctx.in_pixels),
+        reinterpret_cast<Pixel*>(ctx.out_pixels),
+        ctx.in_stride,
+        ctx.out_stride,
+        ctx.width,
+        ctx.height,
+        snap.completion == 1.0,
+        footage,
+        snap.opacity,
+        overlap_color<Pixel>(snap),
+        blend,
+        opaque,
+        footage && opaque && blend == PixelTraits<Pixel>::kBlendTable[kBlendNormalIndex]};
 }
 
 // Draws every step in order and reports progress after each; a failed report ends the
@@ -83,27 +88,12 @@ PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, A_lo
     return err;
 }
 
-struct BlendTables {
-    BlendTable8 table8;
-    BlendTable16 table16;
-};
-
+// The one place where the render's depth is chosen: the output world's deep flag.
 template <class StepAt>
 PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
-                const OverlapColor& overlap, const BlendTables& tables, A_long count,
-                StepAt step_at) {
-    const auto& [table8, table16] = tables;
-    const int blend = blend_table_index(snap.blend_mode);
-    if (ctx.deep) {
-        auto stage = make_stage<PF_Pixel16>(ctx.in_pixels16, ctx.out_pixels16, ctx, snap,
-                                            overlap.color16, table16[blend]);
-        stage.plain_cover = stage.footage && stage.opaque && table16[blend] == &BlendOver16;
-        return draw_steps(in_data, stage, count, step_at);
-    }
-    auto stage = make_stage<PF_Pixel>(ctx.in_pixels, ctx.out_pixels, ctx, snap, overlap.color8,
-                                      table8[blend]);
-    stage.plain_cover = stage.footage && stage.opaque && table8[blend] == &BlendOver8;
-    return draw_steps(in_data, stage, count, step_at);
+                A_long count, StepAt step_at) {
+    if (ctx.deep) return draw_steps(in_data, make_stage<PF_Pixel16>(ctx, snap), count, step_at);
+    return draw_steps(in_data, make_stage<PF_Pixel>(ctx, snap), count, step_at);
 }
 
 }  // namespace
@@ -112,8 +102,6 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
               PF_LayerDef* output) {
     SuiteCache suites(in_data->pica_basicP);
     RandomSource random;
-    BlendTables tables;
-    fill_blend_tables(tables.table8, tables.table16);
 
     RenderContext ctx{};
     ParamSnapshot snap{};
@@ -121,7 +109,6 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
         build_param_snapshot(in_data, out_data, params, output, snap) != PF_Err_NONE) {
         return unusable_frame(in_data, out_data);
     }
-    const OverlapColor overlap = prepare_overlap_color(snap);
 
     RenderHandles handles;
     GridShape grid{};
@@ -158,7 +145,7 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
 
     if (!untouched && grid.count > 0) {
         if (plain_grid) {
-            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count,
+            err = draw_all(in_data, ctx, snap, grid.count,
                            [&](A_long b) { return grid_step(blocks, grid, ctx, snap, b); });
         } else {
             A_long* sizes = allocate_table<A_long>(in_data, grid.strips, handles.strip_sizes);
@@ -169,7 +156,7 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
 
             fill_strip_sizes(sizes, grid, strip_sizer_for(ctx, snap), snap.seed, random);
             lay_out_strips(blocks, strips, sizes, grid, ctx, snap, random);
-            err = draw_all(in_data, ctx, snap, overlap, tables, grid.count, [&](A_long step) {
+            err = draw_all(in_data, ctx, snap, grid.count, [&](A_long step) {
                 return strip_step(blocks, strips, grid, ctx, snap, step / grid.columns,
                                   step % grid.columns);
             });

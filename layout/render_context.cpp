@@ -28,9 +28,7 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.output = output;
     ctx.deep = (output->world_flags & PF_WorldFlag_DEEP) ? 1 : 0;
     ctx.in_pixels = input->data;
-    ctx.in_pixels16 = reinterpret_cast<PF_Pixel16*>(input->data);
     ctx.out_pixels = output->data;
-    ctx.out_pixels16 = reinterpret_cast<PF_Pixel16*>(output->data);
     ctx.width = input->width;
     ctx.height = input->height;
     const int shift = ctx.deep ? 3 : 2;
@@ -74,16 +72,4 @@ PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData*, PF_ParamDef* params
     const double opacity = fixed_percent_to_unit(params[kParamOpacity]->u.fd.value);
     snap.opacity = opacity < 0.0 ? 0.0 : (opacity > 1.0 ? 1.0 : opacity);
     return PF_Err_NONE;
-}
-
-OverlapColor prepare_overlap_color(const ParamSnapshot& snap) {
-    OverlapColor out{};
-    out.color8 = snap.color;
-    out.color8.alpha = static_cast<A_u_char>(static_cast<A_long>(255.0 * snap.opacity));
-    if (snap.completion == 1.0) out.color8.alpha = 0;
-    out.color16 = PF_Pixel16{channel8_to_16(out.color8.alpha), channel8_to_16(out.color8.red),
-                             channel8_to_16(out.color8.green), channel8_to_16(out.color8.blue)};
-    out.color16.alpha = static_cast<A_u_short>(static_cast<A_long>(32768.0 * snap.opacity));
-    if (snap.completion == 1.0) out.color16.alpha = 0;
-    return out;
 }

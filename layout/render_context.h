@@ -1,6 +1,7 @@
 // The render pass's plain records of the frame and of the parameter values.
 #pragma once
 
+#include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 
 struct RenderContext {
@@ -8,8 +9,8 @@ struct RenderContext {
     PF_OutData* out_data;
     PF_EffectWorld* input;
     PF_EffectWorld* output;
-    PF_Pixel* in_pixels;
-    PF_Pixel* out_pixels;
+    PF_PixelPtr in_pixels;  // the worlds' pixel bases; the pixel stage views them at the depth
+    PF_PixelPtr out_pixels;
     A_long width;
     A_long height;
     A_long in_stride;  // pixels per row
@@ -17,8 +18,6 @@ struct RenderContext {
     A_long in_extra;
     A_long out_extra;
     A_u_char deep;  // 1: 16-bit pixels, from the output world's flags
-    PF_Pixel16* in_pixels16;
-    PF_Pixel16* out_pixels16;
 };
 
 struct ParamSnapshot {
@@ -37,11 +36,6 @@ struct ParamSnapshot {
     double opacity;  // 0.0 .. 1.0
 };
 
-struct OverlapColor {
-    PF_Pixel color8;
-    PF_Pixel16 color16;
-};
-
 inline constexpr PF_Err kBuildFailed = 255;
 
 // Both return 0, or kBuildFailed when the frame cannot be rendered.
@@ -50,9 +44,14 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
 PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                             PF_EffectWorld* output, ParamSnapshot& snap);
 
-OverlapColor prepare_overlap_color(const ParamSnapshot& snap);
-
-// 8-bit channel to the 16-bit range, 255 becoming 32768.
-constexpr A_u_short channel8_to_16(A_u_char c) {
-    return static_cast<A_u_short>((static_cast<A_u_long>(c) * 32768u + 128u) / 255u);
+// The flat colour of "Color" overlaps at the render's depth: the Color parameter with the
+// opacity as its alpha, fully transparent at exactly 100 %.
+template <class Pixel>
+Pixel overlap_color(const ParamSnapshot& snap) {
+    using Traits = PixelTraits<Pixel>;
+    using Channel = typename Traits::Channel;
+    const auto alpha = static_cast<A_long>(static_cast<double>(Traits::kFull) * snap.opacity);
+    return Pixel{snap.completion == 1.0 ? Channel{0} : static_cast<Channel>(alpha),
+                 Traits::from8(snap.color.red), Traits::from8(snap.color.green),
+                 Traits::from8(snap.color.blue)};
 }

@@ -80,7 +80,8 @@ std::array<A_u_short, 4> read_pixel(const PF_EffectWorld& w, A_long x, A_long y)
     }
     PF_Pixel8 q;
     std::memcpy(&q, p, sizeof q);
-    return {to_16(q.alpha), to_16(q.red), to_16(q.green), to_16(q.blue)};
+    return {channel8_to_16(q.alpha), channel8_to_16(q.red), channel8_to_16(q.green),
+            channel8_to_16(q.blue)};
 }
 
 void write_pixel(const PF_EffectWorld& w, A_long x, A_long y, const std::array<A_u_short, 4>& c) {
@@ -90,8 +91,8 @@ void write_pixel(const PF_EffectWorld& w, A_long x, A_long y, const std::array<A
         std::memcpy(p, &q, sizeof q);
         return;
     }
-    auto to_8 = [](A_u_short v) { return static_cast<A_u_char>((v * 255 + 16384) / 32768); };
-    const PF_Pixel8 q{to_8(c[0]), to_8(c[1]), to_8(c[2]), to_8(c[3])};
+    const PF_Pixel8 q{channel16_to_8(c[0]), channel16_to_8(c[1]), channel16_to_8(c[2]),
+                      channel16_to_8(c[3])};
     std::memcpy(p, &q, sizeof q);
 }
 
@@ -423,8 +424,9 @@ struct SimHost::Callbacks {
             op.result = PF_Err_BAD_CALLBACK_PARAM;
         } else {
             const PF_Rect r = clip(dst_rect, *world);
-            const std::array<A_u_short, 4> c16 = {to_16(color->alpha), to_16(color->red),
-                                                  to_16(color->green), to_16(color->blue)};
+            const std::array<A_u_short, 4> c16 = {
+                channel8_to_16(color->alpha), channel8_to_16(color->red),
+                channel8_to_16(color->green), channel8_to_16(color->blue)};
             // The first row pixel by pixel, the others as copies of it, as fast as a host's fill.
             for (A_long x = r.left; x < r.right && r.top < r.bottom; ++x) {
                 if (world->world_flags & PF_WorldFlag_DEEP) {

@@ -71,11 +71,8 @@ void expect_columns_from_as(const World& in, World& out, const A_long* source_x)
 }
 
 void expect_columns_from(const World& in, World& out, const A_long* source_x) {
-    if (out.deep()) {
-        expect_columns_from_as<PF_Pixel16>(in, out, source_x);
-    } else {
-        expect_columns_from_as<PF_Pixel>(in, out, source_x);
-    }
+    with_pixel_of(out,
+                  [&](auto pixel) { expect_columns_from_as<decltype(pixel)>(in, out, source_x); });
 }
 
 // --- the overlap colour
@@ -135,7 +132,7 @@ TEST(RenderGridColour, FullOpacityColourCoversOverlapsUntil100Percent) {
         }
     }
     auto h16 = render_two_blocks(converted_to_16(picture), s);
-    const PF_Pixel16 colour16{32768, ref_channel16(10), ref_channel16(20), ref_channel16(30)};
+    const PF_Pixel16 colour16{32768, channel8_to_16(10), channel8_to_16(20), channel8_to_16(30)};
     EXPECT_TRUE(same(h16->output().px16(3, 1), colour16)) << show(h16->output().px16(3, 1));
     EXPECT_TRUE(same(h16->output().px16(4, 0), colour16));
 }
