@@ -1,6 +1,6 @@
 #include "host/entry_point.h"
 
-#include "composite/render_pass.h"
+#include "render/render_pass.h"
 #include "host/ae_api_layout.h"
 #include "host/small_commands.h"
 #include "host/suite_cache.h"

@@ -1,4 +1,4 @@
-#include "layout/render_context.h"
+#include "render/render_context.h"
 
 #include "params/param_ids.h"
 

@@ -1,13 +1,14 @@
-#include "composite/render_pass.h"
+#include "render/render_pass.h"
 
 #include "composite/blend.h"
 #include "composite/pixel_stage.h"
 #include "host/suite_cache.h"
 #include "layout/block_grid.h"
 #include "layout/random_source.h"
-#include "layout/render_context.h"
 #include "layout/strip_layout.h"
 #include "params/param_ids.h"
+#include "render/host_tables.h"
+#include "render/render_context.h"
 
 namespace {
 
@@ -112,7 +113,7 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
 
     RenderHandles handles;
     GridShape grid{};
-    if (plan_grid(ctx, snap, random, grid) != PF_Err_NONE) {
+    if (!plan_grid(frame_of(ctx), snap, random, grid, kMaxTableBytes)) {
         return memory_error(in_data, out_data, handles);
     }
     BlockRecord* blocks = nullptr;
@@ -124,7 +125,7 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
     PF_Err err = PF_Err_NONE;
     const bool plain_grid = snap.split == kSplitRowColumn;
     if (plain_grid && grid.count > 0) {
-        err = assign_targets_and_cells(blocks, grid, ctx, snap.seed, random);
+        err = assign_targets_and_cells(blocks, grid, frame_of(ctx), snap.seed, random);
     }
 
     // At exactly 0 % the output is the input; otherwise it starts transparent black.
@@ -145,8 +146,9 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
 
     if (!untouched && grid.count > 0) {
         if (plain_grid) {
-            err = draw_all(in_data, ctx, snap, grid.count,
-                           [&](A_long b) { return grid_step(blocks, grid, ctx, snap, b); });
+            err = draw_all(in_data, ctx, snap, grid.count, [&](A_long b) {
+                return grid_step(blocks, grid, frame_of(ctx), snap, b);
+            });
         } else {
             A_long* sizes = allocate_table<A_long>(in_data, grid.strips, handles.strip_sizes);
             if (sizes == nullptr) return memory_error(in_data, out_data, handles);
@@ -154,10 +156,10 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                 allocate_table<StripRecord>(in_data, grid.count, handles.strip_records);
             if (strips == nullptr) return memory_error(in_data, out_data, handles);
 
-            fill_strip_sizes(sizes, grid, strip_sizer_for(ctx, snap), snap.seed, random);
-            lay_out_strips(blocks, strips, sizes, grid, ctx, snap, random);
+            fill_strip_sizes(sizes, grid, strip_sizer_for(frame_of(ctx), snap), snap.seed, random);
+            lay_out_strips(blocks, strips, sizes, grid, frame_of(ctx), snap, random);
             err = draw_all(in_data, ctx, snap, grid.count, [&](A_long step) {
-                return strip_step(blocks, strips, grid, ctx, snap, step / grid.columns,
+                return strip_step(blocks, strips, grid, frame_of(ctx), snap, step / grid.columns,
                                   step % grid.columns);
             });
         }

@@ -1,9 +1,12 @@
-// The render pass's plain records of the frame and of the parameter values.
+// The Render command's plain records of the frame and of the parameter values, read once from
+// the host's records.
 #pragma once
 
 #include "composite/pixel_traits.h"
 #include "host/ae_api.h"
+#include "layout/layout_params.h"
 
+// The frame of one render: the host's records and worlds, and how the worlds' rows are laid out.
 struct RenderContext {
     PF_InData* in_data;
     PF_OutData* out_data;
@@ -20,16 +23,8 @@ struct RenderContext {
     A_u_char deep;  // 1: 16-bit pixels, from the output world's flags
 };
 
-struct ParamSnapshot {
-    double downsample;
-    A_long mode;
-    double completion;  // 0.0 .. 1.0
-    A_long split;
-    A_long rows;
-    A_long strip_height;
-    A_long columns;
-    A_long strip_width;
-    A_long seed;
+// The parameter values of one render in working units; the layout's share is its base.
+struct ParamSnapshot : LayoutParams {
     A_long overlap_mode;
     PF_Pixel color;
     A_long blend_mode;
@@ -54,4 +49,8 @@ Pixel overlap_color(const ParamSnapshot& snap) {
     return Pixel{snap.completion == 1.0 ? Channel{0} : static_cast<Channel>(alpha),
                  Traits::from8(snap.color.red), Traits::from8(snap.color.green),
                  Traits::from8(snap.color.blue)};
+}
+
+inline FrameSize frame_of(const RenderContext& ctx) {
+    return FrameSize{ctx.width, ctx.height};
 }
