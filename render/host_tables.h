@@ -18,3 +18,36 @@ inline bool table_bytes(A_long count, std::size_t record_size, A_HandleSize& byt
     bytes = static_cast<A_HandleSize>(total);
     return true;
 }
+
+// The render's tables, each in its own host handle, given back when the owner goes out of
+// scope: on every exit of the pass, in the order of the slots (block table, strip records,
+// strip sizes), each only if it was obtained.
+class RenderTables {
+  public:
+    enum Slot : std::size_t { kBlockTable, kStripRecords, kStripSizes, kSlotCount };
+
+    explicit RenderTables(const PF_UtilCallbacks* utils) : utils_(utils) {}
+    ~RenderTables() {
+        for (PF_Handle& handle : handles_) {
+            if (handle != nullptr) utils_->host_dispose_handle(handle);
+            handle = nullptr;
+        }
+    }
+    RenderTables(const RenderTables&) = delete;
+    RenderTables& operator=(const RenderTables&) = delete;
+
+    // Room for `count` records in the slot's handle, used unlocked; null when the size does
+    // not fit the host's size type or the host has no memory.
+    template <class Record>
+    Record* allocate(Slot slot, A_long count) {
+        A_HandleSize bytes = 0;
+        if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
+        PF_Handle& handle = handles_[slot];
+        handle = utils_->host_new_handle(bytes);
+        return handle != nullptr ? static_cast<Record*>(*handle) : nullptr;
+    }
+
+  private:
+    const PF_UtilCallbacks* utils_;
+    PF_Handle handles_[kSlotCount] = {};
+};

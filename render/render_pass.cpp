@@ -12,30 +12,6 @@
 
 namespace {
 
-// The render's memory, all of it from the host and all of it given back before returning.
-struct RenderHandles {
-    PF_Handle block_table = nullptr;
-    PF_Handle strip_records = nullptr;
-    PF_Handle strip_sizes = nullptr;
-};
-
-template <class Record>
-Record* allocate_table(const PF_InData* in_data, A_long count, PF_Handle& handle) {
-    A_HandleSize bytes = 0;
-    if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
-    handle = in_data->utils->host_new_handle(bytes);
-    return handle != nullptr ? static_cast<Record*>(*handle) : nullptr;
-}
-
-void dispose_handles(const PF_InData* in_data, RenderHandles& handles) {
-    for (PF_Handle* handle : {&handles.block_table, &handles.strip_records, &handles.strip_sizes}) {
-        if (*handle != nullptr) {
-            in_data->utils->host_dispose_handle(*handle);
-            *handle = nullptr;
-        }
-    }
-}
-
 // The frame cannot be read: say so, and report it as a failure so the host does not show
 // whatever the output buffer holds.
 PF_Err unusable_frame(const PF_InData* in_data, PF_OutData* out_data) {
@@ -44,10 +20,10 @@ PF_Err unusable_frame(const PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
-PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data, RenderHandles& handles) {
+// A table the host could not give: say so; the tables obtained so far go back on the way out.
+PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data) {
     in_data->utils->ansi.strcpy(out_data->return_msg, "Memory Error!");
     out_data->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
-    dispose_handles(in_data, handles);
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
@@ -97,29 +73,28 @@ PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamS
     return draw_steps(in_data, make_stage<PF_Pixel>(ctx, snap), count, step_at);
 }
 
-}  // namespace
+// How the pass ended: its error code, its step count and whether it reached the close (the
+// error exits do not, and make no final progress report).
+struct PassEnd {
+    PF_Err err;
+    A_long steps;
+    bool closed;
+};
 
-PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-              PF_LayerDef* output) {
-    SuiteCache suites(in_data->pica_basicP);
+// Grid, output preparation and drawing steps. The tables live exactly as long as this call,
+// so each of its returns gives them back before the render's close.
+PassEnd run_pass(PF_InData* in_data, PF_OutData* out_data, const RenderContext& ctx,
+                 ParamSnapshot& snap) {
     RandomSource random;
-
-    RenderContext ctx{};
-    ParamSnapshot snap{};
-    if (build_render_context(in_data, out_data, params, output, ctx) != PF_Err_NONE ||
-        build_param_snapshot(in_data, out_data, params, output, snap) != PF_Err_NONE) {
-        return unusable_frame(in_data, out_data);
-    }
-
-    RenderHandles handles;
+    RenderTables tables(in_data->utils);
     GridShape grid{};
     if (!plan_grid(frame_of(ctx), snap, random, grid, kMaxTableBytes)) {
-        return memory_error(in_data, out_data, handles);
+        return {memory_error(in_data, out_data), 0, false};
     }
     BlockRecord* blocks = nullptr;
     if (grid.count > 0) {
-        blocks = allocate_table<BlockRecord>(in_data, grid.count, handles.block_table);
-        if (blocks == nullptr) return memory_error(in_data, out_data, handles);
+        blocks = tables.allocate<BlockRecord>(RenderTables::kBlockTable, grid.count);
+        if (blocks == nullptr) return {memory_error(in_data, out_data), grid.count, false};
     }
     assign_axis_order(blocks, grid.count, snap.seed, random);
     PF_Err err = PF_Err_NONE;
@@ -139,35 +114,43 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
             err = in_data->utils->fill(in_data->effect_ref, &clear, nullptr, ctx.output);
         }
     }
-    if (err != PF_Err_NONE) {
-        dispose_handles(in_data, handles);
-        return err;
-    }
+    if (err != PF_Err_NONE) return {err, grid.count, false};
+    if (untouched || grid.count == 0) return {err, grid.count, true};
 
-    if (!untouched && grid.count > 0) {
-        if (plain_grid) {
-            err = draw_all(in_data, ctx, snap, grid.count, [&](A_long b) {
-                return grid_step(blocks, grid, frame_of(ctx), snap, b);
-            });
-        } else {
-            A_long* sizes = allocate_table<A_long>(in_data, grid.strips, handles.strip_sizes);
-            if (sizes == nullptr) return memory_error(in_data, out_data, handles);
-            StripRecord* strips =
-                allocate_table<StripRecord>(in_data, grid.count, handles.strip_records);
-            if (strips == nullptr) return memory_error(in_data, out_data, handles);
-
-            fill_strip_sizes(sizes, grid, strip_sizer_for(frame_of(ctx), snap), snap.seed, random);
-            lay_out_strips(blocks, strips, sizes, grid, frame_of(ctx), snap, random);
-            err = draw_all(in_data, ctx, snap, grid.count, [&](A_long step) {
-                return strip_step(blocks, strips, grid, frame_of(ctx), snap, step / grid.columns,
-                                  step % grid.columns);
-            });
-        }
+    if (plain_grid) {
+        err = draw_all(in_data, ctx, snap, grid.count,
+                       [&](A_long b) { return grid_step(blocks, grid, frame_of(ctx), snap, b); });
+        return {err, grid.count, true};
     }
+    A_long* sizes = tables.allocate<A_long>(RenderTables::kStripSizes, grid.strips);
+    if (sizes == nullptr) return {memory_error(in_data, out_data), grid.count, false};
+    StripRecord* strips = tables.allocate<StripRecord>(RenderTables::kStripRecords, grid.count);
+    if (strips == nullptr) return {memory_error(in_data, out_data), grid.count, false};
 
-    dispose_handles(in_data, handles);
-    if (err == PF_Err_NONE) {
-        err = in_data->inter.progress(in_data->effect_ref, grid.count + 1, grid.count + 1);
+    fill_strip_sizes(sizes, grid, strip_sizer_for(frame_of(ctx), snap), snap.seed, random);
+    lay_out_strips(blocks, strips, sizes, grid, frame_of(ctx), snap, random);
+    err = draw_all(in_data, ctx, snap, grid.count, [&](A_long step) {
+        return strip_step(blocks, strips, grid, frame_of(ctx), snap, step / grid.columns,
+                          step % grid.columns);
+    });
+    return {err, grid.count, true};
+}
+
+}  // namespace
+
+PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+              PF_LayerDef* output) {
+    SuiteCache suites(in_data->pica_basicP);
+    RenderContext ctx{};
+    ParamSnapshot snap{};
+    if (build_render_context(in_data, out_data, params, output, ctx) != PF_Err_NONE ||
+        build_param_snapshot(in_data, out_data, params, output, snap) != PF_Err_NONE) {
+        return unusable_frame(in_data, out_data);
     }
-    return err;
+    const PassEnd end = run_pass(in_data, out_data, ctx, snap);
+    // The close, after the tables are back: the final progress report.
+    if (end.closed && end.err == PF_Err_NONE) {
+        return in_data->inter.progress(in_data->effect_ref, end.steps + 1, end.steps + 1);
+    }
+    return end.err;
 }
