@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -16,10 +17,11 @@
 // What the pixel rule needs, fixed for the whole render.
 template <class Pixel>
 struct PixelStage {
-    const Pixel* in;
-    Pixel* out;
-    A_long in_stride;
-    A_long out_stride;
+    // Pixel bases as bytes: rows are rowbytes apart, which need not be whole pixels.
+    const std::uint8_t* in;
+    std::uint8_t* out;
+    std::ptrdiff_t in_rowbytes;
+    std::ptrdiff_t out_rowbytes;
     A_long width;
     A_long height;
     bool completed;  // completion exactly 1.0: every pixel is a plain copy
@@ -99,8 +101,10 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
-        const Pixel* src = stage.in + ys * stage.in_stride + xs_begin;
-        Pixel* dst = stage.out + (ys + offset.y) * stage.out_stride + xs_begin + offset.x;
+        const Pixel* src =
+            reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
+        Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
+                     xs_begin + offset.x;
         // At 100 %, and where a fully opaque row simply covers whatever lies below, the row is
         // a plain copy.
         if (stage.completed || (stage.plain_cover && all_opaque(src, run))) {

@@ -1,5 +1,7 @@
 #include "render/render_context.h"
 
+#include <cstdint>
+
 #include "params/param_ids.h"
 
 namespace {
@@ -31,17 +33,17 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.out_pixels = output->data;
     ctx.width = input->width;
     ctx.height = input->height;
-    const int shift = ctx.deep ? 3 : 2;
-    ctx.in_stride = input->rowbytes >> shift;
-    ctx.out_stride = output->rowbytes >> shift;
-    ctx.in_extra = ctx.in_stride - ctx.width;
-    ctx.out_extra = ctx.out_stride - ctx.width;
+    ctx.in_rowbytes = input->rowbytes;
+    ctx.out_rowbytes = output->rowbytes;
 
     // The output's row padding is no place for pixels: the output must be as wide as the input.
-    if (ctx.in_extra < 0 || ctx.out_extra < 0 || input->height != output->height ||
-        output->width < input->width) {
+    const std::int64_t row_used = std::int64_t{ctx.width} * (ctx.deep ? 8 : 4);
+    if (ctx.in_rowbytes < row_used || ctx.out_rowbytes < row_used ||
+        input->height != output->height || output->width < input->width) {
         return kBuildFailed;
     }
+    // 16-bit channels are read in place, so every row must start on a channel boundary.
+    if (ctx.deep && (ctx.in_rowbytes % 2 != 0 || ctx.out_rowbytes % 2 != 0)) return kBuildFailed;
     if (!world_usable(*input) || !world_usable(*output)) return kBuildFailed;
     return PF_Err_NONE;
 }

@@ -16,10 +16,10 @@ struct RenderContext {
     PF_PixelPtr out_pixels;
     A_long width;
     A_long height;
-    A_long in_stride;  // pixels per row
-    A_long out_stride;
-    A_long in_extra;
-    A_long out_extra;
+    // Bytes from one row to the next: rows are found by bytes, never by whole pixels, as
+    // the host may pad a row by part of a pixel.
+    A_long in_rowbytes;
+    A_long out_rowbytes;
     A_u_char deep;  // 1: 16-bit pixels, from the output world's flags
 };
 

@@ -36,10 +36,10 @@ PixelStage<Pixel> make_stage(const RenderContext& ctx, const ParamSnapshot& snap
     const bool footage = snap.overlap_mode == kOverlapFootage;
     const bool opaque = snap.opacity == 1.0;
     return PixelStage<Pixel>{
-        reinterpret_cast<const Pixel*>(ctx.in_pixels),
-        reinterpret_cast<Pixel*>(ctx.out_pixels),
-        ctx.in_stride,
-        ctx.out_stride,
+        reinterpret_cast<const std::uint8_t*>(ctx.in_pixels),
+        reinterpret_cast<std::uint8_t*>(ctx.out_pixels),
+        ctx.in_rowbytes,
+        ctx.out_rowbytes,
         ctx.width,
         ctx.height,
         snap.completion == 1.0,

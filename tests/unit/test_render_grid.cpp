@@ -804,6 +804,17 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
              h.set_output(raw(2, -6, 8, pixels));
          }},
         {"negative row bytes", [&](SimHost& h) { h.set_input(raw(8, 6, -32, pixels)); }},
+        // 16-bit channels would straddle their boundaries on every other row.
+        {"16-bit output with odd row bytes",
+         [&](SimHost& h) {
+             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 65, 8, 6)));
+         }},
+        {"16-bit input with odd row bytes",
+         [&](SimHost& h) {
+             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 67, 8, 6)));
+             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+         }},
     };
     for (const Case& c : cases) {
         for (PF_Fixed completion : {0, percent(50)}) {
@@ -956,6 +967,42 @@ TEST(RenderDepths, PixelsNeverMixedAgreeAcrossDepths) {
             }
         }
         if (HasFailure()) break;
+    }
+}
+
+// --- rows whose byte count is not a whole number of pixels
+
+// A host may pad rows by any number of bytes (an even number for 16-bit channels). Every row
+// must be found at its own byte offset: pixels drawn where they belong, padding left alone.
+TEST(RenderRowBytes, RowsPaddedByPartPixelsAreDrawnInPlace) {
+    std::mt19937 rng(7321);
+    for (const bool deep : {false, true}) {
+        const Depth depth = deep ? Depth::sixteen : Depth::eight;
+        const std::vector<A_long> pads =
+            deep ? std::vector<A_long>{2, 4, 6, 10} : std::vector<A_long>{1, 2, 3, 5};
+        for (const A_long in_pad : pads) {
+            for (const A_long out_pad : {A_long{0}, pads[1], pads[2]}) {
+                // Split 3 at 0 %: the host's copy between the padded worlds.
+                for (const A_long split : {kRowColumn, kRowWidth, kHeightColumn, A_long{0}}) {
+                    SCOPED_TRACE("pads " + std::to_string(in_pad) + "/" + std::to_string(out_pad));
+                    Settings s;
+                    s.split = split == 0 ? kHeightColumn : split;
+                    s.rows = 3;
+                    s.columns = 4;
+                    s.strip_width = 6;
+                    s.strip_height = 5;
+                    s.completion = percent(split == 0 ? 0 : 60);
+                    s.blend_mode = kMultiply;
+                    s.opacity = percent(70);
+                    World in(23, 17, depth, in_pad);
+                    fill_random(in, rng);
+                    World out(23, 17, depth, out_pad);
+                    fill_random(out, rng);
+                    expect_matches_reference(std::move(in), std::move(out), s);
+                    if (HasFailure()) return;
+                }
+            }
+        }
     }
 }
 
