@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "composite/pixel_traits.h"
 #include "params/param_ids.h"
 #include "params/param_table.h"
 #include "simhost/sim_host.h"
@@ -70,8 +71,8 @@ inline void fill_input(World& w, bool holes) {
                 }
             }
             if (w.deep()) {
-                w.px16(x, y) = {simhost::to_16(p.alpha), simhost::to_16(p.red),
-                                simhost::to_16(p.green), simhost::to_16(p.blue)};
+                w.px16(x, y) = {channel8_to_16(p.alpha), channel8_to_16(p.red),
+                                channel8_to_16(p.green), channel8_to_16(p.blue)};
             } else {
                 w.px8(x, y) = p;
             }

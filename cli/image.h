@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "composite/pixel_traits.h"  // channel8_to_16, channel16_to_8: changing the working depth
 #include "host/ae_api.h"
 #include "simhost/sim_world.h"
 
@@ -40,15 +41,6 @@ constexpr A_u_short png16_to_channel(std::uint32_t v) {
 constexpr std::uint32_t channel_to_png16(A_u_short c) {
     const std::uint32_t v = (std::uint32_t{c} * 65535u + 16384u) / 32768u;
     return v > 65535u ? 65535u : v;  // the host's channels end at 32768
-}
-
-// Changing the working depth.
-constexpr A_u_short channel8_to_16(A_u_char c) {
-    return static_cast<A_u_short>((std::uint32_t{c} * 32768u + 128u) / 255u);
-}
-constexpr A_u_char channel16_to_8(A_u_short c) {
-    const std::uint32_t v = (std::uint32_t{c} * 255u + 16384u) / 32768u;
-    return static_cast<A_u_char>(v > 255u ? 255u : v);
 }
 
 // The layer the effect sees: `image` at the working depth (8 or 16).

@@ -1,6 +1,7 @@
 // Per-pixel blend operators on straight-colour pixels, in 8-bit and 16-bit, and the dispatch
 // tables indexed by the "Blend Mode" popup value. Operators take (lower, upper): the pixel
-// already in the output first, the incoming pixel second.
+// already in the output first, the incoming pixel second. The tables themselves are constant
+// data of each depth's PixelTraits (composite/pixel_traits.h).
 #pragma once
 
 #include <array>
@@ -28,16 +29,42 @@ PF_Pixel16 BlendOverlay16(PF_Pixel16 lower, PF_Pixel16 upper);
 PF_Pixel16 BlendColorDodge16(PF_Pixel16 lower, PF_Pixel16 upper);
 PF_Pixel16 BlendColorBurn16(PF_Pixel16 lower, PF_Pixel16 upper);
 
-using BlendFunc8 = PF_Pixel (*)(PF_Pixel, PF_Pixel);
-using BlendFunc16 = PF_Pixel16 (*)(PF_Pixel16, PF_Pixel16);
+template <class Pixel>
+using BlendFunc = Pixel (*)(Pixel, Pixel);
+using BlendFunc8 = BlendFunc<PF_Pixel>;
+using BlendFunc16 = BlendFunc<PF_Pixel16>;
+
+// The operators of one depth, by mode.
+template <class Pixel>
+struct BlendOps {
+    BlendFunc<Pixel> over;
+    BlendFunc<Pixel> add;
+    BlendFunc<Pixel> multiply;
+    BlendFunc<Pixel> screen;
+    BlendFunc<Pixel> overlay;
+    BlendFunc<Pixel> color_dodge;
+    BlendFunc<Pixel> color_burn;
+};
 
 // Index 0 is unused by the popup (its values start at 1) and index 2 is its separator line.
 constexpr int kBlendTableSize = 9;
-using BlendTable8 = std::array<BlendFunc8, kBlendTableSize>;
-using BlendTable16 = std::array<BlendFunc16, kBlendTableSize>;
+template <class Pixel>
+using BlendTable = std::array<BlendFunc<Pixel>, kBlendTableSize>;
+using BlendTable8 = BlendTable<PF_Pixel>;
+using BlendTable16 = BlendTable<PF_Pixel16>;
 
 // 0, 1 over; 2, 3 Add; 4 Multiply; 5 Screen; 6 Overlay; 7 Color Dodge; 8 Color Burn.
-void fill_blend_tables(BlendTable8& table8, BlendTable16& table16);
+template <class Pixel>
+constexpr BlendTable<Pixel> blend_table(const BlendOps<Pixel>& ops) {
+    return {ops.over,   ops.over,    ops.add,         ops.add,       ops.multiply,
+            ops.screen, ops.overlay, ops.color_dodge, ops.color_burn};
+}
 
-// The table index for a "Blend Mode" value; values outside the table fall back to "Normal" (1).
-int blend_table_index(A_long blend_mode);
+// The table entry of "Normal", the over operator.
+constexpr int kBlendNormalIndex = 1;
+
+// The table index for a "Blend Mode" value; values outside the table fall back to "Normal".
+constexpr int blend_table_index(A_long blend_mode) {
+    if (blend_mode < 0 || blend_mode >= kBlendTableSize) return kBlendNormalIndex;
+    return static_cast<int>(blend_mode);
+}

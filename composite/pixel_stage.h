@@ -2,44 +2,32 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
 #include "composite/blend.h"
+#include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 #include "layout/block_grid.h"
 #include "layout/block_motion.h"
 
-template <class Pixel>
-struct PixelTraits;
-
-template <>
-struct PixelTraits<PF_Pixel> {
-    static constexpr A_long kFull = 255;
-    using Func = BlendFunc8;
-};
-
-template <>
-struct PixelTraits<PF_Pixel16> {
-    static constexpr A_long kFull = 32768;
-    using Func = BlendFunc16;
-};
-
 // What the pixel rule needs, fixed for the whole render.
 template <class Pixel>
 struct PixelStage {
-    const Pixel* in;
-    Pixel* out;
-    A_long in_stride;
-    A_long out_stride;
+    // Pixel bases as bytes: rows are rowbytes apart, which need not be whole pixels.
+    const std::uint8_t* in;
+    std::uint8_t* out;
+    std::ptrdiff_t in_rowbytes;
+    std::ptrdiff_t out_rowbytes;
     A_long width;
     A_long height;
     bool completed;  // completion exactly 1.0: every pixel is a plain copy
     bool footage;    // overlap mode "Footage", else the flat colour
     double opacity;
     Pixel color;
-    typename PixelTraits<Pixel>::Func blend;
+    BlendFunc<Pixel> blend;
     // Opacity exactly 1: the alpha scaling changes nothing.
     bool opaque;
     // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
@@ -81,7 +69,7 @@ template <class Pixel>
 inline bool all_opaque(const Pixel* src, std::size_t run) {
     using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
     static_assert(sizeof(Pixel) == sizeof(Word));
-    using Channel = decltype(Pixel{}.alpha);
+    using Channel = typename PixelTraits<Pixel>::Channel;
     // std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
     constexpr Word kAlphaBits =
         __builtin_bit_cast(Word, Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
@@ -113,8 +101,10 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
-        const Pixel* src = stage.in + ys * stage.in_stride + xs_begin;
-        Pixel* dst = stage.out + (ys + offset.y) * stage.out_stride + xs_begin + offset.x;
+        const Pixel* src =
+            reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
+        Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
+                     xs_begin + offset.x;
         // At 100 %, and where a fully opaque row simply covers whatever lies below, the row is
         // a plain copy.
         if (stage.completed || (stage.plain_cover && all_opaque(src, run))) {

@@ -1,11 +1,11 @@
 #include "host/entry_point.h"
 
-#include "composite/render_pass.h"
 #include "host/ae_api_layout.h"
 #include "host/small_commands.h"
 #include "host/suite_cache.h"
 #include "params/param_setup.h"
 #include "params/param_visibility.h"
+#include "render/render_pass.h"
 
 namespace {
 

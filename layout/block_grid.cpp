@@ -12,35 +12,35 @@ constexpr double kLargestUnit = 2147483647.0 / 2147483648.0;
 
 // Truncated toward zero, kept inside 0 .. limit so the conversion is always defined; a size
 // of at least `limit` ends the count all the same.
-A_long raw_strip_size(A_long base, double downsample, double u, A_long limit) {
+std::int32_t raw_strip_size(std::int32_t base, double downsample, double u, std::int32_t limit) {
     const double size =
         (u * static_cast<double>(static_cast<std::int64_t>(base) - 3) + 4.0) * downsample;
     if (!(size > 0.0)) return 0;
     if (size >= static_cast<double>(limit)) return limit;
-    return static_cast<A_long>(size);
+    return static_cast<std::int32_t>(size);
 }
 
 }  // namespace
 
-StripSizer make_strip_sizer(A_long base, A_long length, double downsample) {
+StripSizer make_strip_sizer(std::int32_t base, std::int32_t length, double downsample) {
     StripSizer sizer{base, length, downsample, false};
-    const A_long limit = std::max<A_long>(length, 1);
-    const A_long largest = std::max(raw_strip_size(base, downsample, 0.0, limit),
-                                    raw_strip_size(base, downsample, kLargestUnit, limit));
+    const std::int32_t limit = std::max<std::int32_t>(length, 1);
+    const std::int32_t largest = std::max(raw_strip_size(base, downsample, 0.0, limit),
+                                          raw_strip_size(base, downsample, kLargestUnit, limit));
     sizer.one_pixel_strips = largest < 1;
     return sizer;
 }
 
-A_long strip_size(const StripSizer& sizer, double u) {
+std::int32_t strip_size(const StripSizer& sizer, double u) {
     if (sizer.one_pixel_strips) return 1;
-    return raw_strip_size(sizer.base, sizer.downsample, u, std::max<A_long>(sizer.length, 1));
+    return raw_strip_size(sizer.base, sizer.downsample, u, std::max<std::int32_t>(sizer.length, 1));
 }
 
-StripSizer strip_sizer_for(const RenderContext& ctx, const ParamSnapshot& snap) {
-    if (snap.split == kSplitRowWidth) {
-        return make_strip_sizer(snap.strip_width, ctx.width, snap.downsample);
+StripSizer strip_sizer_for(FrameSize frame, const LayoutParams& params) {
+    if (params.split == kSplitRowWidth) {
+        return make_strip_sizer(params.strip_width, frame.width, params.downsample);
     }
-    return make_strip_sizer(snap.strip_height, ctx.height, snap.downsample);
+    return make_strip_sizer(params.strip_height, frame.height, params.downsample);
 }
 
 namespace {
@@ -48,17 +48,18 @@ namespace {
 // The most strips whose block table (`lines` records per strip, the largest of the render's
 // tables) a handle can still hold, and whose block count (strips x lines, with its progress
 // total one more) still fits the counter: a layout beyond either fails anyway.
-A_long strip_limit(A_long lines) {
-    const std::uint64_t held = std::numeric_limits<A_HandleSize>::max() /
-                               (static_cast<std::uint64_t>(lines) * sizeof(BlockRecord));
+std::int32_t strip_limit(std::int32_t lines, std::uint64_t max_table_bytes) {
+    const std::uint64_t held =
+        max_table_bytes / (static_cast<std::uint64_t>(lines) * sizeof(BlockRecord));
     const std::uint64_t counted =
-        static_cast<std::uint64_t>(std::numeric_limits<A_long>::max() - 1) / lines;
-    return static_cast<A_long>(std::min(held, counted));
+        static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max() - 1) / lines;
+    return static_cast<std::int32_t>(std::min(held, counted));
 }
 
 // False when the strips would outnumber `limit` before reaching the length: their tables
 // could not be allocated, so there is no point in drawing on.
-bool count_strips(const StripSizer& sizer, RandomSource& random, A_long limit, A_long& count) {
+bool count_strips(const StripSizer& sizer, RandomSource& random, std::int32_t limit,
+                  std::int32_t& count) {
     std::int64_t sum = 0;
     count = 0;
     while (count == 0 || sum < sizer.length) {
@@ -71,62 +72,57 @@ bool count_strips(const StripSizer& sizer, RandomSource& random, A_long limit, A
 
 }  // namespace
 
-PF_Err plan_grid(const RenderContext& ctx, ParamSnapshot& snap, RandomSource& random,
-                 GridShape& grid) {
-    snap.rows = std::min(snap.rows, ctx.height);
-    snap.columns = std::min(snap.columns, ctx.width);
-    random.restart(snap.seed);
+bool plan_grid(FrameSize frame, LayoutParams& params, RandomSource& random, GridShape& grid,
+               std::uint64_t max_table_bytes) {
+    params.rows = std::min(params.rows, frame.height);
+    params.columns = std::min(params.columns, frame.width);
+    random.restart(params.seed);
 
     grid = GridShape{};
-    if (snap.split == kSplitRowColumn) {
-        grid.columns = snap.columns;
-        grid.rows = snap.rows;
+    if (params.split == kSplitRowColumn) {
+        grid.columns = params.columns;
+        grid.rows = params.rows;
     } else {
-        const bool across = snap.split == kSplitRowWidth;
-        const A_long lines = across ? snap.rows : snap.columns;
+        const bool across = params.split == kSplitRowWidth;
+        const std::int32_t lines = across ? params.rows : params.columns;
         // Without lines there are no blocks, whatever the strips: nothing to count.
-        if (ctx.width > 0 && ctx.height > 0 && lines > 0 &&
-            !count_strips(strip_sizer_for(ctx, snap), random, strip_limit(lines), grid.strips)) {
-            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        if (frame.width > 0 && frame.height > 0 && lines > 0 &&
+            !count_strips(strip_sizer_for(frame, params), random,
+                          strip_limit(lines, max_table_bytes), grid.strips)) {
+            return false;
         }
-        grid.columns = across ? grid.strips : snap.columns;
-        grid.rows = across ? snap.rows : grid.strips;
+        grid.columns = across ? grid.strips : params.columns;
+        grid.rows = across ? params.rows : grid.strips;
     }
     // An empty layer has no blocks; Row and Column below 1 never come from the host.
-    if (ctx.width <= 0 || ctx.height <= 0 || grid.columns <= 0 || grid.rows <= 0) {
+    if (frame.width <= 0 || frame.height <= 0 || grid.columns <= 0 || grid.rows <= 0) {
         grid.count = 0;
-        return PF_Err_NONE;
+        return true;
     }
     const std::int64_t count = static_cast<std::int64_t>(grid.columns) * grid.rows;
     // The progress total is n + 1, so n + 1 must fit as well.
-    if (count >= std::numeric_limits<A_long>::max()) return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    grid.count = static_cast<A_long>(count);
-    return PF_Err_NONE;
-}
-
-bool table_bytes(A_long count, std::size_t record_size, A_HandleSize& bytes) {
-    const std::uint64_t total = static_cast<std::uint64_t>(count) * record_size;
-    if (count < 0 || total > std::numeric_limits<A_HandleSize>::max()) return false;
-    bytes = static_cast<A_HandleSize>(total);
+    if (count >= std::numeric_limits<std::int32_t>::max()) return false;
+    grid.count = static_cast<std::int32_t>(count);
     return true;
 }
 
-void assign_axis_order(BlockRecord* blocks, A_long count, A_long seed, RandomSource& random) {
+void assign_axis_order(BlockRecord* blocks, std::int32_t count, std::int32_t seed,
+                       RandomSource& random) {
     random.restart(seed);
-    for (A_long i = 0; i < count; ++i) blocks[i].x_first = random.draw_unit() >= 0.5 ? 1 : 0;
+    for (std::int32_t i = 0; i < count; ++i) blocks[i].x_first = random.draw_unit() >= 0.5 ? 1 : 0;
 }
 
-PF_Err assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid,
-                                const RenderContext& ctx, A_long seed, RandomSource& random) {
-    for (A_long i = 0; i < grid.count; ++i) blocks[i].target = i;
-    const PF_Err err = shuffle_targets(blocks, grid.count, seed, random);
-    const double cell_width = static_cast<double>(ctx.width) / grid.columns;
-    const double cell_height = static_cast<double>(ctx.height) / grid.rows;
-    for (A_long r = 0; r < grid.rows; ++r) {
-        for (A_long c = 0; c < grid.columns; ++c) {
+std::int32_t assign_targets_and_cells(BlockRecord* blocks, const GridShape& grid, FrameSize frame,
+                                      std::int32_t seed, RandomSource& random) {
+    for (std::int32_t i = 0; i < grid.count; ++i) blocks[i].target = i;
+    const std::int32_t err = shuffle_targets(blocks, grid.count, seed, random);
+    const double cell_width = static_cast<double>(frame.width) / grid.columns;
+    const double cell_height = static_cast<double>(frame.height) / grid.rows;
+    for (std::int32_t r = 0; r < grid.rows; ++r) {
+        for (std::int32_t c = 0; c < grid.columns; ++c) {
             BlockRecord& block = blocks[r * grid.columns + c];
-            block.x = static_cast<A_long>(c * cell_width);
-            block.y = static_cast<A_long>(r * cell_height);
+            block.x = static_cast<std::int32_t>(c * cell_width);
+            block.y = static_cast<std::int32_t>(r * cell_height);
         }
     }
     return err;

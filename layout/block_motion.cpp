@@ -9,15 +9,17 @@ namespace {
 
 // Distance along one axis with the sign of the displacement; strict test, so a zero
 // displacement takes the negated branch (which is zero all the same).
-A_long signed_along(std::int64_t distance, A_long displacement) {
-    return static_cast<A_long>(displacement > 0 ? distance : -distance);
+std::int32_t signed_along(std::int64_t distance, std::int32_t displacement) {
+    return static_cast<std::int32_t>(displacement > 0 ? distance : -distance);
 }
 
 }  // namespace
 
-Offset block_offset(A_long dx, A_long dy, A_u_char x_first, A_long mode, double completion) {
+Offset block_offset(std::int32_t dx, std::int32_t dy, std::uint8_t x_first, std::int32_t mode,
+                    double completion) {
     if (mode != kModeManhattan) {
-        return Offset{static_cast<A_long>(dx * completion), static_cast<A_long>(dy * completion)};
+        return Offset{static_cast<std::int32_t>(dx * completion),
+                      static_cast<std::int32_t>(dy * completion)};
     }
     const std::int64_t abs_dx = std::llabs(dx);
     const std::int64_t abs_dy = std::llabs(dy);
@@ -31,13 +33,13 @@ Offset block_offset(A_long dx, A_long dy, A_u_char x_first, A_long mode, double 
     return Offset{0, signed_along(travelled, dy)};
 }
 
-DrawStep grid_step(const BlockRecord* blocks, const GridShape& grid, const RenderContext& ctx,
-                   const ParamSnapshot& snap, A_long b) {
+DrawStep grid_step(const BlockRecord* blocks, const GridShape& grid, FrameSize frame,
+                   const LayoutParams& params, std::int32_t b) {
     const BlockRecord& block = blocks[b];
     const BlockRecord& target = blocks[block.target];
     DrawStep step;
-    step.source = block_extent(blocks, b, grid.columns, grid.rows, ctx.width, ctx.height);
-    step.offset = block_offset(target.x - block.x, target.y - block.y, block.x_first, snap.mode,
-                               snap.completion);
+    step.source = block_extent(blocks, b, grid.columns, grid.rows, frame.width, frame.height);
+    step.offset = block_offset(target.x - block.x, target.y - block.y, block.x_first, params.mode,
+                               params.completion);
     return step;
 }

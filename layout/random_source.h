@@ -4,21 +4,19 @@
 
 #include <cstdint>
 
-#include "host/ae_api.h"
-
 class RandomSource {
   public:
-    void reseed(A_long seed) { state_ = static_cast<std::uint32_t>(seed); }
+    void reseed(std::int32_t seed) { state_ = static_cast<std::uint32_t>(seed); }
 
     // A restart: reseed, then throw one draw away.
-    void restart(A_long seed) {
+    void restart(std::int32_t seed) {
         reseed(seed);
         (void)draw();
     }
 
-    A_long draw() {
+    std::int32_t draw() {
         state_ = state_ * 1103515245u + 12345u;
-        return static_cast<A_long>(state_ & 0x7FFFFFFFu);
+        return static_cast<std::int32_t>(state_ & 0x7FFFFFFFu);
     }
 
     // In [0, 1): the 31-bit value over 2^31, exact in double precision.
@@ -31,4 +29,5 @@ class RandomSource {
 struct BlockRecord;
 
 // Permutes the targets of the first n block records; every other field stays.
-A_long shuffle_targets(BlockRecord* blocks, A_long n, A_long seed, RandomSource& random);
+std::int32_t shuffle_targets(BlockRecord* blocks, std::int32_t n, std::int32_t seed,
+                             RandomSource& random);

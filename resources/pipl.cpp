@@ -1,12 +1,39 @@
 #include "resources/pipl.h"
 
+#include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "host/effect_info.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The writers below take their texts through these checks, so a text that does not fit its
+// field is a compile error where the table names it, not a truncated resource.
+constexpr std::size_t text_length(const char* text) {
+    std::size_t n = 0;
+    while (text[n] != '\0') ++n;
+    return n;
+}
+
+// A text of at most `Room` characters; only constant texts can be checked, and only they pass.
+template <std::size_t Room>
+struct FittingText {
+    const char* text;
+    consteval FittingText(const char* t) : text(t) {
+        if (text_length(t) > Room) throw "the text is longer than its field";
+    }
+};
+
+// A four-character code, exactly four characters.
+struct FourCC {
+    const char* code;
+    consteval FourCC(const char* c) : code(c) {
+        if (text_length(c) != 4) throw "a four-character code has four characters";
+    }
+};
 
 void put16(Bytes& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
@@ -36,24 +63,30 @@ Bytes u32(std::uint32_t v) {
     return b;
 }
 
-Bytes code(const char* c) {
+Bytes code(FourCC c) {
     Bytes b;
-    put_code(b, c);
+    put_code(b, c.code);
     return b;
 }
 
-// A length byte, the characters, then zeros up to the given total.
-Bytes counted(const char* text, std::size_t total) {
-    const std::size_t length = std::strlen(text);
-    Bytes b(total, 0);
+// A length byte, the characters, then zeros up to `Total` bytes.
+template <std::size_t Total>
+Bytes counted(FittingText<Total - 1> fitting) {
+    static_assert(Total - 1 <= 255, "the length must fit its byte");
+    const std::size_t length = text_length(fitting.text);
+    Bytes b(Total, 0);
     b[0] = static_cast<std::uint8_t>(length);
-    for (std::size_t i = 0; i < length; ++i) b[1 + i] = static_cast<std::uint8_t>(text[i]);
+    for (std::size_t i = 0; i < length; ++i) b[1 + i] = static_cast<std::uint8_t>(fitting.text[i]);
     return b;
 }
 
-Bytes zero_terminated(const char* text, std::size_t total) {
-    Bytes b(total, 0);
-    for (std::size_t i = 0; text[i] != '\0'; ++i) b[i] = static_cast<std::uint8_t>(text[i]);
+// The characters, then zeros up to `Total` bytes; at least one zero ends the text.
+template <std::size_t Total>
+Bytes zero_terminated(FittingText<Total - 1> fitting) {
+    Bytes b(Total, 0);
+    for (std::size_t i = 0; fitting.text[i] != '\0'; ++i) {
+        b[i] = static_cast<std::uint8_t>(fitting.text[i]);
+    }
     return b;
 }
 
@@ -77,19 +110,23 @@ std::vector<PiplProperty> pipl_properties(PiplTarget target) {
     constexpr std::uint16_t kPiplVersionMajor = 2, kPiplVersionMinor = 0;
     constexpr std::uint16_t kApiVersionMajor = 12, kApiVersionMinor = 10;
     constexpr std::uint32_t kReservedInfo = 8;
-    const char* entry_point_key = target == PiplTarget::win64 ? "8664" : "wx86";
+    constexpr FourCC kVendor("8BIM");
+    const FourCC entry_point_key = target == PiplTarget::win64 ? FourCC("8664") : FourCC("wx86");
+    const auto property = [&](FourCC key, Bytes data) {
+        return PiplProperty{kVendor.code, key.code, std::move(data)};
+    };
     return {
-        {"8BIM", "kind", code("eFKT")},
-        {"8BIM", "name", counted(kEffectName, 16)},
-        {"8BIM", "catg", counted(kEffectCategory, 8)},
-        {"8BIM", entry_point_key, zero_terminated(kEntryPointName, 16)},
-        {"8BIM", "ePVR", u16_pair(kPiplVersionMajor, kPiplVersionMinor)},
-        {"8BIM", "eSVR", u16_pair(kApiVersionMajor, kApiVersionMinor)},
-        {"8BIM", "eVER", u32(kEffectVersion)},
-        {"8BIM", "eINF", Bytes{0, 0}},
-        {"8BIM", "eGLO", u32(static_cast<std::uint32_t>(kGlobalOutFlags))},
-        {"8BIM", "eMNA", counted(kEffectMatchName, 32)},
-        {"8BIM", "aeFL", u32(kReservedInfo)},
+        property("kind", code("eFKT")),
+        property("name", counted<16>(kEffectName)),
+        property("catg", counted<8>(kEffectCategory)),
+        property(entry_point_key, zero_terminated<16>(kEntryPointName)),
+        property("ePVR", u16_pair(kPiplVersionMajor, kPiplVersionMinor)),
+        property("eSVR", u16_pair(kApiVersionMajor, kApiVersionMinor)),
+        property("eVER", u32(kEffectVersion)),
+        property("eINF", Bytes{0, 0}),
+        property("eGLO", u32(static_cast<std::uint32_t>(kGlobalOutFlags))),
+        property("eMNA", counted<32>(kEffectMatchName)),
+        property("aeFL", u32(kReservedInfo)),
     };
 }
 

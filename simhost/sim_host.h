@@ -35,6 +35,8 @@
 //     dispose_stream, dispose_effect, release_suite: return `code`; the host still drops
 //       the reference (the caller cannot retry, so it is not counted as a leak).
 //     new_handle: returns a null handle.  lock_handle: returns a null pointer.
+//   A granted handle's memory holds kHandlePoison in every byte, not zeros, so that an effect
+//   reading memory it never wrote gets garbage that shows.
 //     acquire_suite: a refusal; `code` non-zero returns it with a null suite, 0 returns 0 with
 //       a null suite.
 //     sprintf: writes an empty text and returns -1.  strcpy: copies nothing, returns null.
@@ -78,27 +80,36 @@
 
 namespace simhost {
 
+// Every host function the simulated host counts and can make fail, listed once: the enum,
+// the names and all_host_fns() (the fault sweep's list) are made from it.
+#define SIMHOST_HOST_FUNCTIONS(X)     \
+    X(add_param)                      \
+    X(progress)                       \
+    X(copy)                           \
+    X(fill)                           \
+    X(new_handle)                     \
+    X(lock_handle)                    \
+    X(unlock_handle)                  \
+    X(dispose_handle)                 \
+    X(sprintf)                        \
+    X(strcpy)                         \
+    X(acquire_suite)                  \
+    X(release_suite)                  \
+    X(register_with_aegp)             \
+    X(get_new_effect_for_effect)      \
+    X(get_new_effect_stream_by_index) \
+    X(dispose_stream)                 \
+    X(set_dynamic_stream_flag)        \
+    X(dispose_effect)
+
 enum class HostFn {
-    add_param,
-    progress,
-    copy,
-    fill,
-    new_handle,
-    lock_handle,
-    unlock_handle,
-    dispose_handle,
-    sprintf,
-    strcpy,
-    acquire_suite,
-    release_suite,
-    register_with_aegp,
-    get_new_effect_for_effect,
-    get_new_effect_stream_by_index,
-    dispose_stream,
-    set_dynamic_stream_flag,
-    dispose_effect,
+#define SIMHOST_HOST_FN_ENUM(name) name,
+    SIMHOST_HOST_FUNCTIONS(SIMHOST_HOST_FN_ENUM)
+#undef SIMHOST_HOST_FN_ENUM
 };
-constexpr std::size_t kHostFnCount = 18;
+#define SIMHOST_HOST_FN_ONE(name) +1
+constexpr std::size_t kHostFnCount = 0 SIMHOST_HOST_FUNCTIONS(SIMHOST_HOST_FN_ONE);
+#undef SIMHOST_HOST_FN_ONE
 const std::array<HostFn, kHostFnCount>& all_host_fns();
 const char* name_of(HostFn fn);
 
@@ -106,6 +117,7 @@ constexpr PF_Err kInjectedErr = 0x4A21;       // default code of an injected fai
 constexpr PF_Err kMisuseErr = 0x4A22;         // what the host answers to a call it cannot honour
 constexpr PF_Err kSuiteNotFoundErr = 0x4A23;  // AcquireSuite of a pair the host does not serve
 constexpr AEGP_PluginID kDefaultPluginId = 4242;
+constexpr std::uint8_t kHandlePoison = 0xDB;  // every byte of a new handle's memory
 constexpr std::size_t kMessageCapacity = PF_MAX_EFFECT_MSG_LEN + 1;
 
 struct Registration {

@@ -19,16 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 
 namespace simhost {
 
 enum class Depth { eight, sixteen };
-
-// 16-bit channels run 0..32768; the host's conversion of an 8-bit channel.
-constexpr A_u_short to_16(A_u_char c) {
-    return static_cast<A_u_short>((c * 32768 + 128) / 255);
-}
 
 // A layer record with the members a world is made of; every other member zero.
 inline PF_LayerDef layer_def(PF_WorldFlags flags, PF_PixelPtr data, A_long rowbytes, A_long width,

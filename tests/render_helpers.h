@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "composite/blend.h"
+#include "composite/pixel_traits.h"
 #include "host_helpers.h"
 #include "params/param_setup.h"
 #include "sweep.h"
@@ -130,8 +132,8 @@ std::string show(P p) {
 }
 
 inline PF_Pixel16 to16(PF_Pixel p) {
-    return {simhost::to_16(p.alpha), simhost::to_16(p.red), simhost::to_16(p.green),
-            simhost::to_16(p.blue)};
+    return {channel8_to_16(p.alpha), channel8_to_16(p.red), channel8_to_16(p.green),
+            channel8_to_16(p.blue)};
 }
 
 // The 16-bit copy of an 8-bit world, channel by channel.
@@ -143,28 +145,33 @@ inline World converted_to_16(const World& w8, A_long pad_bytes = 0) {
     return w16;
 }
 
+// The world's pixel type: f(PF_Pixel{}) for an 8-bit world, f(PF_Pixel16{}) for a 16-bit one.
+template <class F>
+decltype(auto) with_pixel_of(const World& w, F f) {
+    if (w.deep()) return f(PF_Pixel16{});
+    return f(PF_Pixel{});
+}
+
 // Alphas chosen to hit the shortcuts (0, full) and the partial branches of every operator.
 inline void fill_random(World& w, std::mt19937& rng) {
-    std::uniform_int_distribution<int> pick(0, 9);
-    if (w.deep()) {
-        const A_u_short alphas[] = {0, 1, 8192, 16383, 16384, 16385, 30000, 32767, 32768, 32768};
-        std::uniform_int_distribution<int> ch(0, 32768);
+    with_pixel_of(w, [&](auto pixel) {
+        using P = decltype(pixel);
+        using Channel = typename PixelTraits<P>::Channel;
+        constexpr int full = PixelTraits<P>::kFull;
+        constexpr std::array<int, 10> alphas =
+            full == 255
+                ? std::array<int, 10>{0, 1, 64, 127, 128, 129, 200, 254, 255, 255}
+                : std::array<int, 10>{0, 1, 8192, 16383, 16384, 16385, 30000, 32767, 32768, 32768};
+        std::uniform_int_distribution<int> pick(0, 9);
+        std::uniform_int_distribution<int> ch(0, full);
+        const auto channel = [&] { return static_cast<Channel>(ch(rng)); };
         for (A_long y = 0; y < w.height(); ++y) {
             for (A_long x = 0; x < w.width(); ++x) {
-                w.px16(x, y) = {alphas[pick(rng)], static_cast<A_u_short>(ch(rng)),
-                                static_cast<A_u_short>(ch(rng)), static_cast<A_u_short>(ch(rng))};
+                px<P>(w, x, y) = {static_cast<Channel>(alphas[pick(rng)]), channel(), channel(),
+                                  channel()};
             }
         }
-        return;
-    }
-    const A_u_char alphas[] = {0, 1, 64, 127, 128, 129, 200, 254, 255, 255};
-    std::uniform_int_distribution<int> ch(0, 255);
-    for (A_long y = 0; y < w.height(); ++y) {
-        for (A_long x = 0; x < w.width(); ++x) {
-            w.px8(x, y) = {alphas[pick(rng)], static_cast<A_u_char>(ch(rng)),
-                           static_cast<A_u_char>(ch(rng)), static_cast<A_u_char>(ch(rng))};
-        }
-    }
+    });
 }
 
 // --- reference renderer
@@ -427,68 +434,36 @@ inline std::pair<A_long, A_long> ref_offset(A_long dx, A_long dy, bool x_first, 
     return {0, sign(dy, m)};
 }
 
-inline PF_Pixel ref_blend(A_long mode, PF_Pixel l, PF_Pixel u) {
+template <class P>
+P ref_blend(A_long mode, P l, P u) {
+    const BlendOps<P>& op = PixelTraits<P>::kOps;
     switch (mode) {
         case 2:
         case 3:
-            return BlendAdd8(l, u);
+            return op.add(l, u);
         case 4:
-            return BlendMultiply8(l, u);
+            return op.multiply(l, u);
         case 5:
-            return BlendScreen8(l, u);
+            return op.screen(l, u);
         case 6:
-            return BlendOverlay8(l, u);
+            return op.overlay(l, u);
         case 7:
-            return BlendColorDodge8(l, u);
+            return op.color_dodge(l, u);
         case 8:
-            return BlendColorBurn8(l, u);
+            return op.color_burn(l, u);
         default:
-            return BlendOver8(l, u);
-    }
-}
-inline PF_Pixel16 ref_blend(A_long mode, PF_Pixel16 l, PF_Pixel16 u) {
-    switch (mode) {
-        case 2:
-        case 3:
-            return BlendAdd16(l, u);
-        case 4:
-            return BlendMultiply16(l, u);
-        case 5:
-            return BlendScreen16(l, u);
-        case 6:
-            return BlendOverlay16(l, u);
-        case 7:
-            return BlendColorDodge16(l, u);
-        case 8:
-            return BlendColorBurn16(l, u);
-        default:
-            return BlendOver16(l, u);
+            return op.over(l, u);
     }
 }
 
-inline A_u_short ref_channel16(A_u_char c) {
-    return static_cast<A_u_short>((c * 32768 + 128) / 255);
-}
-
-inline PF_Pixel ref_color8(const Settings& s) {
-    PF_Pixel c = s.color;
-    c.alpha = static_cast<A_u_char>(static_cast<int>(255.0 * opacity_of(s)));
+// The Color parameter at the depth of P, with the opacity as its alpha (none at 100 %).
+template <class P>
+P ref_color(const Settings& s) {
+    using T = PixelTraits<P>;
+    P c{0, T::from8(s.color.red), T::from8(s.color.green), T::from8(s.color.blue)};
+    c.alpha = static_cast<typename T::Channel>(static_cast<int>(T::kFull * opacity_of(s)));
     if (completion_of(s) == 1.0) c.alpha = 0;
     return c;
-}
-inline PF_Pixel16 ref_color16(const Settings& s) {
-    const PF_Pixel c8 = ref_color8(s);
-    PF_Pixel16 c{ref_channel16(c8.alpha), ref_channel16(c8.red), ref_channel16(c8.green),
-                 ref_channel16(c8.blue)};
-    c.alpha = static_cast<A_u_short>(static_cast<int>(32768.0 * opacity_of(s)));
-    if (completion_of(s) == 1.0) c.alpha = 0;
-    return c;
-}
-inline PF_Pixel ref_color(const Settings& s, PF_Pixel) {
-    return ref_color8(s);
-}
-inline PF_Pixel16 ref_color(const Settings& s, PF_Pixel16) {
-    return ref_color16(s);
 }
 
 // Draws the steps into `out` (already prepared); `blended` marks pixels that went through an
@@ -498,7 +473,7 @@ void ref_draw(const World& in, World& out, A_long W, A_long H, const RefLayout& 
               const Settings& s, std::vector<bool>* blended) {
     const double c = completion_of(s);
     const double opacity = opacity_of(s);
-    const P color = ref_color(s, P{});
+    const P color = ref_color<P>(s);
     for (const RefStep& st : layout.steps) {
         const auto [ox, oy] = ref_offset(st.dx, st.dy, st.x_first, s.mode, c);
         for (A_long ys = st.y0; ys < st.y1; ++ys) {
@@ -528,25 +503,16 @@ inline World ref_render(const World& in, const World& out_before, const Settings
     const A_long W = in.width();
     const A_long H = in.height();
     if (blended) blended->assign(static_cast<std::size_t>(W) * H, false);
-    if (completion_of(s) == 0.0) {
+    with_pixel_of(out, [&](auto pixel) {
+        using P = decltype(pixel);
+        const bool copy = completion_of(s) == 0.0;
         for (A_long y = 0; y < H; ++y) {
-            for (A_long x = 0; x < W && x < out.width(); ++x) {
-                if (out.deep()) {
-                    out.px16(x, y) = in.px16(x, y);
-                } else {
-                    out.px8(x, y) = in.px8(x, y);
-                }
+            for (A_long x = 0; x < out.width() && (x < W || !copy); ++x) {
+                px<P>(out, x, y) = copy ? cpx<P>(in, x, y) : P{};
             }
         }
-        return out;
-    }
-    if (out.deep()) {
-        out.fill16({0, 0, 0, 0});
-        ref_draw<PF_Pixel16>(in, out, W, H, ref_layout(W, H, s), s, blended);
-    } else {
-        out.fill8({0, 0, 0, 0});
-        ref_draw<PF_Pixel>(in, out, W, H, ref_layout(W, H, s), s, blended);
-    }
+        if (!copy) ref_draw<P>(in, out, W, H, ref_layout(W, H, s), s, blended);
+    });
     return out;
 }
 

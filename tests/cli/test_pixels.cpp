@@ -5,16 +5,17 @@
 #include <set>
 #include <tuple>
 
+#include "composite/pixel_traits.h"
 #include "test_support.h"
 
 namespace clitest {
 namespace {
 
 constexpr std::uint32_t to16(std::uint32_t c8) {
-    return (c8 * 32768 + 128) / 255;
+    return channel8_to_16(static_cast<A_u_char>(c8));
 }
 constexpr std::uint32_t to8(std::uint32_t c16) {
-    return (c16 * 255 + 16384) / 32768;
+    return channel16_to_8(static_cast<A_u_short>(c16));
 }
 
 RawPng run_copy(const TempDir& dir, const RawPng& input, const std::vector<std::string>& more) {

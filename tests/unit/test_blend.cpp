@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "composite/blend.h"
+#include "composite/pixel_traits.h"
 
 namespace {
 
@@ -58,12 +59,11 @@ std::vector<Op16> Operators16() {
             {"ColorBurn", BlendColorBurn16}};
 }
 
-// Adds every entry of freshly filled tables, so the shortcuts are checked through the
-// dispatch the render uses as well as on the named functions.
+// Adds every entry of the tables, so the shortcuts are checked through the dispatch the
+// render uses as well as on the named functions.
 void AppendTableEntries(std::vector<Op8>& ops8, std::vector<Op16>& ops16) {
-    BlendTable8 t8{};
-    BlendTable16 t16{};
-    fill_blend_tables(t8, t16);
+    const BlendTable8& t8 = PixelTraits<PF_Pixel>::kBlendTable;
+    const BlendTable16& t16 = PixelTraits<PF_Pixel16>::kBlendTable;
     for (int i = 0; i < kBlendTableSize; ++i) {
         ops8.push_back({"table[" + std::to_string(i) + "]", t8[static_cast<std::size_t>(i)]});
         ops16.push_back({"table[" + std::to_string(i) + "]", t16[static_cast<std::size_t>(i)]});
@@ -235,9 +235,8 @@ TEST(BlendColorBurn, ZeroUpperChannelGivesZeroAndNegativesClamp) {
 }
 
 TEST(BlendTables, LayoutFollowsPopupValues) {
-    BlendTable8 t8{};
-    BlendTable16 t16{};
-    fill_blend_tables(t8, t16);
+    const BlendTable8& t8 = PixelTraits<PF_Pixel>::kBlendTable;
+    const BlendTable16& t16 = PixelTraits<PF_Pixel16>::kBlendTable;
 
     const BlendTable8 expected8 = {BlendOver8,    BlendOver8,       BlendAdd8,
                                    BlendAdd8,     BlendMultiply8,   BlendScreen8,

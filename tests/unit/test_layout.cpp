@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "layout/block_grid.h"
@@ -14,32 +16,34 @@
 
 namespace {
 
-std::vector<A_long> shuffled_targets(A_long n, A_long seed = 0) {
+std::vector<std::int32_t> shuffled_targets(std::int32_t n, std::int32_t seed = 0) {
     std::vector<BlockRecord> blocks(static_cast<std::size_t>(n));
-    for (A_long i = 0; i < n; ++i) {
+    for (std::int32_t i = 0; i < n; ++i) {
         blocks[i].target = i;
         blocks[i].x = 1000 + i;  // must survive the shuffle
     }
     RandomSource random;
     EXPECT_EQ(shuffle_targets(blocks.data(), n, seed, random), 0);
-    std::vector<A_long> targets;
-    for (A_long i = 0; i < n; ++i) {
+    std::vector<std::int32_t> targets;
+    for (std::int32_t i = 0; i < n; ++i) {
         EXPECT_EQ(blocks[i].x, 1000 + i);
         targets.push_back(blocks[i].target);
     }
     return targets;
 }
 
-RenderContext context(A_long width, A_long height) {
-    RenderContext ctx{};
-    ctx.width = width;
-    ctx.height = height;
-    return ctx;
+FrameSize context(std::int32_t width, std::int32_t height) {
+    return FrameSize{width, height};
 }
 
-ParamSnapshot snapshot(A_long split, A_long rows, A_long columns, A_long strip_width,
-                       A_long strip_height, double downsample = 1.0) {
-    ParamSnapshot snap{};
+// The largest handle of a 32-bit and of a 64-bit host.
+constexpr std::uint64_t kHandle32 = 0xFFFFFFFFu;
+constexpr std::uint64_t kHandle64 = std::numeric_limits<std::uint64_t>::max();
+
+LayoutParams snapshot(std::int32_t split, std::int32_t rows, std::int32_t columns,
+                      std::int32_t strip_width, std::int32_t strip_height,
+                      double downsample = 1.0) {
+    LayoutParams snap{};
     snap.split = split;
     snap.rows = rows;
     snap.columns = columns;
@@ -50,12 +54,13 @@ ParamSnapshot snapshot(A_long split, A_long rows, A_long columns, A_long strip_w
     return snap;
 }
 
-std::vector<A_long> drawn_sizes(A_long base, A_long length, double downsample, A_long count) {
+std::vector<std::int32_t> drawn_sizes(std::int32_t base, std::int32_t length, double downsample,
+                                      std::int32_t count) {
     const StripSizer sizer = make_strip_sizer(base, length, downsample);
     RandomSource random;
     random.restart(0);
-    std::vector<A_long> sizes;
-    for (A_long k = 0; k < count; ++k) sizes.push_back(strip_size(sizer, random.draw_unit()));
+    std::vector<std::int32_t> sizes;
+    for (std::int32_t k = 0; k < count; ++k) sizes.push_back(strip_size(sizer, random.draw_unit()));
     return sizes;
 }
 
@@ -74,11 +79,11 @@ TEST(RandomSource, SeedZeroSequence) {
 }
 
 TEST(RandomSource, LargeSeedsAndNegativeStatesStayInRange) {
-    for (A_long seed : {100000, -1, 2147483647, -2147483647 - 1}) {
+    for (std::int32_t seed : {100000, -1, 2147483647, -2147483647 - 1}) {
         RandomSource random;
         random.reseed(seed);
         for (int i = 0; i < 10000; ++i) {
-            const A_long v = random.draw();
+            const std::int32_t v = random.draw();
             ASSERT_GE(v, 0);
             const double u = random.draw_unit();
             ASSERT_GE(u, 0.0);
@@ -93,23 +98,23 @@ TEST(RandomSource, LargeSeedsAndNegativeStatesStayInRange) {
 }
 
 TEST(ShuffleTargets, SeedZeroPermutations) {
-    EXPECT_EQ(shuffled_targets(1), (std::vector<A_long>{0}));
-    EXPECT_EQ(shuffled_targets(2), (std::vector<A_long>{1, 0}));
-    EXPECT_EQ(shuffled_targets(3), (std::vector<A_long>{0, 2, 1}));
-    EXPECT_EQ(shuffled_targets(4), (std::vector<A_long>{1, 2, 0, 3}));
-    EXPECT_EQ(shuffled_targets(6), (std::vector<A_long>{5, 4, 3, 0, 1, 2}));
-    const std::vector<A_long> t48 = shuffled_targets(48);
-    EXPECT_EQ(std::vector<A_long>(t48.begin(), t48.begin() + 6),
-              (std::vector<A_long>{25, 31, 16, 33, 8, 27}));
+    EXPECT_EQ(shuffled_targets(1), (std::vector<std::int32_t>{0}));
+    EXPECT_EQ(shuffled_targets(2), (std::vector<std::int32_t>{1, 0}));
+    EXPECT_EQ(shuffled_targets(3), (std::vector<std::int32_t>{0, 2, 1}));
+    EXPECT_EQ(shuffled_targets(4), (std::vector<std::int32_t>{1, 2, 0, 3}));
+    EXPECT_EQ(shuffled_targets(6), (std::vector<std::int32_t>{5, 4, 3, 0, 1, 2}));
+    const std::vector<std::int32_t> t48 = shuffled_targets(48);
+    EXPECT_EQ(std::vector<std::int32_t>(t48.begin(), t48.begin() + 6),
+              (std::vector<std::int32_t>{25, 31, 16, 33, 8, 27}));
 }
 
 TEST(ShuffleTargets, AlwaysAPermutationAndRepeatable) {
-    for (A_long n : {0, 1, 2, 5, 17, 100, 1000}) {
-        for (A_long seed : {0, 1, 99, 100000}) {
-            std::vector<A_long> t = shuffled_targets(n, seed);
+    for (std::int32_t n : {0, 1, 2, 5, 17, 100, 1000}) {
+        for (std::int32_t seed : {0, 1, 99, 100000}) {
+            std::vector<std::int32_t> t = shuffled_targets(n, seed);
             EXPECT_EQ(t, shuffled_targets(n, seed));
             std::sort(t.begin(), t.end());
-            std::vector<A_long> identity(static_cast<std::size_t>(n));
+            std::vector<std::int32_t> identity(static_cast<std::size_t>(n));
             std::iota(identity.begin(), identity.end(), 0);
             EXPECT_EQ(t, identity) << "n=" << n << " seed=" << seed;
         }
@@ -120,16 +125,16 @@ TEST(BlockGrid, AxisOrderFlagsForSeedZero) {
     std::vector<BlockRecord> blocks(12);
     RandomSource random;
     assign_axis_order(blocks.data(), 12, 0, random);
-    const A_u_char expected[] = {1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1, 0};
+    const std::uint8_t expected[] = {1, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1, 0};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(blocks[i].x_first, expected[i]) << "block " << i;
 }
 
 TEST(BlockGrid, DefaultGridCellsAndExtents) {
-    RenderContext ctx = context(640, 480);
-    ParamSnapshot snap = snapshot(kSplitRowColumn, 6, 8, 100, 100);
+    FrameSize ctx = context(640, 480);
+    LayoutParams snap = snapshot(kSplitRowColumn, 6, 8, 100, 100);
     RandomSource random;
     GridShape grid{};
-    ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+    ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
     ASSERT_EQ(grid.count, 48);
     std::vector<BlockRecord> blocks(48);
     assign_axis_order(blocks.data(), 48, 0, random);
@@ -137,8 +142,8 @@ TEST(BlockGrid, DefaultGridCellsAndExtents) {
     EXPECT_EQ(blocks[9].x, 80);
     EXPECT_EQ(blocks[9].y, 80);
     const BlockExtent e9 = block_extent(blocks.data(), 9, 8, 6, 640, 480);
-    EXPECT_EQ((std::vector<A_long>{e9.x0, e9.x1, e9.y0, e9.y1}),
-              (std::vector<A_long>{80, 160, 80, 160}));
+    EXPECT_EQ((std::vector<std::int32_t>{e9.x0, e9.x1, e9.y0, e9.y1}),
+              (std::vector<std::int32_t>{80, 160, 80, 160}));
     const BlockExtent e47 = block_extent(blocks.data(), 47, 8, 6, 640, 480);
     EXPECT_EQ(e47.x1, 640);
     EXPECT_EQ(e47.y1, 480);
@@ -147,11 +152,11 @@ TEST(BlockGrid, DefaultGridCellsAndExtents) {
 }
 
 TEST(BlockGrid, UnevenColumnsAndClamping) {
-    RenderContext ctx = context(100, 3);
-    ParamSnapshot snap = snapshot(kSplitRowColumn, 10, 3, 100, 100);
+    FrameSize ctx = context(100, 3);
+    LayoutParams snap = snapshot(kSplitRowColumn, 10, 3, 100, 100);
     RandomSource random;
     GridShape grid{};
-    ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+    ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
     EXPECT_EQ(snap.rows, 3);  // clamped to the height: one-pixel rows
     EXPECT_EQ(grid.count, 9);
     std::vector<BlockRecord> blocks(9);
@@ -160,7 +165,7 @@ TEST(BlockGrid, UnevenColumnsAndClamping) {
     EXPECT_EQ(blocks[1].x, 33);
     EXPECT_EQ(blocks[2].x, 66);
     EXPECT_EQ(block_extent(blocks.data(), 2, 3, 3, 100, 3).x1, 100);
-    for (A_long r = 0; r < 3; ++r) EXPECT_EQ(blocks[r * 3].y, r);
+    for (std::int32_t r = 0; r < 3; ++r) EXPECT_EQ(blocks[r * 3].y, r);
 }
 
 TEST(BlockGrid, SingleBlockNeverMoves) {
@@ -175,41 +180,42 @@ TEST(BlockGrid, StripCountsAndSizes) {
     RandomSource random;
     GridShape grid{};
     {
-        RenderContext ctx = context(200, 50);
-        ParamSnapshot snap = snapshot(kSplitRowWidth, 6, 8, 100, 100);
-        ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+        FrameSize ctx = context(200, 50);
+        LayoutParams snap = snapshot(kSplitRowWidth, 6, 8, 100, 100);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 5);
         EXPECT_EQ(grid.columns, 5);
         EXPECT_EQ(grid.rows, 6);
-        EXPECT_EQ(drawn_sizes(100, 200, 1.0, 5), (std::vector<A_long>{67, 33, 69, 14, 54}));
+        EXPECT_EQ(drawn_sizes(100, 200, 1.0, 5), (std::vector<std::int32_t>{67, 33, 69, 14, 54}));
     }
     {
-        RenderContext ctx = context(640, 480);
-        ParamSnapshot snap = snapshot(kSplitRowWidth, 6, 8, 100, 100);
-        plan_grid(ctx, snap, random, grid);
+        FrameSize ctx = context(640, 480);
+        LayoutParams snap = snapshot(kSplitRowWidth, 6, 8, 100, 100);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 14);
-        EXPECT_EQ(drawn_sizes(100, 640, 1.0, 14),
-                  (std::vector<A_long>{67, 33, 69, 14, 54, 51, 62, 39, 28, 40, 84, 20, 32, 66}));
-        ParamSnapshot half = snapshot(kSplitRowWidth, 6, 8, 100, 100, 0.5);
-        plan_grid(ctx, half, random, grid);
+        EXPECT_EQ(
+            drawn_sizes(100, 640, 1.0, 14),
+            (std::vector<std::int32_t>{67, 33, 69, 14, 54, 51, 62, 39, 28, 40, 84, 20, 32, 66}));
+        LayoutParams half = snapshot(kSplitRowWidth, 6, 8, 100, 100, 0.5);
+        ASSERT_TRUE(plan_grid(ctx, half, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 24);
-        EXPECT_EQ(drawn_sizes(100, 640, 0.5, 4), (std::vector<A_long>{33, 16, 34, 7}));
+        EXPECT_EQ(drawn_sizes(100, 640, 0.5, 4), (std::vector<std::int32_t>{33, 16, 34, 7}));
     }
     {
         // Width 4 at full resolution: every strip is 4 pixels.
-        RenderContext ctx = context(200, 10);
-        ParamSnapshot snap = snapshot(kSplitRowWidth, 1, 1, 4, 4);
-        plan_grid(ctx, snap, random, grid);
+        FrameSize ctx = context(200, 10);
+        LayoutParams snap = snapshot(kSplitRowWidth, 1, 1, 4, 4);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 50);
-        ParamSnapshot half = snapshot(kSplitRowWidth, 1, 1, 4, 4, 0.5);
-        plan_grid(ctx, half, random, grid);
+        LayoutParams half = snapshot(kSplitRowWidth, 1, 1, 4, 4, 0.5);
+        ASSERT_TRUE(plan_grid(ctx, half, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 100);  // halved to 2 pixels
     }
     {
         // "Height & Column" counts down the layer with Height.
-        RenderContext ctx = context(30, 200);
-        ParamSnapshot snap = snapshot(kSplitHeightColumn, 6, 8, 4, 100);
-        plan_grid(ctx, snap, random, grid);
+        FrameSize ctx = context(30, 200);
+        LayoutParams snap = snapshot(kSplitHeightColumn, 6, 8, 4, 100);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 5);
         EXPECT_EQ(grid.rows, 5);
         EXPECT_EQ(grid.columns, 8);
@@ -220,16 +226,16 @@ TEST(BlockGrid, StripCountEndsWhenEverySizeWouldBeZero) {
     // Height 4 at a fifth of full resolution: no draw can give a pixel.
     RandomSource random;
     GridShape grid{};
-    RenderContext ctx = context(40, 7);
+    FrameSize ctx = context(40, 7);
     for (double downsample : {0.2, 0.1, 0.0, -1.0}) {
-        ParamSnapshot snap = snapshot(kSplitRowWidth, 1, 1, 4, 4, downsample);
-        ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+        LayoutParams snap = snapshot(kSplitRowWidth, 1, 1, 4, 4, downsample);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.strips, 40) << downsample;  // one-pixel strips
     }
     // At a quarter every draw gives one pixel or more, so the drawn sizes stand.
-    ParamSnapshot quarter = snapshot(kSplitRowWidth, 1, 1, 4, 4, 0.25);
+    LayoutParams quarter = snapshot(kSplitRowWidth, 1, 1, 4, 4, 0.25);
     EXPECT_FALSE(make_strip_sizer(4, 40, 0.25).one_pixel_strips);
-    plan_grid(ctx, quarter, random, grid);
+    ASSERT_TRUE(plan_grid(ctx, quarter, random, grid, kHandle32));
     EXPECT_EQ(grid.strips, 40);
 }
 
@@ -239,92 +245,83 @@ TEST(BlockGrid, StripCountStopsWhereTheBlockTableCouldNotBeHeld) {
     // One-pixel strips (Width 4 at 1/10) give S = width. With 1000 rows a 32-bit handle holds
     // the block table of 178956 strips but not of one more; with a 64-bit handle the block
     // count (below 2^31 - 1) stops it at 2147483 strips.
-    const std::uint64_t held =
-        std::numeric_limits<A_HandleSize>::max() / (std::uint64_t{1000} * sizeof(BlockRecord));
-    const A_long most =
-        static_cast<A_long>(std::min<std::uint64_t>(held, std::uint64_t{2147483646} / 1000));
-    EXPECT_EQ(most, kHost64 ? 2147483 : 178956);
-    ParamSnapshot snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
-    ASSERT_EQ(plan_grid(context(most, 1000), snap, random, grid), PF_Err_NONE);
-    EXPECT_EQ(grid.strips, most);
-    EXPECT_EQ(grid.count, most * 1000);
-    snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
-    ASSERT_EQ(plan_grid(context(1000, most), snap, random, grid), PF_Err_NONE);
-    EXPECT_EQ(grid.rows, most);
-    snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
-    EXPECT_EQ(plan_grid(context(most + 1, 1000), snap, random, grid),
-              PF_Err_INTERNAL_STRUCT_DAMAGED);
-    snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
-    EXPECT_EQ(plan_grid(context(1000, most + 1), snap, random, grid),
-              PF_Err_INTERNAL_STRUCT_DAMAGED);
+    for (const auto& [limit, expected] : {std::pair{kHandle32, std::int32_t{178956}},
+                                          std::pair{kHandle64, std::int32_t{2147483}}}) {
+        SCOPED_TRACE(limit);
+        const std::uint64_t held = limit / (std::uint64_t{1000} * sizeof(BlockRecord));
+        const auto most = static_cast<std::int32_t>(
+            std::min<std::uint64_t>(held, std::uint64_t{2147483646} / 1000));
+        EXPECT_EQ(most, expected);
+        LayoutParams snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
+        ASSERT_TRUE(plan_grid(context(most, 1000), snap, random, grid, limit));
+        EXPECT_EQ(grid.strips, most);
+        EXPECT_EQ(grid.count, most * 1000);
+        snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
+        ASSERT_TRUE(plan_grid(context(1000, most), snap, random, grid, limit));
+        EXPECT_EQ(grid.rows, most);
+        snap = snapshot(kSplitRowWidth, 1000, 1, 4, 4, 0.1);
+        EXPECT_FALSE(plan_grid(context(most + 1, 1000), snap, random, grid, limit));
+        snap = snapshot(kSplitHeightColumn, 1, 1000, 4, 4, 0.1);
+        EXPECT_FALSE(plan_grid(context(1000, most + 1), snap, random, grid, limit));
+    }
 
     // Sizes that are almost always 0 but not always: the count would run for about 10^12
     // draws. It stops at the limit instead.
-    snap = snapshot(kSplitRowWidth, 480, 1, 2000, 4, 1000000.0 / 2000999999.0);
+    LayoutParams snap = snapshot(kSplitRowWidth, 480, 1, 2000, 4, 1000000.0 / 2000999999.0);
     EXPECT_FALSE(make_strip_sizer(2000, 640, snap.downsample).one_pixel_strips);
-    EXPECT_EQ(plan_grid(context(640, 480), snap, random, grid), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_FALSE(plan_grid(context(640, 480), snap, random, grid, kHandle64));
     // Height INT_MIN: only draws below 2^-30 give a pixel.
     snap = snapshot(-2147483647 - 1, 1, 2000, 4, -2147483647 - 1);
-    EXPECT_EQ(plan_grid(context(2000, 12), snap, random, grid), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_FALSE(plan_grid(context(2000, 12), snap, random, grid, kHandle64));
 }
 
 TEST(BlockGrid, StripsAreNotCountedWhenThereAreNoLines) {
     // No blocks whatever the strips: the count is skipped, even one that would never end.
     RandomSource random;
     GridShape grid{};
-    const A_long low = -2147483647 - 1;
-    ParamSnapshot snap = snapshot(low, 1, 8, 4, low);
-    ASSERT_EQ(plan_grid(context(0, 12), snap, random, grid), PF_Err_NONE);
+    const std::int32_t low = -2147483647 - 1;
+    LayoutParams snap = snapshot(low, 1, 8, 4, low);
+    ASSERT_TRUE(plan_grid(context(0, 12), snap, random, grid, kHandle32));
     EXPECT_EQ(grid.count, 0);
     snap = snapshot(kSplitHeightColumn, 1, low, 4, low);
-    ASSERT_EQ(plan_grid(context(12, 12), snap, random, grid), PF_Err_NONE);
+    ASSERT_TRUE(plan_grid(context(12, 12), snap, random, grid, kHandle32));
     EXPECT_EQ(grid.count, 0);
     snap = snapshot(kSplitRowWidth, 0, 1, 2000, 4, 1000000.0 / 2000999999.0);
-    ASSERT_EQ(plan_grid(context(640, 480), snap, random, grid), PF_Err_NONE);
+    ASSERT_TRUE(plan_grid(context(640, 480), snap, random, grid, kHandle32));
     EXPECT_EQ(grid.count, 0);
 }
 
 TEST(BlockGrid, EmptyLayerHasNoBlocks) {
     RandomSource random;
-    for (A_long split : {kSplitRowColumn, kSplitRowWidth, kSplitHeightColumn}) {
+    for (std::int32_t split : {kSplitRowColumn, kSplitRowWidth, kSplitHeightColumn}) {
         GridShape grid{};
-        RenderContext ctx = context(0, 10);
-        ParamSnapshot snap = snapshot(split, 6, 8, 100, 100);
-        ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+        FrameSize ctx = context(0, 10);
+        LayoutParams snap = snapshot(split, 6, 8, 100, 100);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.count, 0);
         ctx = context(10, 0);
         snap = snapshot(split, 6, 8, 100, 100);
-        ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+        ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
         EXPECT_EQ(grid.count, 0);
     }
 }
 
-TEST(BlockGrid, TableSizeOverflowIsRefused) {
-    A_HandleSize bytes = 0;
-    EXPECT_TRUE(table_bytes(1000, sizeof(BlockRecord), bytes));
-    EXPECT_EQ(bytes, 1000 * sizeof(BlockRecord));
-    // Beyond 4 GiB: refused where the host's size type is 32 bits, exact where it is 64 bits.
-    const std::uint64_t huge = std::uint64_t{2147483647} * sizeof(BlockRecord);
-    EXPECT_EQ(table_bytes(2147483647, sizeof(BlockRecord), bytes), kHost64);
-    if (kHost64) {
-        EXPECT_EQ(bytes, huge);
-    }
-    EXPECT_FALSE(table_bytes(-1, 4, bytes));
-
+TEST(BlockGrid, BlockCountOverflowIsRefused) {
     // A grid whose block count does not fit is refused before anything is drawn.
     RandomSource random;
     GridShape grid{};
-    RenderContext ctx = context(2147483647, 2147483647);
-    ParamSnapshot snap = snapshot(kSplitRowColumn, 2147483647, 2147483647, 100, 100);
-    EXPECT_EQ(plan_grid(ctx, snap, random, grid), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    FrameSize ctx = context(2147483647, 2147483647);
+    LayoutParams snap = snapshot(kSplitRowColumn, 2147483647, 2147483647, 100, 100);
+    EXPECT_FALSE(plan_grid(ctx, snap, random, grid, kHandle32));
 }
 
 TEST(BlockMotion, ManhattanAndEuclideanExamples) {
-    auto offset = [](A_long dx, A_long dy, A_u_char x_first, A_long mode, double c) {
+    auto offset = [](std::int32_t dx, std::int32_t dy, std::uint8_t x_first, std::int32_t mode,
+                     double c) {
         const Offset o = block_offset(dx, dy, x_first, mode, c);
-        return std::vector<A_long>{o.x, o.y};
+        return std::vector<std::int32_t>{o.x, o.y};
     };
-    using V = std::vector<A_long>;
+    using V = std::vector<std::int32_t>;
     EXPECT_EQ(offset(80, 240, 1, kModeManhattan, 0.5), (V{80, 80}));
     EXPECT_EQ(offset(80, 240, 1, kModeEuclidean, 0.5), (V{40, 120}));
     EXPECT_EQ(offset(480, 240, 0, kModeManhattan, 0.5), (V{120, 240}));
@@ -337,7 +334,7 @@ TEST(BlockMotion, ManhattanAndEuclideanExamples) {
     EXPECT_EQ(offset(0, 0, 1, kModeManhattan, 0.7), (V{0, 0}));
     // Any mode other than 1 is a straight path.
     EXPECT_EQ(offset(-5, 7, 0, 9, 0.5), (V{-2, 3}));
-    for (A_u_char x_first : {0, 1}) {
+    for (std::uint8_t x_first : {0, 1}) {
         EXPECT_EQ(offset(-37, 91, x_first, kModeManhattan, 1.0), (V{-37, 91}));
         EXPECT_EQ(offset(-37, 91, x_first, kModeEuclidean, 1.0), (V{-37, 91}));
     }
@@ -347,28 +344,28 @@ TEST(BlockMotion, WholePercentTruncation) {
     // The fixed-point percent lies just below 0.29 and 0.58.
     for (int percent = 0; percent <= 100; ++percent) {
         const double completion = (percent * 65536) / 65536.0 * 0.01;
-        const A_long expected = percent == 29 ? 28 : (percent == 58 ? 57 : percent);
+        const std::int32_t expected = percent == 29 ? 28 : (percent == 58 ? 57 : percent);
         EXPECT_EQ(block_offset(100, 0, 1, kModeEuclidean, completion).x, expected) << percent;
     }
 }
 
 TEST(StripShuffles, SingleColumnOrRowDrawsNothing) {
     std::vector<BlockRecord> blocks(4);
-    for (A_long i = 0; i < 4; ++i) blocks[i].target = i;
+    for (std::int32_t i = 0; i < 4; ++i) blocks[i].target = i;
     RandomSource random;
     shuffle_within_rows(blocks.data(), 1, 4, 0, random, kSwapTarget);
     // After the restart nothing was drawn: the next unit value is the first of the sequence.
     EXPECT_NEAR(random.draw_unit(), 0.655154, 1e-6);
     shuffle_within_columns(blocks.data(), 4, 1, 0, random, kSwapTarget);
     EXPECT_NEAR(random.draw_unit(), 0.655154, 1e-6);
-    for (A_long i = 0; i < 4; ++i) EXPECT_EQ(blocks[i].target, i);
+    for (std::int32_t i = 0; i < 4; ++i) EXPECT_EQ(blocks[i].target, i);
 }
 
 TEST(StripShuffles, RowsAndColumnsAreTheSameShuffleTransposed) {
-    const A_long C = 5, R = 3;
+    const std::int32_t C = 5, R = 3;
     std::vector<BlockRecord> by_rows(C * R), by_columns(C * R);
-    for (A_long i = 0; i < R; ++i) {
-        for (A_long j = 0; j < C; ++j) {
+    for (std::int32_t i = 0; i < R; ++i) {
+        for (std::int32_t j = 0; j < C; ++j) {
             by_rows[i * C + j].target = i * C + j;
             by_columns[j * R + i].target = i * C + j;  // the transposed grid
         }
@@ -376,33 +373,33 @@ TEST(StripShuffles, RowsAndColumnsAreTheSameShuffleTransposed) {
     RandomSource random;
     shuffle_within_rows(by_rows.data(), C, R, 42, random, kSwapTarget);
     shuffle_within_columns(by_columns.data(), R, C, 42, random, kSwapTarget);
-    for (A_long i = 0; i < R; ++i) {
-        for (A_long j = 0; j < C; ++j) {
+    for (std::int32_t i = 0; i < R; ++i) {
+        for (std::int32_t j = 0; j < C; ++j) {
             EXPECT_EQ(by_rows[i * C + j].target, by_columns[j * R + i].target);
         }
     }
     // Each row still holds its own values.
-    for (A_long i = 0; i < R; ++i) {
-        std::vector<A_long> row;
-        for (A_long j = 0; j < C; ++j) row.push_back(by_rows[i * C + j].target);
+    for (std::int32_t i = 0; i < R; ++i) {
+        std::vector<std::int32_t> row;
+        for (std::int32_t j = 0; j < C; ++j) row.push_back(by_rows[i * C + j].target);
         std::sort(row.begin(), row.end());
-        for (A_long j = 0; j < C; ++j) EXPECT_EQ(row[j], i * C + j);
+        for (std::int32_t j = 0; j < C; ++j) EXPECT_EQ(row[j], i * C + j);
     }
 }
 
 TEST(StripLayout, WorkedExampleRowAndWidth) {
-    RenderContext ctx = context(20, 10);
-    ParamSnapshot snap = snapshot(kSplitRowWidth, 2, 1, 10, 100);
+    FrameSize ctx = context(20, 10);
+    LayoutParams snap = snapshot(kSplitRowWidth, 2, 1, 10, 100);
     snap.completion = 1.0;
     RandomSource random;
     GridShape grid{};
-    ASSERT_EQ(plan_grid(ctx, snap, random, grid), 0);
+    ASSERT_TRUE(plan_grid(ctx, snap, random, grid, kHandle32));
     ASSERT_EQ(grid.strips, 3);
     ASSERT_EQ(grid.columns, 3);
     ASSERT_EQ(grid.rows, 2);
-    std::vector<A_long> sizes(3);
+    std::vector<std::int32_t> sizes(3);
     fill_strip_sizes(sizes.data(), grid, strip_sizer_for(ctx, snap), snap.seed, random);
-    EXPECT_EQ(sizes, (std::vector<A_long>{8, 6, 6}));
+    EXPECT_EQ(sizes, (std::vector<std::int32_t>{8, 6, 6}));
 
     std::vector<BlockRecord> blocks(6);
     std::vector<StripRecord> strips(6);
@@ -410,29 +407,29 @@ TEST(StripLayout, WorkedExampleRowAndWidth) {
     lay_out_strips(blocks.data(), strips.data(), sizes.data(), grid, ctx, snap, random);
 
     struct Expected {
-        A_long x0, x1, y0, y1, row, slot, dx, dy;
+        std::int32_t x0, x1, y0, y1, row, slot, dx, dy;
     };
     const Expected expected[] = {
         {6, 14, 0, 5, 1, 2, 6, 5},     {0, 6, 0, 5, 0, 0, 0, 0},   {14, 20, 0, 5, 1, 0, -14, 5},
         {12, 20, 5, 10, 0, 1, -6, -5}, {6, 12, 5, 10, 1, 1, 0, 0}, {0, 6, 5, 10, 0, 2, 14, -5},
     };
-    for (A_long p = 0; p < 6; ++p) {
+    for (std::int32_t p = 0; p < 6; ++p) {
         const DrawStep step =
             strip_step(blocks.data(), strips.data(), grid, ctx, snap, p / 3, p % 3);
         const Expected& e = expected[p];
-        EXPECT_EQ(
-            (std::vector<A_long>{step.source.x0, step.source.x1, step.source.y0, step.source.y1,
-                                 blocks[p].row, blocks[p].col, step.offset.x, step.offset.y}),
-            (std::vector<A_long>{e.x0, e.x1, e.y0, e.y1, e.row, e.slot, e.dx, e.dy}))
+        EXPECT_EQ((std::vector<std::int32_t>{step.source.x0, step.source.x1, step.source.y0,
+                                             step.source.y1, blocks[p].row, blocks[p].col,
+                                             step.offset.x, step.offset.y}),
+                  (std::vector<std::int32_t>{e.x0, e.x1, e.y0, e.y1, e.row, e.slot, e.dx, e.dy}))
             << "step " << p;
     }
     // Target orders [1, 0, 2] and [2, 1, 0] with their origins.
-    EXPECT_EQ((std::vector<A_long>{strips[0].col, strips[1].col, strips[2].col}),
-              (std::vector<A_long>{1, 0, 2}));
-    EXPECT_EQ((std::vector<A_long>{strips[3].col, strips[4].col, strips[5].col}),
-              (std::vector<A_long>{2, 1, 0}));
-    EXPECT_EQ((std::vector<A_long>{strips[0].x, strips[1].x, strips[2].x}),
-              (std::vector<A_long>{0, 6, 14}));
-    EXPECT_EQ((std::vector<A_long>{strips[3].x, strips[4].x, strips[5].x}),
-              (std::vector<A_long>{0, 6, 12}));
+    EXPECT_EQ((std::vector<std::int32_t>{strips[0].col, strips[1].col, strips[2].col}),
+              (std::vector<std::int32_t>{1, 0, 2}));
+    EXPECT_EQ((std::vector<std::int32_t>{strips[3].col, strips[4].col, strips[5].col}),
+              (std::vector<std::int32_t>{2, 1, 0}));
+    EXPECT_EQ((std::vector<std::int32_t>{strips[0].x, strips[1].x, strips[2].x}),
+              (std::vector<std::int32_t>{0, 6, 14}));
+    EXPECT_EQ((std::vector<std::int32_t>{strips[3].x, strips[4].x, strips[5].x}),
+              (std::vector<std::int32_t>{0, 6, 12}));
 }

@@ -71,11 +71,8 @@ void expect_columns_from_as(const World& in, World& out, const A_long* source_x)
 }
 
 void expect_columns_from(const World& in, World& out, const A_long* source_x) {
-    if (out.deep()) {
-        expect_columns_from_as<PF_Pixel16>(in, out, source_x);
-    } else {
-        expect_columns_from_as<PF_Pixel>(in, out, source_x);
-    }
+    with_pixel_of(out,
+                  [&](auto pixel) { expect_columns_from_as<decltype(pixel)>(in, out, source_x); });
 }
 
 // --- the overlap colour
@@ -135,7 +132,7 @@ TEST(RenderGridColour, FullOpacityColourCoversOverlapsUntil100Percent) {
         }
     }
     auto h16 = render_two_blocks(converted_to_16(picture), s);
-    const PF_Pixel16 colour16{32768, ref_channel16(10), ref_channel16(20), ref_channel16(30)};
+    const PF_Pixel16 colour16{32768, channel8_to_16(10), channel8_to_16(20), channel8_to_16(30)};
     EXPECT_TRUE(same(h16->output().px16(3, 1), colour16)) << show(h16->output().px16(3, 1));
     EXPECT_TRUE(same(h16->output().px16(4, 0), colour16));
 }
@@ -807,6 +804,17 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
              h.set_output(raw(2, -6, 8, pixels));
          }},
         {"negative row bytes", [&](SimHost& h) { h.set_input(raw(8, 6, -32, pixels)); }},
+        // 16-bit channels would straddle their boundaries on every other row.
+        {"16-bit output with odd row bytes",
+         [&](SimHost& h) {
+             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 65, 8, 6)));
+         }},
+        {"16-bit input with odd row bytes",
+         [&](SimHost& h) {
+             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 67, 8, 6)));
+             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+         }},
     };
     for (const Case& c : cases) {
         for (PF_Fixed completion : {0, percent(50)}) {
@@ -959,6 +967,42 @@ TEST(RenderDepths, PixelsNeverMixedAgreeAcrossDepths) {
             }
         }
         if (HasFailure()) break;
+    }
+}
+
+// --- rows whose byte count is not a whole number of pixels
+
+// A host may pad rows by any number of bytes (an even number for 16-bit channels). Every row
+// must be found at its own byte offset: pixels drawn where they belong, padding left alone.
+TEST(RenderRowBytes, RowsPaddedByPartPixelsAreDrawnInPlace) {
+    std::mt19937 rng(7321);
+    for (const bool deep : {false, true}) {
+        const Depth depth = deep ? Depth::sixteen : Depth::eight;
+        const std::vector<A_long> pads =
+            deep ? std::vector<A_long>{2, 4, 6, 10} : std::vector<A_long>{1, 2, 3, 5};
+        for (const A_long in_pad : pads) {
+            for (const A_long out_pad : {A_long{0}, pads[1], pads[2]}) {
+                // Split 3 at 0 %: the host's copy between the padded worlds.
+                for (const A_long split : {kRowColumn, kRowWidth, kHeightColumn, A_long{0}}) {
+                    SCOPED_TRACE("pads " + std::to_string(in_pad) + "/" + std::to_string(out_pad));
+                    Settings s;
+                    s.split = split == 0 ? kHeightColumn : split;
+                    s.rows = 3;
+                    s.columns = 4;
+                    s.strip_width = 6;
+                    s.strip_height = 5;
+                    s.completion = percent(split == 0 ? 0 : 60);
+                    s.blend_mode = kMultiply;
+                    s.opacity = percent(70);
+                    World in(23, 17, depth, in_pad);
+                    fill_random(in, rng);
+                    World out(23, 17, depth, out_pad);
+                    fill_random(out, rng);
+                    expect_matches_reference(std::move(in), std::move(out), s);
+                    if (HasFailure()) return;
+                }
+            }
+        }
     }
 }
 

@@ -68,11 +68,7 @@ void expect_tiled_as(const World& in, World& out, const std::vector<RefStep>& st
 }
 
 void expect_tiled(const World& in, World& out, const std::vector<RefStep>& steps) {
-    if (out.deep()) {
-        expect_tiled_as<PF_Pixel16>(in, out, steps);
-    } else {
-        expect_tiled_as<PF_Pixel>(in, out, steps);
-    }
+    with_pixel_of(out, [&](auto pixel) { expect_tiled_as<decltype(pixel)>(in, out, steps); });
 }
 
 // --- the worked example

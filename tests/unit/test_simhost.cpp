@@ -298,14 +298,14 @@ TEST(SimHostWorlds, FillConvertsEightBitColourForDeepWorlds) {
 
 // --- handles
 
-TEST(SimHostHandles, AllocationIsZeroedAndLocksReturnTheMemory) {
+TEST(SimHostHandles, AllocationIsPoisonedAndLocksReturnTheMemory) {
     SimHost host(&probe_entry);
     PF_UtilCallbacks* u = host.in_data().utils;
     PF_Handle h = u->host_new_handle(100);
     ASSERT_NE(h, nullptr);
     ASSERT_NE(*h, nullptr);
     const auto* bytes = static_cast<const std::uint8_t*>(*h);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(bytes[i], 0);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(bytes[i], simhost::kHandlePoison);
     EXPECT_EQ(u->host_lock_handle(h), *h);
     u->host_unlock_handle(h);
     EXPECT_EQ(host.handle_size(h), 100u);

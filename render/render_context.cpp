@@ -1,4 +1,6 @@
-#include "layout/render_context.h"
+#include "render/render_context.h"
+
+#include <cstdint>
 
 #include "params/param_ids.h"
 
@@ -28,22 +30,20 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.output = output;
     ctx.deep = (output->world_flags & PF_WorldFlag_DEEP) ? 1 : 0;
     ctx.in_pixels = input->data;
-    ctx.in_pixels16 = reinterpret_cast<PF_Pixel16*>(input->data);
     ctx.out_pixels = output->data;
-    ctx.out_pixels16 = reinterpret_cast<PF_Pixel16*>(output->data);
     ctx.width = input->width;
     ctx.height = input->height;
-    const int shift = ctx.deep ? 3 : 2;
-    ctx.in_stride = input->rowbytes >> shift;
-    ctx.out_stride = output->rowbytes >> shift;
-    ctx.in_extra = ctx.in_stride - ctx.width;
-    ctx.out_extra = ctx.out_stride - ctx.width;
+    ctx.in_rowbytes = input->rowbytes;
+    ctx.out_rowbytes = output->rowbytes;
 
     // The output's row padding is no place for pixels: the output must be as wide as the input.
-    if (ctx.in_extra < 0 || ctx.out_extra < 0 || input->height != output->height ||
-        output->width < input->width) {
+    const std::int64_t row_used = std::int64_t{ctx.width} * (ctx.deep ? 8 : 4);
+    if (ctx.in_rowbytes < row_used || ctx.out_rowbytes < row_used ||
+        input->height != output->height || output->width < input->width) {
         return kBuildFailed;
     }
+    // 16-bit channels are read in place, so every row must start on a channel boundary.
+    if (ctx.deep && (ctx.in_rowbytes % 2 != 0 || ctx.out_rowbytes % 2 != 0)) return kBuildFailed;
     if (!world_usable(*input) || !world_usable(*output)) return kBuildFailed;
     return PF_Err_NONE;
 }
@@ -74,16 +74,4 @@ PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData*, PF_ParamDef* params
     const double opacity = fixed_percent_to_unit(params[kParamOpacity]->u.fd.value);
     snap.opacity = opacity < 0.0 ? 0.0 : (opacity > 1.0 ? 1.0 : opacity);
     return PF_Err_NONE;
-}
-
-OverlapColor prepare_overlap_color(const ParamSnapshot& snap) {
-    OverlapColor out{};
-    out.color8 = snap.color;
-    out.color8.alpha = static_cast<A_u_char>(static_cast<A_long>(255.0 * snap.opacity));
-    if (snap.completion == 1.0) out.color8.alpha = 0;
-    out.color16 = PF_Pixel16{channel8_to_16(out.color8.alpha), channel8_to_16(out.color8.red),
-                             channel8_to_16(out.color8.green), channel8_to_16(out.color8.blue)};
-    out.color16.alpha = static_cast<A_u_short>(static_cast<A_long>(32768.0 * snap.opacity));
-    if (snap.completion == 1.0) out.color16.alpha = 0;
-    return out;
 }

@@ -1,0 +1,56 @@
+// The Render command's plain records of the frame and of the parameter values, read once from
+// the host's records.
+#pragma once
+
+#include "composite/pixel_traits.h"
+#include "host/ae_api.h"
+#include "layout/layout_params.h"
+
+// The frame of one render: the host's records and worlds, and how the worlds' rows are laid out.
+struct RenderContext {
+    PF_InData* in_data;
+    PF_OutData* out_data;
+    PF_EffectWorld* input;
+    PF_EffectWorld* output;
+    PF_PixelPtr in_pixels;  // the worlds' pixel bases; the pixel stage views them at the depth
+    PF_PixelPtr out_pixels;
+    A_long width;
+    A_long height;
+    // Bytes from one row to the next: rows are found by bytes, never by whole pixels, as
+    // the host may pad a row by part of a pixel.
+    A_long in_rowbytes;
+    A_long out_rowbytes;
+    A_u_char deep;  // 1: 16-bit pixels, from the output world's flags
+};
+
+// The parameter values of one render in working units; the layout's share is its base.
+struct ParamSnapshot : LayoutParams {
+    A_long overlap_mode;
+    PF_Pixel color;
+    A_long blend_mode;
+    double opacity;  // 0.0 .. 1.0
+};
+
+inline constexpr PF_Err kBuildFailed = 255;
+
+// Both return 0, or kBuildFailed when the frame cannot be rendered.
+PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                            PF_EffectWorld* output, RenderContext& ctx);
+PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                            PF_EffectWorld* output, ParamSnapshot& snap);
+
+// The flat colour of "Color" overlaps at the render's depth: the Color parameter with the
+// opacity as its alpha, fully transparent at exactly 100 %.
+template <class Pixel>
+Pixel overlap_color(const ParamSnapshot& snap) {
+    using Traits = PixelTraits<Pixel>;
+    using Channel = typename Traits::Channel;
+    const auto alpha = static_cast<A_long>(static_cast<double>(Traits::kFull) * snap.opacity);
+    return Pixel{snap.completion == 1.0 ? Channel{0} : static_cast<Channel>(alpha),
+                 Traits::from8(snap.color.red), Traits::from8(snap.color.green),
+                 Traits::from8(snap.color.blue)};
+}
+
+inline FrameSize frame_of(const RenderContext& ctx) {
+    return FrameSize{ctx.width, ctx.height};
+}
