@@ -237,8 +237,6 @@ EMSCRIPTEN_KEEPALIVE int zxw_hidden(Session* s, std::uint8_t* hidden) {
 // takes the 8-bit picture up as the command-line renderer does, and its result is kept both
 // as 16-bit PNG samples and taken down to 8 bits.
 EMSCRIPTEN_KEEPALIVE int zxw_render(Session* s, double completion, int depth) {
-    using zx::cli::channel16_to_8;
-    using zx::cli::channel8_to_16;
     using zx::cli::channel_to_png16;
     s->result_depth = 0;
     if (pixel_count(*s) == 0) {
