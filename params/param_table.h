@@ -27,8 +27,10 @@ struct ParamColor {
 struct ParamSpec {
     ParamIndex index = kParamInput;  // the position in the host's array, which is also the id
     ParamType type = ParamType::slider;
-    const char* name = "";          // the panel's text, registered as it stands
-    std::string_view short_name{};  // a name for filters that want one word; groups have none
+    const char* name = "";  // the panel's text, registered as it stands
+    // A name for filters that want one word; groups have none. Not "width" or "height": MLT
+    // keeps those for itself and leaves them out of its project files.
+    std::string_view short_name{};
     // Sliders in their own units, percent sliders in whole percent; a popup's default is the
     // number of its choice, counted from 1.
     std::int32_t valid_min = 0, valid_max = 0;
@@ -102,7 +104,7 @@ inline constexpr std::array<ParamSpec, kParamCount - 1> kParamTable = {{
      .help = "block rows"},
     {.index = kParamHeight,
      .name = "Height",
-     .short_name = "height",
+     .short_name = "strip_height",
      .valid_min = 4,
      .valid_max = 2000,
      .slider_min = 4,
@@ -124,7 +126,7 @@ inline constexpr std::array<ParamSpec, kParamCount - 1> kParamTable = {{
      .help = "block columns"},
     {.index = kParamWidth,
      .name = "Width",
-     .short_name = "width",
+     .short_name = "strip_width",
      .valid_min = 4,
      .valid_max = 2000,
      .slider_min = 4,

@@ -5,6 +5,8 @@ set -euo pipefail
 
 native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libcli11-dev clang-format zip python3)
+# The frei0r filter's header, and the video tools its tests run it in.
+frei0r_packages=(frei0r-plugins-dev ffmpeg melt)
 # The Windows modules' cross toolchains, 32-bit and 64-bit; Wine and the emulator its 32-bit
 # half runs under come from install-wine.sh.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
@@ -17,7 +19,8 @@ web_packages=(emscripten chromium)
 bash "$(dirname "$0")/install-wine.sh"
 
 missing=()
-for pkg in "${native_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}"; do
+for pkg in "${native_packages[@]}" "${frei0r_packages[@]}" "${windows_packages[@]}" \
+    "${web_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$pkg")
 done
