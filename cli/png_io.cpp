@@ -153,6 +153,9 @@ void install_interrupt_cleanup() {
     static bool installed = false;
     if (installed) return;
     installed = true;
+    // Past the file size limit a write then fails (EFBIG) and is reported like a full disk,
+    // instead of killing the tool with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old {};
         sigaction(sig, nullptr, &old);

@@ -193,6 +193,23 @@ TEST(WriteFailure, FullDiskLeavesTheEarlierOutputAndNoPartialFile) {
     EXPECT_EQ(dir.contents(), before);
 }
 
+TEST(WriteFailure, AFileSizeLimitIsAWriteErrorNotADeath) {
+    // Under `ulimit -f` the write past the limit raises SIGXFSZ, which would kill the tool
+    // with its temporary file left behind.
+    TempDir dir;
+    write_file(dir.file("out.png"), kOldOutput);
+    const auto before = dir.contents();
+    Limits limits;
+    limits.file_size = 4096;
+    limits.default_file_size_signal = true;
+    const RunResult run = run_tool({"-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write output '" + dir.file("out.png") + "'"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.contents(), before);
+}
+
 TEST(WriteFailure, SequenceStopsAtTheFirstFrameThatCannotBeWritten) {
     TempDir dir;
     fs::create_directory(dir.file("f1"));  // frame 1's name is taken by a folder
