@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -124,6 +125,17 @@ Image read_png(const std::string& path) {
         throw Failure(name + " has a pixel format the tool cannot expand to RGBA");
     }
 
+    // Deflate expands a byte to at most 1032, so a file's size bounds what its rows can hold;
+    // a header that claims more is a cut or forged file, refused before any allocation.
+    struct stat file_stat {};
+    const std::uint64_t row_bytes = std::uint64_t{header.width} * 4 * (header.bit_depth / 8);
+    const std::uint64_t declared = (row_bytes + 1) * header.height;  // a filter byte per row
+    if (fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode) &&
+        declared / 1032 > static_cast<std::uint64_t>(file_stat.st_size)) {
+        throw Failure(name + " is truncated: its " + std::to_string(file_stat.st_size) +
+                      " bytes cannot hold a " + std::to_string(header.width) + "x" +
+                      std::to_string(header.height) + " picture");
+    }
     Image image = Image::blank(static_cast<int>(header.width), static_cast<int>(header.height),
                                header.bit_depth);
     std::vector<png_bytep> rows(header.height);

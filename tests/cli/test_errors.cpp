@@ -1,5 +1,7 @@
 // Every refusal: a clear message naming the option or file, exit status 2 for usage errors and
 // 1 for failures, and nothing lost: no new file, no partial file, an earlier output untouched.
+#include <zlib.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -234,6 +236,41 @@ TEST(MemoryFailure, AHugeCardIsRefusedWithoutACrash) {
     EXPECT_NE(run.err.find("out of memory"), std::string::npos) << run.err;
     EXPECT_TRUE(dir.contents().empty());
 #endif
+}
+
+// Signature, then a header of 16384 x 16384 16-bit RGBA, an empty IDAT and IEND: 57 bytes
+// that claim 2 GiB of pixels.
+std::string forged_header_png() {
+    std::string png = "\x89PNG\r\n\x1a\n";
+    const auto chunk = [&png](const std::string& type, const std::string& data) {
+        const auto put32 = [&png](std::uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                png.push_back(static_cast<char>(v >> shift));
+        };
+        put32(static_cast<std::uint32_t>(data.size()));
+        const std::string body = type + data;
+        png += body;
+        put32(static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+    };
+    chunk("IHDR", std::string("\0\0\x40\0\0\0\x40\0\x10\x06\0\0\0", 13));
+    chunk("IDAT", "");
+    chunk("IEND", "");
+    return png;
+}
+
+TEST(MemoryFailure, ATinyFileCannotClaimGigabytes) {
+    TempDir dir;
+    write_file(dir.file("forged.png"), forged_header_png());
+    Limits limits;
+#if !defined(__SANITIZE_ADDRESS__)
+    limits.address_space = 768LL << 20;  // the 2 GiB are never asked for
+#endif
+    const RunResult run = run_tool({dir.file("forged.png"), "-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is truncated"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot hold a 16384x16384 picture"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.contents().size(), 1u);
 }
 
 TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
