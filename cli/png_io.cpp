@@ -185,10 +185,9 @@ class TempFile {
     explicit TempFile(const std::string& destination) : destination_(destination) {
         const std::size_t slash = destination.rfind('/');
         const std::string dir = slash == std::string::npos ? "." : destination.substr(0, slash);
-        const std::string base =
-            slash == std::string::npos ? destination : destination.substr(slash + 1);
         std::vector<char> templ(dir.begin(), dir.end());
-        const std::string tail = "/." + base + ".zx-XXXXXX";
+        // A short name of fixed length: any name the folder accepts can be written.
+        const std::string tail = "/.zx-XXXXXX";
         templ.insert(templ.end(), tail.begin(), tail.end());
         templ.push_back('\0');
         if (templ.size() > sizeof g_pending_temp) {
