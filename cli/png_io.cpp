@@ -179,37 +179,78 @@ void install_interrupt_cleanup() {
     }
 }
 
-// A temporary file beside the destination; removed unless committed.
+// Where the picture goes: the end of a chain of symbolic links, and what is there now.
+struct Destination {
+    std::string path;
+    bool exists = false;
+    struct stat st {};
+};
+
+Destination resolve(const std::string& given) {
+    Destination d;
+    d.path = given;
+    for (int links = 0;; ++links) {
+        if (lstat(d.path.c_str(), &d.st) != 0) {
+            if (errno == ENOENT) return d;  // a new file, perhaps where a dangling link points
+            throw Failure(system_error("cannot write output '" + given + "'"));
+        }
+        if (!S_ISLNK(d.st.st_mode)) {
+            d.exists = true;
+            return d;
+        }
+        char target[4096];
+        const ssize_t length = links < 40 ? readlink(d.path.c_str(), target, sizeof target) : -1;
+        if (links >= 40) errno = ELOOP;
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof target) {
+            if (length >= 0) errno = ENAMETOOLONG;
+            throw Failure(system_error("cannot write output '" + given + "'"));
+        }
+        std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = d.path.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos) next = d.path.substr(0, slash + 1) + next;
+        d.path = next;
+    }
+}
+
+// A temporary file of a short fixed-length name in the destination's folder, so that any
+// name the folder accepts can be written; removed unless committed. It takes the mode (and,
+// where allowed, the owner) of the file it replaces.
 class TempFile {
   public:
-    explicit TempFile(const std::string& destination) : destination_(destination) {
-        const std::size_t slash = destination.rfind('/');
-        const std::string dir = slash == std::string::npos ? "." : destination.substr(0, slash);
+    TempFile(const Destination& destination, const std::string& name)
+        : destination_(destination.path), name_(name) {
+        const std::size_t slash = destination_.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : destination_.substr(0, slash);
         std::vector<char> templ(dir.begin(), dir.end());
-        // A short name of fixed length: any name the folder accepts can be written.
         const std::string tail = "/.zx-XXXXXX";
         templ.insert(templ.end(), tail.begin(), tail.end());
         templ.push_back('\0');
         if (templ.size() > sizeof g_pending_temp) {
-            throw Failure("output '" + destination + "': the path is too long");
+            throw Failure("output '" + name + "': the path is too long");
         }
         install_interrupt_cleanup();
         const int fd = mkstemp(templ.data());
-        if (fd < 0)
-            throw Failure(system_error("cannot create a file for output '" + destination + "'"));
+        if (fd < 0) throw Failure(system_error("cannot create a file for output '" + name + "'"));
         path_ = templ.data();
         std::memcpy(g_pending_temp, templ.data(), templ.size());
         g_pending = 1;
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);  // as an ordinary new file would be
+        if (destination.exists) {
+            if (fchown(fd, destination.st.st_uid, destination.st.st_gid) != 0) {
+                // Only the owner's own files keep their owner; the new file is then ours.
+            }
+            fchmod(fd, destination.st.st_mode & 07777);
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);  // as an ordinary new file would be
+        }
         file_ = fdopen(fd, "wb");
         if (file_ == nullptr) {
             const int saved = errno;
             close(fd);
             discard();
             errno = saved;
-            throw Failure(system_error("cannot write output '" + destination + "'"));
+            throw Failure(system_error("cannot write output '" + name + "'"));
         }
     }
     TempFile(const TempFile&) = delete;
@@ -222,7 +263,7 @@ class TempFile {
     std::FILE* file() { return file_; }
 
     void commit() {
-        const std::string name = "output '" + destination_ + "'";
+        const std::string name = "output '" + name_ + "'";
         const bool flushed = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
         const int flush_errno = errno;
         const bool closed = std::fclose(file_) == 0;
@@ -245,6 +286,7 @@ class TempFile {
     }
 
     std::string destination_;
+    std::string name_;
     std::string path_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;
@@ -268,22 +310,51 @@ bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* i
     return true;
 }
 
-}  // namespace
-
-void write_png(const std::string& path, const Image& image) {
-    TempFile temp(path);
+void write_to(std::FILE* file, const std::string& path, const Image& image) {
     PngErrorSink sink{};
     WriteStructs s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
     if (s.png != nullptr) s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) throw Failure("out of memory writing output '" + path + "'");
     errno = 0;
-    if (!write_rows(s.png, s.info, temp.file(), &image)) {
+    if (!write_rows(s.png, s.info, file, &image)) {
         const int saved = errno;
         std::string reason = sink.message;
         if (saved != 0) reason += std::string(" (") + std::strerror(saved) + ")";
         throw Failure("cannot write output '" + path + "': " + reason);
     }
+}
+
+}  // namespace
+
+void write_png(const std::string& path, const Image& image) {
+    const Destination destination = resolve(path);
+    const mode_t type = destination.st.st_mode & S_IFMT;
+    if (destination.exists && type == S_IFDIR) {
+        errno = EISDIR;
+        throw Failure(system_error("cannot write output '" + path + "'"));
+    }
+    if (destination.exists && (type == S_IFIFO || type == S_IFCHR || type == S_IFBLK)) {
+        // A pipe or a device cannot be replaced, only written to.
+        FilePtr file(std::fopen(destination.path.c_str(), "wb"));
+        if (!file) throw Failure(system_error("cannot open output '" + path + "'"));
+        write_to(file.get(), path, image);
+        if (std::fflush(file.get()) != 0) {
+            throw Failure(system_error("cannot write output '" + path + "'"));
+        }
+        return;
+    }
+    if (destination.exists && type != S_IFREG) {
+        throw Failure("output '" + path + "' is neither a file, a pipe nor a device");
+    }
+    // As cp, no one replaces a file they may not write; a file without any write bit is
+    // write-protected even for the superuser.
+    if (destination.exists &&
+        ((destination.st.st_mode & 0222) == 0 || access(destination.path.c_str(), W_OK) != 0)) {
+        throw Failure("output '" + path + "' is read-only; it is not replaced");
+    }
+    TempFile temp(destination, path);
+    write_to(temp.file(), path, image);
     temp.commit();
 }
 
