@@ -53,6 +53,7 @@ struct Header {
     png_uint_32 height;
     int bit_depth;
     int channels;
+    int file_bits;  // bits per pixel as stored, before expansion
 };
 
 // The phases that may longjmp keep only trivially destructible locals and call no C++ code
@@ -65,6 +66,7 @@ bool read_header(png_structp png, png_infop info, std::FILE* file, Header* heade
     const int color = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    header->file_bits = depth * png_get_channels(png, info);
     if (color == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if ((color & PNG_COLOR_MASK_COLOR) == 0) {
         if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -125,11 +127,11 @@ Image read_png(const std::string& path) {
         throw Failure(name + " has a pixel format the tool cannot expand to RGBA");
     }
 
-    // Deflate expands a byte to at most 1032, so a file's size bounds what its rows can hold;
+    // Deflate expands a byte to at most 1032, so a file's size bounds the pixels it can hold;
     // a header that claims more is a cut or forged file, refused before any allocation.
     struct stat file_stat {};
-    const std::uint64_t row_bytes = std::uint64_t{header.width} * 4 * (header.bit_depth / 8);
-    const std::uint64_t declared = (row_bytes + 1) * header.height;  // a filter byte per row
+    const std::uint64_t declared =
+        (std::uint64_t{header.width} * header.height * header.file_bits + 7) / 8;
     if (fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode) &&
         declared / 1032 > static_cast<std::uint64_t>(file_stat.st_size)) {
         throw Failure(name + " is truncated: its " + std::to_string(file_stat.st_size) +

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/effect_runner.h"
+#include "cli/png_io.h"
 #include "test_support.h"
 
 namespace clitest {
@@ -271,6 +272,18 @@ TEST(MemoryFailure, ATinyFileCannotClaimGigabytes) {
     EXPECT_NE(run.err.find("is truncated"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("cannot hold a 16384x16384 picture"), std::string::npos) << run.err;
     EXPECT_EQ(dir.contents().size(), 1u);
+}
+
+TEST(MemoryFailure, AWellCompressedFileIsNotMistakenForAForgedOne) {
+    // 2048 x 2048 one-bit grey: about 600 bytes that rightly hold 16 MiB once expanded to RGBA.
+    TempDir dir;
+    RawPng grey{2048, 2048, 1, 0, false, {}, {}};
+    grey.samples.assign(std::size_t{2048} * 2048, 0);
+    write_raw_png(dir.file("grey.png"), grey);
+    ASSERT_LT(fs::file_size(dir.file("grey.png")), std::uintmax_t{16 << 20} / 1032);
+    const zx::cli::Image image = zx::cli::read_png(dir.file("grey.png"));
+    EXPECT_EQ(image.width, 2048);
+    EXPECT_EQ(image.height, 2048);
 }
 
 TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
