@@ -5,6 +5,8 @@ set -euo pipefail
 
 native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libcli11-dev clang-format zip python3)
+# The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 # The 32-bit Windows module's cross toolchain; Wine and the emulator it runs under come from
 # install-wine.sh.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
@@ -12,7 +14,7 @@ windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 bash "$(dirname "$0")/install-wine.sh"
 
 missing=()
-for pkg in "${native_packages[@]}" "${windows_packages[@]}"; do
+for pkg in "${native_packages[@]}" "${fuzz_packages[@]}" "${windows_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$pkg")
 done
