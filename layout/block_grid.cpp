@@ -54,15 +54,60 @@ A_long strip_limit(A_long lines) {
     return static_cast<A_long>(std::min(most, cap));
 }
 
+constexpr double kUnitOfDraw = 1.0 / 2147483648.0;  // as RandomSource::draw_unit
+
+A_long size_of_draw(const StripSizer& sizer, A_long draw) {
+    return strip_size(sizer, static_cast<double>(draw) * kUnitOfDraw);
+}
+
+// The draws that give a strip of a pixel or more: below..above. A size only grows, or only
+// shrinks, with the draw, so bisection finds the ends; a long count then skips the arithmetic
+// of the empty strips, nearly all of its draws.
+struct NonEmptyDraws {
+    A_long below = 0;
+    A_long above = 0x7FFFFFFF;
+};
+
+NonEmptyDraws non_empty_draws(const StripSizer& sizer) {
+    NonEmptyDraws range;
+    if (sizer.one_pixel_strips) return range;
+    const bool growing =
+        (static_cast<std::int64_t>(sizer.base) - 3 >= 0) == (sizer.downsample > 0.0);
+    A_long low = 0;
+    A_long high = 0x7FFFFFFF;
+    if (growing) {  // the largest draw gives a pixel: find the smallest that does
+        while (low < high) {
+            const A_long mid = low + (high - low) / 2;
+            if (size_of_draw(sizer, mid) >= 1)
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        range.below = low;
+    } else {  // the smallest draw gives a pixel: find the largest that does
+        while (low < high) {
+            const A_long mid = high - (high - low) / 2;
+            if (size_of_draw(sizer, mid) >= 1)
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        range.above = low;
+    }
+    return range;
+}
+
 // False when the strips would outnumber `limit` before reaching the length: their tables
 // could not be allocated, so there is no point in drawing on.
 bool count_strips(const StripSizer& sizer, RandomSource& random, A_long limit, A_long& count) {
+    const NonEmptyDraws non_empty = non_empty_draws(sizer);
     std::int64_t sum = 0;
     count = 0;
     while (count == 0 || sum < sizer.length) {
         if (count == limit) return false;
         ++count;
-        sum += strip_size(sizer, random.draw_unit());
+        const A_long draw = random.draw();
+        if (draw >= non_empty.below && draw <= non_empty.above) sum += size_of_draw(sizer, draw);
     }
     return true;
 }
