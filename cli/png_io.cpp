@@ -237,10 +237,10 @@ class TempFile {
         std::memcpy(g_pending_temp, templ.data(), templ.size());
         g_pending = 1;
         if (destination.exists) {
-            if (fchown(fd, destination.st.st_uid, destination.st.st_gid) != 0) {
-                // Only the owner's own files keep their owner; the new file is then ours.
-            }
-            fchmod(fd, destination.st.st_mode & 07777);
+            // Only the superuser may give a file away; anyone else's new file stays theirs.
+            [[maybe_unused]] const int given =
+                fchown(fd, destination.st.st_uid, destination.st.st_gid);
+            fchmod(fd, destination.st.st_mode & 0777);
         } else {
             const mode_t mask = umask(0);
             umask(mask);

@@ -101,6 +101,15 @@ TEST(Output, AReplacedFileKeepsItsMode) {
         EXPECT_EQ(st.st_mode & 07777, mode);
         EXPECT_NE(read_file(out), "the output of an earlier run");
     }
+    // The superuser replacing someone else's file leaves it theirs.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(out.c_str(), 4321, 4322), 0);
+        ASSERT_EQ(run_tool(with(kSmall, {"-o", out})).status, 0);
+        struct stat st {};
+        ASSERT_EQ(stat(out.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+    }
 }
 
 TEST(Output, AReadOnlyFileIsRefusedAndKept) {
