@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -52,6 +53,7 @@ struct Header {
     png_uint_32 height;
     int bit_depth;
     int channels;
+    int file_bits;  // bits per pixel as stored, before expansion
 };
 
 // The phases that may longjmp keep only trivially destructible locals and call no C++ code
@@ -64,6 +66,7 @@ bool read_header(png_structp png, png_infop info, std::FILE* file, Header* heade
     const int color = png_get_color_type(png, info);
     const int depth = png_get_bit_depth(png, info);
     const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    header->file_bits = depth * png_get_channels(png, info);
     if (color == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if ((color & PNG_COLOR_MASK_COLOR) == 0) {
         if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -124,6 +127,17 @@ Image read_png(const std::string& path) {
         throw Failure(name + " has a pixel format the tool cannot expand to RGBA");
     }
 
+    // Deflate expands a byte to at most 1032, so a file's size bounds the pixels it can hold;
+    // a header that claims more is a cut or forged file, refused before any allocation.
+    struct stat file_stat {};
+    const std::uint64_t declared =
+        (std::uint64_t{header.width} * header.height * header.file_bits + 7) / 8;
+    if (fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode) &&
+        declared / 1032 > static_cast<std::uint64_t>(file_stat.st_size)) {
+        throw Failure(name + " is truncated: its " + std::to_string(file_stat.st_size) +
+                      " bytes cannot hold a " + std::to_string(header.width) + "x" +
+                      std::to_string(header.height) + " picture");
+    }
     Image image = Image::blank(static_cast<int>(header.width), static_cast<int>(header.height),
                                header.bit_depth);
     std::vector<png_bytep> rows(header.height);
@@ -153,6 +167,9 @@ void install_interrupt_cleanup() {
     static bool installed = false;
     if (installed) return;
     installed = true;
+    // Past the file size limit a write then fails (EFBIG) and is reported like a full disk,
+    // instead of killing the tool with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old {};
         sigaction(sig, nullptr, &old);
@@ -164,38 +181,78 @@ void install_interrupt_cleanup() {
     }
 }
 
-// A temporary file beside the destination; removed unless committed.
+// Where the picture goes: the end of a chain of symbolic links, and what is there now.
+struct Destination {
+    std::string path;
+    bool exists = false;
+    struct stat st {};
+};
+
+Destination resolve(const std::string& given) {
+    Destination d;
+    d.path = given;
+    for (int links = 0;; ++links) {
+        if (lstat(d.path.c_str(), &d.st) != 0) {
+            if (errno == ENOENT) return d;  // a new file, perhaps where a dangling link points
+            throw Failure(system_error("cannot write output '" + given + "'"));
+        }
+        if (!S_ISLNK(d.st.st_mode)) {
+            d.exists = true;
+            return d;
+        }
+        char target[4096];
+        const ssize_t length = links < 40 ? readlink(d.path.c_str(), target, sizeof target) : -1;
+        if (links >= 40) errno = ELOOP;
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof target) {
+            if (length >= 0) errno = ENAMETOOLONG;
+            throw Failure(system_error("cannot write output '" + given + "'"));
+        }
+        std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = d.path.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos) next = d.path.substr(0, slash + 1) + next;
+        d.path = next;
+    }
+}
+
+// A temporary file of a short fixed-length name in the destination's folder, so that any
+// name the folder accepts can be written; removed unless committed. It takes the mode (and,
+// where allowed, the owner) of the file it replaces.
 class TempFile {
   public:
-    explicit TempFile(const std::string& destination) : destination_(destination) {
-        const std::size_t slash = destination.rfind('/');
-        const std::string dir = slash == std::string::npos ? "." : destination.substr(0, slash);
-        const std::string base =
-            slash == std::string::npos ? destination : destination.substr(slash + 1);
+    TempFile(const Destination& destination, const std::string& name)
+        : destination_(destination.path), name_(name) {
+        const std::size_t slash = destination_.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : destination_.substr(0, slash);
         std::vector<char> templ(dir.begin(), dir.end());
-        const std::string tail = "/." + base + ".zx-XXXXXX";
+        const std::string tail = "/.zx-XXXXXX";
         templ.insert(templ.end(), tail.begin(), tail.end());
         templ.push_back('\0');
         if (templ.size() > sizeof g_pending_temp) {
-            throw Failure("output '" + destination + "': the path is too long");
+            throw Failure("output '" + name + "': the path is too long");
         }
         install_interrupt_cleanup();
         const int fd = mkstemp(templ.data());
-        if (fd < 0)
-            throw Failure(system_error("cannot create a file for output '" + destination + "'"));
+        if (fd < 0) throw Failure(system_error("cannot create a file for output '" + name + "'"));
         path_ = templ.data();
         std::memcpy(g_pending_temp, templ.data(), templ.size());
         g_pending = 1;
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);  // as an ordinary new file would be
+        if (destination.exists) {
+            // Only the superuser may give a file away; anyone else's new file stays theirs.
+            [[maybe_unused]] const int given =
+                fchown(fd, destination.st.st_uid, destination.st.st_gid);
+            fchmod(fd, destination.st.st_mode & 0777);
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);  // as an ordinary new file would be
+        }
         file_ = fdopen(fd, "wb");
         if (file_ == nullptr) {
             const int saved = errno;
             close(fd);
             discard();
             errno = saved;
-            throw Failure(system_error("cannot write output '" + destination + "'"));
+            throw Failure(system_error("cannot write output '" + name + "'"));
         }
     }
     TempFile(const TempFile&) = delete;
@@ -208,7 +265,7 @@ class TempFile {
     std::FILE* file() { return file_; }
 
     void commit() {
-        const std::string name = "output '" + destination_ + "'";
+        const std::string name = "output '" + name_ + "'";
         const bool flushed = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
         const int flush_errno = errno;
         const bool closed = std::fclose(file_) == 0;
@@ -231,6 +288,7 @@ class TempFile {
     }
 
     std::string destination_;
+    std::string name_;
     std::string path_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;
@@ -254,22 +312,51 @@ bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* i
     return true;
 }
 
-}  // namespace
-
-void write_png(const std::string& path, const Image& image) {
-    TempFile temp(path);
+void write_to(std::FILE* file, const std::string& path, const Image& image) {
     PngErrorSink sink{};
     WriteStructs s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
     if (s.png != nullptr) s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) throw Failure("out of memory writing output '" + path + "'");
     errno = 0;
-    if (!write_rows(s.png, s.info, temp.file(), &image)) {
+    if (!write_rows(s.png, s.info, file, &image)) {
         const int saved = errno;
         std::string reason = sink.message;
         if (saved != 0) reason += std::string(" (") + std::strerror(saved) + ")";
         throw Failure("cannot write output '" + path + "': " + reason);
     }
+}
+
+}  // namespace
+
+void write_png(const std::string& path, const Image& image) {
+    const Destination destination = resolve(path);
+    const mode_t type = destination.st.st_mode & S_IFMT;
+    if (destination.exists && type == S_IFDIR) {
+        errno = EISDIR;
+        throw Failure(system_error("cannot write output '" + path + "'"));
+    }
+    if (destination.exists && (type == S_IFIFO || type == S_IFCHR || type == S_IFBLK)) {
+        // A pipe or a device cannot be replaced, only written to.
+        FilePtr file(std::fopen(destination.path.c_str(), "wb"));
+        if (!file) throw Failure(system_error("cannot open output '" + path + "'"));
+        write_to(file.get(), path, image);
+        if (std::fflush(file.get()) != 0) {
+            throw Failure(system_error("cannot write output '" + path + "'"));
+        }
+        return;
+    }
+    if (destination.exists && type != S_IFREG) {
+        throw Failure("output '" + path + "' is neither a file, a pipe nor a device");
+    }
+    // As cp, no one replaces a file they may not write; a file without any write bit is
+    // write-protected even for the superuser.
+    if (destination.exists &&
+        ((destination.st.st_mode & 0222) == 0 || access(destination.path.c_str(), W_OK) != 0)) {
+        throw Failure("output '" + path + "' is read-only; it is not replaced");
+    }
+    TempFile temp(destination, path);
+    write_to(temp.file(), path, image);
     temp.commit();
 }
 

@@ -14,7 +14,9 @@ namespace zx::cli {
 Image read_png(const std::string& path);
 
 // Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
-// is complete, so a failure leaves neither a partial file nor a damaged earlier one.
+// is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic
+// link is followed and what it points to is replaced; a replaced file keeps its mode; a
+// read-only file is refused. A pipe or a device is written directly.
 void write_png(const std::string& path, const Image& image);
 
 }  // namespace zx::cli

@@ -56,16 +56,61 @@ std::int32_t strip_limit(std::int32_t lines, std::uint64_t max_table_bytes) {
     return static_cast<std::int32_t>(std::min(held, counted));
 }
 
+constexpr double kUnitOfDraw = 1.0 / 2147483648.0;  // as RandomSource::draw_unit
+
+std::int32_t size_of_draw(const StripSizer& sizer, std::int32_t draw) {
+    return strip_size(sizer, static_cast<double>(draw) * kUnitOfDraw);
+}
+
+// The draws that give a strip of a pixel or more: below..above. A size only grows, or only
+// shrinks, with the draw, so bisection finds the ends; a long count then skips the arithmetic
+// of the empty strips, nearly all of its draws.
+struct NonEmptyDraws {
+    std::int32_t below = 0;
+    std::int32_t above = 0x7FFFFFFF;
+};
+
+NonEmptyDraws non_empty_draws(const StripSizer& sizer) {
+    NonEmptyDraws range;
+    if (sizer.one_pixel_strips) return range;
+    const bool growing =
+        (static_cast<std::int64_t>(sizer.base) - 3 >= 0) == (sizer.downsample > 0.0);
+    std::int32_t low = 0;
+    std::int32_t high = 0x7FFFFFFF;
+    if (growing) {  // the largest draw gives a pixel: find the smallest that does
+        while (low < high) {
+            const std::int32_t mid = low + (high - low) / 2;
+            if (size_of_draw(sizer, mid) >= 1)
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        range.below = low;
+    } else {  // the smallest draw gives a pixel: find the largest that does
+        while (low < high) {
+            const std::int32_t mid = high - (high - low) / 2;
+            if (size_of_draw(sizer, mid) >= 1)
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        range.above = low;
+    }
+    return range;
+}
+
 // False when the strips would outnumber `limit` before reaching the length: their tables
 // could not be allocated, so there is no point in drawing on.
 bool count_strips(const StripSizer& sizer, RandomSource& random, std::int32_t limit,
                   std::int32_t& count) {
+    const NonEmptyDraws non_empty = non_empty_draws(sizer);
     std::int64_t sum = 0;
     count = 0;
     while (count == 0 || sum < sizer.length) {
         if (count == limit) return false;
         ++count;
-        sum += strip_size(sizer, random.draw_unit());
+        const std::int32_t draw = random.draw();
+        if (draw >= non_empty.below && draw <= non_empty.above) sum += size_of_draw(sizer, draw);
     }
     return true;
 }

@@ -15,12 +15,14 @@ windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-6
 # The page: the WebAssembly build and the browser its test drives. npm (for the test's two
 # packages) comes with node; Debian's only when there is none.
 web_packages=(emscripten chromium)
+# The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 
 bash "$(dirname "$0")/install-wine.sh"
 
 missing=()
-for pkg in "${native_packages[@]}" "${frei0r_packages[@]}" "${windows_packages[@]}" \
-    "${web_packages[@]}"; do
+for pkg in "${native_packages[@]}" "${frei0r_packages[@]}" "${fuzz_packages[@]}" \
+    "${windows_packages[@]}" "${web_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$pkg")
 done

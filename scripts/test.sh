@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test: the native suite with warnings as errors, the same suite under AddressSanitizer
 # and UndefinedBehaviorSanitizer, the WebAssembly page in a headless browser against the native
-# renderer, and the Windows module's tests under Wine.
+# renderer, a bounded run of the fuzz harnesses, and the Windows module's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -23,6 +23,9 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset sanitize
 cmake --build --preset sanitize -j"$jobs"
 ctest --preset sanitize -j"$jobs"
+
+echo "== fuzzing, a minute per harness"
+bash scripts/fuzz.sh 60
 
 echo "== Windows module under Wine"
 bash scripts/test-windows.sh

@@ -1,9 +1,12 @@
 // Every refusal: a clear message naming the option or file, exit status 2 for usage errors and
 // 1 for failures, and nothing lost: no new file, no partial file, an earlier output untouched.
+#include <zlib.h>
+
 #include <filesystem>
 #include <sstream>
 
 #include "cli/effect_runner.h"
+#include "cli/png_io.h"
 #include "test_support.h"
 
 namespace clitest {
@@ -222,6 +225,23 @@ TEST(WriteFailure, FullDiskLeavesTheEarlierOutputAndNoPartialFile) {
     EXPECT_EQ(dir.contents(), before);
 }
 
+TEST(WriteFailure, AFileSizeLimitIsAWriteErrorNotADeath) {
+    // Under `ulimit -f` the write past the limit raises SIGXFSZ, which would kill the tool
+    // with its temporary file left behind.
+    TempDir dir;
+    write_file(dir.file("out.png"), kOldOutput);
+    const auto before = dir.contents();
+    Limits limits;
+    limits.file_size = 4096;
+    limits.default_file_size_signal = true;
+    const RunResult run = run_tool({"-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write output '" + dir.file("out.png") + "'"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.contents(), before);
+}
+
 TEST(WriteFailure, SequenceStopsAtTheFirstFrameThatCannotBeWritten) {
     TempDir dir;
     fs::create_directory(dir.file("f1"));  // frame 1's name is taken by a folder
@@ -246,6 +266,53 @@ TEST(MemoryFailure, AHugeCardIsRefusedWithoutACrash) {
     EXPECT_NE(run.err.find("out of memory"), std::string::npos) << run.err;
     EXPECT_TRUE(dir.contents().empty());
 #endif
+}
+
+// Signature, then a header of 16384 x 16384 16-bit RGBA, an empty IDAT and IEND: 57 bytes
+// that claim 2 GiB of pixels.
+std::string forged_header_png() {
+    std::string png = "\x89PNG\r\n\x1a\n";
+    const auto chunk = [&png](const std::string& type, const std::string& data) {
+        const auto put32 = [&png](std::uint32_t v) {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                png.push_back(static_cast<char>(v >> shift));
+        };
+        put32(static_cast<std::uint32_t>(data.size()));
+        const std::string body = type + data;
+        png += body;
+        put32(static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+    };
+    chunk("IHDR", std::string("\0\0\x40\0\0\0\x40\0\x10\x06\0\0\0", 13));
+    chunk("IDAT", "");
+    chunk("IEND", "");
+    return png;
+}
+
+TEST(MemoryFailure, ATinyFileCannotClaimGigabytes) {
+    TempDir dir;
+    write_file(dir.file("forged.png"), forged_header_png());
+    Limits limits;
+#if !defined(__SANITIZE_ADDRESS__)
+    limits.address_space = 768LL << 20;  // the 2 GiB are never asked for
+#endif
+    const RunResult run = run_tool({dir.file("forged.png"), "-o", dir.file("out.png")}, limits);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is truncated"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("cannot hold a 16384x16384 picture"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.contents().size(), 1u);
+}
+
+TEST(MemoryFailure, AWellCompressedFileIsNotMistakenForAForgedOne) {
+    // 2048 x 2048 one-bit grey: about 600 bytes that rightly hold 16 MiB once expanded to RGBA.
+    TempDir dir;
+    RawPng grey{2048, 2048, 1, 0, false, {}, {}};
+    grey.samples.assign(std::size_t{2048} * 2048, 0);
+    write_raw_png(dir.file("grey.png"), grey);
+    ASSERT_LT(fs::file_size(dir.file("grey.png")), std::uintmax_t{16 << 20} / 1032);
+    const zx::cli::Image image = zx::cli::read_png(dir.file("grey.png"));
+    EXPECT_EQ(image.width, 2048);
+    EXPECT_EQ(image.height, 2048);
 }
 
 TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {

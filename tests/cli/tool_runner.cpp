@@ -66,7 +66,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         if (out == nullptr || err == nullptr) _exit(127);
         if (limits.file_size >= 0) {
             // Without this the write past the limit would kill the tool instead of failing.
-            signal(SIGXFSZ, SIG_IGN);
+            signal(SIGXFSZ, limits.default_file_size_signal ? SIG_DFL : SIG_IGN);
             const rlimit r{static_cast<rlim_t>(limits.file_size),
                            static_cast<rlim_t>(limits.file_size)};
             setrlimit(RLIMIT_FSIZE, &r);

@@ -17,6 +17,9 @@ struct RunResult {
 struct Limits {
     long long file_size = -1;      // RLIMIT_FSIZE in bytes, -1 none
     long long address_space = -1;  // RLIMIT_AS in bytes, -1 none
+    // Leaves SIGXFSZ at its default action (death), as a shell's `ulimit -f` does; otherwise
+    // the tool starts with it ignored.
+    bool default_file_size_signal = false;
 };
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
