@@ -4,8 +4,8 @@
 // k-th call of any host function. After every run: nothing leaked or misused, the input
 // unchanged, the output's padding intact, and a repeated run draws the same pixels.
 //
-// Row padding is kept to whole pixels: rows whose byte count is not a multiple of the pixel
-// size are a separate matter, not fuzzed here.
+// Row padding is any byte count (8-bit) or any whole number of channels (16-bit): rows need
+// not hold whole pixels.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdio>
@@ -38,7 +38,7 @@ struct Script {
     PF_Cmd cmd;
     A_long in_width, in_height, out_width, out_height;
     Depth depth;
-    A_long in_pad, out_pad;  // whole pixels
+    A_long in_pad, out_pad;  // bytes
     std::vector<std::pair<PF_ParamIndex, A_long>> values;
     PF_Pixel color;
     A_long ds_num;
@@ -70,8 +70,10 @@ Script read_script(FuzzedDataProvider& in) {
         s.out_height = in.ConsumeIntegralInRange<A_long>(0, kMaxSide);
     }
     s.depth = in.ConsumeBool() ? Depth::sixteen : Depth::eight;
-    s.in_pad = in.ConsumeIntegralInRange<A_long>(0, 3);
-    s.out_pad = in.ConsumeIntegralInRange<A_long>(0, 3);
+    // A 16-bit row starts on a channel boundary.
+    const A_long pad_mask = s.depth == Depth::sixteen ? ~A_long{1} : ~A_long{0};
+    s.in_pad = in.ConsumeIntegralInRange<A_long>(0, 31) & pad_mask;
+    s.out_pad = in.ConsumeIntegralInRange<A_long>(0, 31) & pad_mask;
     s.values = {
         {kParamMode, any_or_in(in, 1, 2)},
         {kParamCompletion, any_or_in(in, 0, 100 << 16)},
@@ -105,8 +107,8 @@ Script read_script(FuzzedDataProvider& in) {
     return s;
 }
 
-World make_world(A_long w, A_long h, Depth depth, A_long pad_pixels) {
-    return World::with_pad_pixels(w, h, depth, pad_pixels);
+World make_world(A_long w, A_long h, Depth depth, A_long pad_bytes) {
+    return World(w, h, depth, pad_bytes);
 }
 
 struct Outcome {
