@@ -118,6 +118,8 @@ struct RawOptions {
     std::string to;
     bool quiet = false;
     bool progress = false;
+    std::string jobs;
+    std::string png_compression;
 };
 
 std::string number_text(double value) {
@@ -292,6 +294,15 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "Completion of the last frame, " + sweep + "; default " + number_text(plain.to))
         ->type_name("PCT")
         ->needs(frames);
+    app.add_option("--jobs", raw.jobs,
+                   "frames of a sequence rendered at once, 1.." + std::to_string(kMaxJobs) +
+                       "; default the number of cores; the files are the same whatever the "
+                       "number")
+        ->type_name("N");
+    app.add_option("--png-compression", raw.png_compression,
+                   "zlib level of the PNG files, 0 (fastest, largest) .. 9 (slowest, "
+                   "smallest); default libpng's own (6)")
+        ->type_name("0-9");
     app.add_flag("-q,--quiet", raw.quiet, "no progress bar");
     app.add_flag("--progress", raw.progress,
                  "show the progress bar even when standard error is not a terminal");
@@ -338,6 +349,13 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
         if (app.count("--to") > 0) {
             o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
         }
+    }
+    if (app.count("--jobs") > 0) {
+        o.jobs = static_cast<int>(parse_integer("--jobs", raw.jobs, 1, kMaxJobs, "number of jobs"));
+    }
+    if (app.count("--png-compression") > 0) {
+        o.png_compression = static_cast<int>(
+            parse_integer("--png-compression", raw.png_compression, 0, 9, "compression level"));
     }
     o.quiet = raw.quiet;
     o.force_progress = raw.progress;

@@ -49,7 +49,12 @@ struct Options {
     double to = param_spec(kParamCompletion).valid_max;
     bool quiet = false;
     bool force_progress = false;
+    int jobs = 0;                        // frames rendered at once; 0: one per core
+    std::optional<int> png_compression;  // zlib level 0..9; none: libpng's default
 };
+
+// The most frames a sequence renders at once.
+constexpr int kMaxJobs = 64;
 
 struct ParsedCommandLine {
     enum class Kind { run, help, version } kind = Kind::run;

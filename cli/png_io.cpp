@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "cli/errors.h"
@@ -153,32 +155,52 @@ Image read_png(const std::string& path) {
 
 namespace {
 
-// The temporary file being written, for the signal handler to remove on an interrupt.
-char g_pending_temp[4096];
-volatile std::sig_atomic_t g_pending = 0;
+// The temporary files being written, for the signal handler to remove on an interrupt: one
+// slot per write in progress, claimed and released by the writing thread.
+constexpr int kTempSlots = 64;
+struct PendingTemp {
+    std::atomic<int> state{0};  // kFree, kClaimed (path being set) or kPending
+    char path[4096];
+};
+constexpr int kFree = 0;
+constexpr int kClaimed = 1;
+constexpr int kPending = 2;
+static_assert(std::atomic<int>::is_always_lock_free, "read by a signal handler");
+PendingTemp g_pending_temps[kTempSlots];
 
 extern "C" void remove_pending_and_reraise(int sig) {
-    if (g_pending) unlink(g_pending_temp);
+    for (PendingTemp& temp : g_pending_temps) {
+        if (temp.state.load() == kPending) unlink(temp.path);
+    }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
 }
 
 void install_interrupt_cleanup() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    // Past the file size limit a write then fails (EFBIG) and is reported like a full disk,
-    // instead of killing the tool with its temporary file left behind.
-    std::signal(SIGXFSZ, SIG_IGN);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        sigaction(sig, nullptr, &old);
-        if (old.sa_handler == SIG_IGN) continue;  // e.g. a background job keeps ignoring it
-        struct sigaction action {};
-        action.sa_handler = remove_pending_and_reraise;
-        sigemptyset(&action.sa_mask);
-        sigaction(sig, &action, nullptr);
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        // Past the file size limit a write then fails (EFBIG) and is reported like a full
+        // disk, instead of killing the tool with its temporary file left behind.
+        std::signal(SIGXFSZ, SIG_IGN);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction old {};
+            sigaction(sig, nullptr, &old);
+            if (old.sa_handler == SIG_IGN) continue;  // e.g. a background job keeps ignoring it
+            struct sigaction action {};
+            action.sa_handler = remove_pending_and_reraise;
+            sigemptyset(&action.sa_mask);
+            sigaction(sig, &action, nullptr);
+        }
+    });
+}
+
+// A free slot, claimed; null when every slot is taken.
+PendingTemp* claim_pending_slot() {
+    for (PendingTemp& temp : g_pending_temps) {
+        int expected = kFree;
+        if (temp.state.compare_exchange_strong(expected, kClaimed)) return &temp;
     }
+    return nullptr;
 }
 
 // Where the picture goes: the end of a chain of symbolic links, and what is there now.
@@ -227,15 +249,23 @@ class TempFile {
         const std::string tail = "/.zx-XXXXXX";
         templ.insert(templ.end(), tail.begin(), tail.end());
         templ.push_back('\0');
-        if (templ.size() > sizeof g_pending_temp) {
+        if (templ.size() > sizeof PendingTemp::path) {
             throw Failure("output '" + name + "': the path is too long");
         }
         install_interrupt_cleanup();
+        slot_ = claim_pending_slot();
+        if (slot_ == nullptr)
+            throw Failure("output '" + name + "': too many files written at once");
         const int fd = mkstemp(templ.data());
-        if (fd < 0) throw Failure(system_error("cannot create a file for output '" + name + "'"));
+        if (fd < 0) {
+            const int saved = errno;
+            slot_->state.store(kFree);
+            errno = saved;
+            throw Failure(system_error("cannot create a file for output '" + name + "'"));
+        }
         path_ = templ.data();
-        std::memcpy(g_pending_temp, templ.data(), templ.size());
-        g_pending = 1;
+        std::memcpy(slot_->path, templ.data(), templ.size());
+        slot_->state.store(kPending);
         if (destination.exists) {
             // Only the superuser may give a file away; anyone else's new file stays theirs.
             [[maybe_unused]] const int given =
@@ -278,12 +308,12 @@ class TempFile {
             throw Failure(system_error("cannot replace " + name));
         }
         committed_ = true;
-        g_pending = 0;
+        slot_->state.store(kFree);
     }
 
   private:
     void discard() {
-        g_pending = 0;
+        slot_->state.store(kFree);
         unlink(path_.c_str());
     }
 
@@ -291,6 +321,7 @@ class TempFile {
     std::string name_;
     std::string path_;
     std::FILE* file_ = nullptr;
+    PendingTemp* slot_ = nullptr;
     bool committed_ = false;
 };
 
@@ -300,9 +331,11 @@ struct WriteStructs {
     ~WriteStructs() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
 
-bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image) {
+bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image,
+                int compression) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
+    if (compression >= 0) png_set_compression_level(png, compression);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
                  static_cast<png_uint_32>(image->height), image->depth, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -312,14 +345,15 @@ bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* i
     return true;
 }
 
-void write_to(std::FILE* file, const std::string& path, const Image& image) {
+void write_to(std::FILE* file, const std::string& path, const Image& image,
+              std::optional<int> compression) {
     PngErrorSink sink{};
     WriteStructs s;
     s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
     if (s.png != nullptr) s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) throw Failure("out of memory writing output '" + path + "'");
     errno = 0;
-    if (!write_rows(s.png, s.info, file, &image)) {
+    if (!write_rows(s.png, s.info, file, &image, compression.value_or(-1))) {
         const int saved = errno;
         std::string reason = sink.message;
         if (saved != 0) reason += std::string(" (") + std::strerror(saved) + ")";
@@ -329,7 +363,7 @@ void write_to(std::FILE* file, const std::string& path, const Image& image) {
 
 }  // namespace
 
-void write_png(const std::string& path, const Image& image) {
+void write_png(const std::string& path, const Image& image, std::optional<int> compression) {
     const Destination destination = resolve(path);
     const mode_t type = destination.st.st_mode & S_IFMT;
     if (destination.exists && type == S_IFDIR) {
@@ -340,7 +374,7 @@ void write_png(const std::string& path, const Image& image) {
         // A pipe or a device cannot be replaced, only written to.
         FilePtr file(std::fopen(destination.path.c_str(), "wb"));
         if (!file) throw Failure(system_error("cannot open output '" + path + "'"));
-        write_to(file.get(), path, image);
+        write_to(file.get(), path, image, compression);
         if (std::fflush(file.get()) != 0) {
             throw Failure(system_error("cannot write output '" + path + "'"));
         }
@@ -356,7 +390,7 @@ void write_png(const std::string& path, const Image& image) {
         throw Failure("output '" + path + "' is read-only; it is not replaced");
     }
     TempFile temp(destination, path);
-    write_to(temp.file(), path, image);
+    write_to(temp.file(), path, image, compression);
     temp.commit();
 }
 

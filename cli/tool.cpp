@@ -2,12 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <exception>
 #include <iomanip>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "cli/effect_runner.h"
 #include "cli/errors.h"
@@ -43,6 +49,80 @@ std::string percent_text(double p) {
     return text.str();
 }
 
+// Frame k of the run: its Completion and file name.
+struct FramePlan {
+    const Options& o;
+    const std::optional<OutputPattern>& pattern;
+
+    double completion(int k) const {
+        return o.frames ? frame_completion(o.from, o.to, k, *o.frames) : o.params.completion();
+    }
+    std::string path(int k) const { return pattern ? pattern->name(k) : o.output; }
+
+    // Renders frame k and writes its file; an effect failure names the frame in a sequence.
+    void render(EffectRunner& runner, int k, const EffectRunner::ProgressFn& progress) const {
+        try {
+            const simhost::World& result = runner.render(completion(k), progress);
+            write_png(path(k), from_world(result), o.png_compression);
+        } catch (const EffectError& e) {
+            if (!o.frames) throw;
+            throw EffectError("frame " + std::to_string(k) + " (Completion " +
+                              percent_text(completion(k)) + "): " + e.what());
+        }
+    }
+};
+
+int job_count(const Options& o, int frames) {
+    int jobs = o.jobs;
+    if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(jobs, 1, std::min(frames, kMaxJobs));
+}
+
+// Frames shared out among `jobs` workers, each with its own instance of the host, its own copy
+// of the layer and its own output. The files are those of one worker: every frame depends on
+// its Completion alone. On a failure no further frame is started, and the failure of the
+// earliest failed frame is reported, as one worker would have.
+void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int frames, int jobs,
+                        ProgressBar& bar) {
+    std::atomic<int> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    int finished = 0;
+    int failed_frame = frames;
+    std::exception_ptr failure;
+    const auto work = [&] {
+        try {
+            EffectRunner runner;
+            runner.set_layer(layer);
+            runner.set_params(plan.o.params);
+            for (int k = next++; k < frames && !stop; k = next++) {
+                try {
+                    plan.render(runner, k, {});
+                } catch (...) {
+                    const std::lock_guard<std::mutex> guard(lock);
+                    if (k < failed_frame) {
+                        failed_frame = k;
+                        failure = std::current_exception();
+                    }
+                    stop = true;
+                    return;
+                }
+                const std::lock_guard<std::mutex> guard(lock);
+                bar.update(finished++, 1, 1);
+            }
+        } catch (...) {  // a worker that could not even start
+            const std::lock_guard<std::mutex> guard(lock);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+        }
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(jobs));
+    for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
+    for (std::thread& worker : workers) worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
 void render_all(const Options& o) {
     std::optional<OutputPattern> pattern;
     if (o.frames) pattern = OutputPattern::parse("--output", o.output);
@@ -50,30 +130,25 @@ void render_all(const Options& o) {
     Image picture = o.input ? read_png(*o.input) : make_test_card(o.card_width, o.card_height);
     const int depth = o.depth.value_or(picture.depth);
     const long long pixels = static_cast<long long>(picture.width) * picture.height;
-
-    EffectRunner runner;
-    runner.set_layer(to_world(picture, depth));
+    simhost::World layer = to_world(picture, depth);
     picture = Image{};  // the layer now holds the pixels
-    runner.set_params(o.params);
 
     const int frames = o.frames.value_or(1);
+    const int jobs = job_count(o, frames);
     const bool show_progress =
         !o.quiet && (o.force_progress ||
                      (isatty(STDERR_FILENO) && (frames > 1 || pixels >= kLargeFramePixels)));
     ProgressBar bar(show_progress, frames);
+    const FramePlan plan{o, pattern};
+    if (jobs > 1) {
+        render_in_parallel(plan, layer, frames, jobs, bar);
+        return;
+    }
+    EffectRunner runner;
+    runner.set_layer(std::move(layer));
+    runner.set_params(o.params);
     for (int k = 0; k < frames; ++k) {
-        const double completion =
-            o.frames ? frame_completion(o.from, o.to, k, frames) : o.params.completion();
-        const std::string path = pattern ? pattern->name(k) : o.output;
-        try {
-            const simhost::World& result = runner.render(
-                completion, [&bar, k](long done, long total) { bar.update(k, done, total); });
-            write_png(path, from_world(result));
-        } catch (const EffectError& e) {
-            if (!o.frames) throw;
-            throw EffectError("frame " + std::to_string(k) + " (Completion " +
-                              percent_text(completion) + "): " + e.what());
-        }
+        plan.render(runner, k, [&bar, k](long done, long total) { bar.update(k, done, total); });
         bar.update(k, 1, 1);
     }
 }

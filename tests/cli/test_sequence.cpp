@@ -1,6 +1,9 @@
 // Sequences: Completion going linearly over the frames, the names the counter gives them, and
 // the progress bar fed by the effect's progress calls.
 #include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -84,7 +87,7 @@ TEST(Progress, BarFollowsEveryFrameWhenForcedAndStaysQuietOtherwise) {
     TempDir dir;
     const std::vector<std::string> args{"--size", "64x48", "--frames",
                                         "3",      "-o",    dir.file("f%d.png")};
-    const RunResult forced = run_tool(with(args, {"--progress"}));
+    const RunResult forced = run_tool(with(args, {"--progress", "--jobs", "1"}));
     ASSERT_EQ(forced.status, 0) << forced.err;
     EXPECT_NE(forced.err.find("frame 1/3"), std::string::npos) << forced.err;
     EXPECT_NE(forced.err.find("frame 3/3"), std::string::npos) << forced.err;
@@ -98,6 +101,67 @@ TEST(Progress, BarFollowsEveryFrameWhenForcedAndStaysQuietOtherwise) {
     const RunResult quiet = run_tool(with(args, {"--progress", "--quiet"}));
     ASSERT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
+
+    // Frames rendered at once: the bar counts finished frames.
+    const RunResult parallel = run_tool(with(args, {"--progress", "--jobs", "3"}));
+    ASSERT_EQ(parallel.status, 0) << parallel.err;
+    EXPECT_NE(parallel.err.find("frame 3/3 [##############################] 100.0%"),
+              std::string::npos)
+        << parallel.err;
+}
+
+TEST(Jobs, FramesAreTheSameWhateverTheNumberOfJobs) {
+    TempDir dir;
+    const std::vector<std::string> common{"--size",  "97x61",     "--frames",      "7",
+                                          "--split", "row-width", "--strip-width", "9",
+                                          "--blend", "multiply",  "--opacity",     "60"};
+    std::map<std::string, std::string> reference;
+    for (const char* jobs : {"1", "3", "7", ""}) {
+        TempDir out;
+        std::vector<std::string> args = with(common, {"-o", out.file("f%d.png")});
+        if (*jobs != 0) args = with(args, {"--jobs", jobs});
+        const RunResult run = run_tool(args);
+        ASSERT_EQ(run.status, 0) << jobs << ": " << run.err;
+        if (reference.empty()) {
+            reference = out.contents();
+            ASSERT_EQ(reference.size(), 7u);
+        } else {
+            EXPECT_EQ(out.contents(), reference) << "--jobs " << jobs;
+        }
+    }
+}
+
+TEST(Jobs, TheEarliestFailedFrameIsReported) {
+    // Frames 3 and later have no folder to go to; whichever worker meets one first, frame 3
+    // is named, and every frame before it is written.
+    TempDir dir;
+    for (int k = 0; k < 3; ++k) fs::create_directory(dir.file("d" + std::to_string(k)));
+    const RunResult run =
+        run_tool({"--size", "32x24", "--frames", "8", "--jobs", "4", "-o", dir.file("d%d/f.png")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("d3/f.png"), std::string::npos) << run.err;
+    for (int k = 0; k < 3; ++k)
+        EXPECT_TRUE(fs::exists(dir.file("d" + std::to_string(k) + "/f.png")));
+}
+
+TEST(PngCompression, LevelsChangeTheSizeNotThePixels) {
+    TempDir dir;
+    const std::vector<std::string> args{"--size", "160x120", "--completion", "40"};
+    ASSERT_EQ(run_tool(with(args, {"--png-compression", "0", "-o", dir.file("l0.png")})).status, 0);
+    ASSERT_EQ(run_tool(with(args, {"--png-compression", "9", "-o", dir.file("l9.png")})).status, 0);
+    ASSERT_EQ(run_tool(with(args, {"-o", dir.file("default.png")})).status, 0);
+    const RawPng fastest = read_raw_png(dir.file("l0.png"));
+    EXPECT_EQ(compare(fastest, world_of(read_raw_png(dir.file("l9.png")))), "");
+    EXPECT_EQ(compare(fastest, world_of(read_raw_png(dir.file("default.png")))), "");
+    EXPECT_GT(fs::file_size(dir.file("l0.png")), 2 * fs::file_size(dir.file("l9.png")));
+    for (const char* bad : {"10", "-1", "fast"}) {
+        const RunResult run =
+            run_tool(with(args, {"--png-compression", bad, "-o", dir.file("x.png")}));
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_NE(run.err.find("--png-compression"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(run_tool(with(args, {"--jobs", "0", "-o", dir.file("x.png")})).status, 2);
+    EXPECT_FALSE(fs::exists(dir.file("x.png")));
 }
 
 }  // namespace
