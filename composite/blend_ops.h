@@ -7,10 +7,14 @@
 
 #include "composite/pixel_traits.h"
 
+// The operators are small and called from the innermost pixel loops: inlined there, their
+// early returns and constant divisors fold into the loop.
+#define ZX_INLINE [[gnu::always_inline]] inline
+
 namespace blendops {
 
 template <class P>
-typename PixelTraits<P>::Channel clamp_channel(typename PixelTraits<P>::Wide v) {
+ZX_INLINE typename PixelTraits<P>::Channel clamp_channel(typename PixelTraits<P>::Wide v) {
     using T = PixelTraits<P>;
     if (v < 0) return 0;
     if (v > T::kFull) return static_cast<typename T::Channel>(T::kFull);
@@ -24,7 +28,7 @@ struct Weights {
 };
 
 template <class P, class D = PixelTraits<P>>
-Weights<P> over_weights(typename D::Wide lower_alpha, typename D::Wide upper_alpha) {
+ZX_INLINE Weights<P> over_weights(typename D::Wide lower_alpha, typename D::Wide upper_alpha) {
     using Wide = typename D::Wide;
     const Wide k = ((D::kWeightBase - upper_alpha) * lower_alpha) >> D::kWeightShift;
     Wide a = upper_alpha + k;
@@ -36,7 +40,7 @@ Weights<P> over_weights(typename D::Wide lower_alpha, typename D::Wide upper_alp
 // result alpha, the usual case over opaque pixels, divides by a constant, which the compiler
 // turns into a multiply and shift: the same quotient without a division instruction.
 template <class P, class D = PixelTraits<P>>
-P mix(P lower, P upper, typename D::Wide lower_weight, typename D::Wide alpha) {
+ZX_INLINE P mix(P lower, P upper, typename D::Wide lower_weight, typename D::Wide alpha) {
     using Wide = typename D::Wide;
     const Wide ua = upper.alpha;
     const Wide r = upper.red * ua + lower.red * lower_weight;
@@ -51,7 +55,7 @@ P mix(P lower, P upper, typename D::Wide lower_weight, typename D::Wide alpha) {
 }
 
 template <class P, class D = PixelTraits<P>>
-P over(P lower, P upper) {
+ZX_INLINE P over(P lower, P upper) {
     if (lower.alpha == 0 || upper.alpha == D::kFull) return upper;
     if (upper.alpha == 0) return lower;
     const Weights<P> w = over_weights<P>(lower.alpha, upper.alpha);
@@ -59,7 +63,7 @@ P over(P lower, P upper) {
 }
 
 template <class P, class D = PixelTraits<P>>
-P add(P lower, P upper) {
+ZX_INLINE P add(P lower, P upper) {
     if (lower.alpha == 0) return upper;
     if (upper.alpha == 0) return lower;
     const Weights<P> w = over_weights<P>(lower.alpha, upper.alpha);
@@ -99,7 +103,7 @@ template <class P,
           typename PixelTraits<P>::Wide (*Formula)(typename PixelTraits<P>::Wide,
                                                    typename PixelTraits<P>::Wide),
           class D = PixelTraits<P>>
-P blend_mode(P lower, P upper) {
+ZX_INLINE P blend_mode(P lower, P upper) {
     if (lower.alpha == 0) return upper;
     if (upper.alpha == 0) return lower;
     const P mode{upper.alpha, clamp_channel<P>(Formula(lower.red, upper.red)),
@@ -118,7 +122,7 @@ enum class BlendKind { over, add, multiply, screen, overlay, color_dodge, color_
 template <BlendKind K>
 struct BlendOp {
     template <class P>
-    P operator()(P lower, P upper) const {
+    ZX_INLINE P operator()(P lower, P upper) const {
         using namespace blendops;
         if constexpr (K == BlendKind::over) return over<P>(lower, upper);
         if constexpr (K == BlendKind::add) return add<P>(lower, upper);
