@@ -1,4 +1,8 @@
 // Draws one moved block into the output world, resolving overlaps with the blend operators.
+//
+// What an overlap does is fixed for the whole render, so it is chosen once (with_overlap_rule)
+// as one of a few rules, each a type with its own row loop: the blend operator is a template
+// argument compiled into the loop, never a call through a pointer per pixel.
 #pragma once
 
 #include <algorithm>
@@ -8,12 +12,14 @@
 #include <type_traits>
 
 #include "composite/blend.h"
+#include "composite/blend_ops.h"
+#include "composite/opacity_scale.h"
 #include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 #include "layout/block_grid.h"
 #include "layout/block_motion.h"
 
-// What the pixel rule needs, fixed for the whole render.
+// Where the pixels are, fixed for the whole render.
 template <class Pixel>
 struct PixelStage {
     // Pixel bases as bytes: rows are rowbytes apart, which need not be whole pixels.
@@ -23,40 +29,49 @@ struct PixelStage {
     std::ptrdiff_t out_rowbytes;
     A_long width;
     A_long height;
-    bool completed;  // completion exactly 1.0: every pixel is a plain copy
-    bool footage;    // overlap mode "Footage", else the flat colour
-    double opacity;
-    Pixel color;
-    BlendFunc<Pixel> blend;
-    // Opacity exactly 1: the alpha scaling changes nothing.
-    bool opaque;
-    // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
-    // which is what the over operator returns for it.
-    bool plain_cover;
 };
 
-// An incoming pixel laid on an occupied one: footage with its alpha scaled by the opacity, or
-// the flat colour, through the chosen blend operator.
+// The parameters that decide what an overlap does, in the render's depth.
 template <class Pixel>
-inline Pixel blend_pixel(const PixelStage<Pixel>& stage, Pixel lower, Pixel source) {
-    if (!stage.footage) return stage.blend(lower, stage.color);
-    if (stage.plain_cover && source.alpha == PixelTraits<Pixel>::kFull) return source;
-    Pixel upper = source;
-    if (!stage.opaque) {
-        upper.alpha = static_cast<decltype(upper.alpha)>(upper.alpha * stage.opacity);
+struct OverlapSettings {
+    bool completed;   // completion exactly 1.0: every pixel is a plain copy
+    bool footage;     // overlap mode "Footage", else the flat colour
+    int blend_index;  // entry of the depth's blend table (blend_table_index)
+    double opacity;
+    Pixel color;  // the flat colour, its alpha already scaled by the opacity
+};
+
+// A pixel as one machine word, for tests the compiler can run on many pixels at once. Rows may
+// start anywhere, so words are moved with memcpy.
+template <class Pixel>
+struct PixelWord {
+    using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
+    static_assert(sizeof(Pixel) == sizeof(Word));
+    using Channel = typename PixelTraits<Pixel>::Channel;
+    // std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
+    static constexpr Word kAlphaBits =
+        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
+    static constexpr Word kFullAlpha =
+        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(PixelTraits<Pixel>::kFull), 0, 0, 0});
+
+    static Word load(const Pixel* p) {
+        Word w;
+        std::memcpy(&w, p, sizeof w);
+        return w;
     }
-    return stage.blend(lower, upper);
-}
+    static void store(Pixel* p, Word w) { std::memcpy(p, &w, sizeof w); }
+};
 
 // End of the run of free pixels (alpha 0) starting at x; whole chunks first, so the common
 // case of a block landing on cleared output takes one test per eight pixels.
 template <class Pixel>
 inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run) {
+    using W = PixelWord<Pixel>;
     constexpr std::size_t kChunk = 8;
     while (x + kChunk <= run) {
-        unsigned any_alpha = 0;
-        for (std::size_t k = 0; k < kChunk; ++k) any_alpha |= dst[x + k].alpha;
-        if (any_alpha != 0) break;
+        typename W::Word any = 0;
+        for (std::size_t k = 0; k < kChunk; ++k) any |= W::load(dst + x + k);
+        if ((any & W::kAlphaBits) != 0) break;
         x += kChunk;
     }
     while (x < run && dst[x].alpha == 0) ++x;
@@ -67,29 +82,155 @@ inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run
 // folded with AND and OR, which the compiler turns into wide vector code.
 template <class Pixel>
 inline bool all_opaque(const Pixel* src, std::size_t run) {
-    using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
-    static_assert(sizeof(Pixel) == sizeof(Word));
-    using Channel = typename PixelTraits<Pixel>::Channel;
-    // std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
-    constexpr Word kAlphaBits =
-        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
-    constexpr Word kFullAlpha =
-        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(PixelTraits<Pixel>::kFull), 0, 0, 0});
-    Word all = ~Word{0};
-    Word any = 0;
+    using W = PixelWord<Pixel>;
+    typename W::Word all = ~typename W::Word{0};
+    typename W::Word any = 0;
+#pragma GCC unroll 8
     for (std::size_t x = 0; x < run; ++x) {
-        Word w;
-        std::memcpy(&w, src + x, sizeof w);
+        const typename W::Word w = W::load(src + x);
         all &= w;
         any |= w;
     }
-    return (all & kAlphaBits) == kFullAlpha && (any & kAlphaBits) == kFullAlpha;
+    return (all & W::kAlphaBits) == W::kFullAlpha && (any & W::kAlphaBits) == W::kFullAlpha;
+}
+
+// Each pixel of the row: the source where the output is free, otherwise `occupied` of the
+// output word. No branch, so the compiler runs it on many pixels at once.
+template <class Pixel, class Occupied>
+inline void select_row(Pixel* dst, const Pixel* src, std::size_t run, Occupied occupied) {
+    using W = PixelWord<Pixel>;
+    for (std::size_t x = 0; x < run; ++x) {
+        const typename W::Word d = W::load(dst + x);
+        const typename W::Word s = W::load(src + x);
+        W::store(dst + x, (d & W::kAlphaBits) == 0 ? s : occupied(d));
+    }
+}
+
+// Completion 100 %: every pixel is copied, whatever lies below.
+template <class Pixel>
+struct CopyRule {
+    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+        std::memmove(dst, src, run * sizeof(Pixel));
+    }
+};
+
+// An incoming alpha of 0 everywhere (Opacity near 0, or the colour fully transparent): every
+// operator returns the lower pixel, so only free pixels change.
+template <class Pixel>
+struct KeepRule {
+    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+        select_row(dst, src, run, [](auto d) { return d; });
+    }
+};
+
+// "Color" through "Normal" with a full-alpha colour: the over operator returns the colour.
+template <class Pixel>
+struct FlatColorRule {
+    Pixel color;
+    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+        const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
+        select_row(dst, src, run, [c](auto) { return c; });
+    }
+};
+
+// The incoming pixel of an overlap: the footage pixel as it is.
+struct FootageAsIs {
+    template <class Pixel>
+    Pixel operator()(Pixel source) const {
+        return source;
+    }
+};
+
+// The footage pixel with its alpha scaled by the opacity.
+template <class Pixel>
+struct FootageScaled {
+    OpacityScale<Pixel> scale;
+    Pixel operator()(Pixel source) {
+        source.alpha = scale(source.alpha);
+        return source;
+    }
+};
+
+// The flat colour, whatever the footage.
+template <class Pixel>
+struct FlatColor {
+    Pixel color;
+    Pixel operator()(Pixel) const { return color; }
+};
+
+// The general overlap: free runs are copied whole, occupied pixels go through the operator
+// one by one with the incoming pixel that `Upper` makes of the footage.
+template <class Pixel, class Op, class Upper>
+struct BlendRule {
+    Op op;
+    Upper upper;
+    // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
+    // which is what the over operator returns for it.
+    bool plain_cover;
+
+    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+        if (plain_cover && all_opaque(src, run)) {
+            std::memmove(dst, src, run * sizeof(Pixel));
+            return;
+        }
+        // Within one step every destination pixel is visited once, so a pixel's state before
+        // the step decides.
+        std::size_t x = 0;
+        while (x < run) {
+            const std::size_t free_end = free_run_end(dst, x, run);
+            if (free_end > x) {
+                std::memmove(dst + x, src + x, (free_end - x) * sizeof(Pixel));
+                x = free_end;
+                continue;
+            }
+            for (; x < run && dst[x].alpha != 0; ++x) dst[x] = op(dst[x], upper(src[x]));
+        }
+    }
+};
+
+template <class Pixel, class Op, class Upper>
+BlendRule<Pixel, Op, Upper> blend_rule(Op op, Upper upper, bool plain_cover) {
+    return BlendRule<Pixel, Op, Upper>{op, upper, plain_cover};
+}
+
+// Calls f with the rule of the render's settings; the opacity table is made only when the
+// footage is scaled.
+template <class Pixel, class F>
+decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, F&& f) {
+    constexpr auto kFull = PixelTraits<Pixel>::kFull;
+    const bool normal = s.blend_index == 0 || s.blend_index == kBlendNormalIndex;
+    if (s.completed) return f(CopyRule<Pixel>{});
+    if (!s.footage) {
+        if (s.color.alpha == 0) return f(KeepRule<Pixel>{});
+        if (normal && s.color.alpha == kFull) return f(FlatColorRule<Pixel>{s.color});
+        return with_blend_op(s.blend_index, [&](auto op) {
+            return f(blend_rule<Pixel>(op, FlatColor<Pixel>{s.color}, false));
+        });
+    }
+    if (s.opacity == 1.0) {
+        return with_blend_op(s.blend_index, [&](auto op) {
+            return f(blend_rule<Pixel>(op, FootageAsIs{}, normal));
+        });
+    }
+    const OpacityScale<Pixel> scale(s.opacity);
+    if (scale.all_zero()) return f(KeepRule<Pixel>{});
+    return with_blend_op(s.blend_index, [&](auto op) {
+        return f(blend_rule<Pixel>(op, FootageScaled<Pixel>{scale}, false));
+    });
+}
+
+// Asks for the cache lines of a row ahead of their use.
+inline void prefetch_row(const std::uint8_t* row, std::size_t bytes) {
+    constexpr std::size_t kLine = 64;
+    for (std::size_t at = 0; at < bytes; at += kLine) __builtin_prefetch(row + at);
+    __builtin_prefetch(row + bytes - 1);
 }
 
 // Copies the block's pixels to their moved place; where the output already holds a pixel
-// (alpha not 0) the incoming one is blended over it instead.
-template <class Pixel>
-void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offset offset) {
+// (alpha not 0) the rule decides.
+template <class Pixel, class Rule>
+void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& source,
+                Offset offset) {
     // Clip the source rectangle to the rows and columns whose destination is inside the layer.
     const std::int64_t ys_begin = std::max<std::int64_t>(source.y0, -std::int64_t{offset.y});
     const std::int64_t ys_end =
@@ -100,28 +241,19 @@ void draw_block(const PixelStage<Pixel>& stage, const BlockExtent& source, Offse
     if (ys_begin >= ys_end || xs_begin >= xs_end) return;
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
+    const std::size_t bytes = run * sizeof(Pixel);
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src =
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
         Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
                      xs_begin + offset.x;
-        // At 100 %, and where a fully opaque row simply covers whatever lies below, the row is
-        // a plain copy.
-        if (stage.completed || (stage.plain_cover && all_opaque(src, run))) {
-            std::memmove(dst, src, run * sizeof(Pixel));
-            continue;
+        // The next row's pixels are a row's stride away, which the hardware does not guess
+        // from rows this short: ask for them while this row is drawn.
+        if (ys + 2 < ys_end) {
+            prefetch_row(reinterpret_cast<const std::uint8_t*>(src) + 2 * stage.in_rowbytes, bytes);
+            prefetch_row(reinterpret_cast<const std::uint8_t*>(dst) + 2 * stage.out_rowbytes,
+                         bytes);
         }
-        // Within one step every destination pixel is visited once, so a pixel's state before
-        // the step decides: free runs are copied whole, occupied pixels are blended one by one.
-        std::size_t x = 0;
-        while (x < run) {
-            const std::size_t free_end = free_run_end(dst, x, run);
-            if (free_end > x) {
-                std::memmove(dst + x, src + x, (free_end - x) * sizeof(Pixel));
-                x = free_end;
-                continue;
-            }
-            for (; x < run && dst[x].alpha != 0; ++x) dst[x] = blend_pixel(stage, dst[x], src[x]);
-        }
+        rule.row(dst, src, run);
     }
 }

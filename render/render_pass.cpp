@@ -27,50 +27,53 @@ PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
-// The pixel stage of the render's depth: pixel views of both worlds, the overlap colour and
-// the chosen operator of that depth's blend table.
+// Where the pixels of the render's depth are.
 template <class Pixel>
-PixelStage<Pixel> make_stage(const RenderContext& ctx, const ParamSnapshot& snap) {
-    const BlendFunc<Pixel> blend = PixelTraits<Pixel>::kBlendTable[static_cast<std::size_t>(
-        blend_table_index(snap.blend_mode))];
-    const bool footage = snap.overlap_mode == kOverlapFootage;
-    const bool opaque = snap.opacity == 1.0;
-    return PixelStage<Pixel>{
-        reinterpret_cast<const std::uint8_t*>(ctx.in_pixels),
-        reinterpret_cast<std::uint8_t*>(ctx.out_pixels),
-        ctx.in_rowbytes,
-        ctx.out_rowbytes,
-        ctx.width,
-        ctx.height,
-        snap.completion == 1.0,
-        footage,
-        snap.opacity,
-        overlap_color<Pixel>(snap),
-        blend,
-        opaque,
-        footage && opaque && blend == PixelTraits<Pixel>::kBlendTable[kBlendNormalIndex]};
+PixelStage<Pixel> make_stage(const RenderContext& ctx) {
+    return PixelStage<Pixel>{reinterpret_cast<const std::uint8_t*>(ctx.in_pixels),
+                             reinterpret_cast<std::uint8_t*>(ctx.out_pixels),
+                             ctx.in_rowbytes,
+                             ctx.out_rowbytes,
+                             ctx.width,
+                             ctx.height};
+}
+
+template <class Pixel>
+OverlapSettings<Pixel> overlap_settings(const ParamSnapshot& snap) {
+    return OverlapSettings<Pixel>{snap.completion == 1.0, snap.overlap_mode == kOverlapFootage,
+                                  blend_table_index(snap.blend_mode), snap.opacity,
+                                  overlap_color<Pixel>(snap)};
 }
 
 // Draws every step in order and reports progress after each; a failed report ends the
 // reports but not the drawing.
-template <class Pixel, class StepAt>
-PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, A_long count,
+template <class Pixel, class Rule, class StepAt>
+PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, Rule rule, A_long count,
                   StepAt step_at) {
     PF_Err err = PF_Err_NONE;
     for (A_long step = 0; step < count; ++step) {
         const DrawStep s = step_at(step);
-        draw_block(stage, s.source, s.offset);
+        draw_block(stage, rule, s.source, s.offset);
         if (err == PF_Err_NONE) err = in_data->inter.progress(in_data->effect_ref, step, count + 1);
     }
     return err;
+}
+
+template <class Pixel, class StepAt>
+PF_Err draw_depth(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
+                  A_long count, StepAt step_at) {
+    const PixelStage<Pixel> stage = make_stage<Pixel>(ctx);
+    return with_overlap_rule(overlap_settings<Pixel>(snap), [&](auto rule) {
+        return draw_steps(in_data, stage, rule, count, step_at);
+    });
 }
 
 // The one place where the render's depth is chosen: the output world's deep flag.
 template <class StepAt>
 PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
                 A_long count, StepAt step_at) {
-    if (ctx.deep) return draw_steps(in_data, make_stage<PF_Pixel16>(ctx, snap), count, step_at);
-    return draw_steps(in_data, make_stage<PF_Pixel>(ctx, snap), count, step_at);
+    if (ctx.deep) return draw_depth<PF_Pixel16>(in_data, ctx, snap, count, step_at);
+    return draw_depth<PF_Pixel>(in_data, ctx, snap, count, step_at);
 }
 
 // How the pass ended: its error code, its step count and whether it reached the close (the

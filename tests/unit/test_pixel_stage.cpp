@@ -1,0 +1,180 @@
+// The pixel stage's fast paths against the plain per-pixel rule: the opacity scaling for every
+// alpha, the operator chosen by index against the blend tables, and every overlap rule on
+// random rows of mixed alpha, odd lengths, both depths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "composite/blend.h"
+#include "composite/pixel_stage.h"
+#include "composite/pixel_traits.h"
+
+namespace {
+
+// Opacities as the Opacity slider's 16.16 percent gives them, besides the plain ones.
+std::vector<double> Opacities() {
+    std::vector<double> o = {0.0, 1.0, 0.5, 0.7, 0.3, 0.999};
+    for (int fixed : {1, 2, 3, 100, 65535, 65536, 655, 3276800, 4587520, 6553599}) {
+        o.push_back(fixed / 65536.0 * 0.01);
+    }
+    return o;
+}
+
+template <class Channel>
+Channel Product(unsigned alpha, double opacity) {
+    return static_cast<Channel>(alpha * opacity);
+}
+
+TEST(OpacityScale, EightBitTableEqualsTheTruncatedProductForEveryAlpha) {
+    for (double o : Opacities()) {
+        const OpacityScale<PF_Pixel> scale(o);
+        bool all_zero = true;
+        for (unsigned a = 0; a <= 255; ++a) {
+            const A_u_char want = Product<A_u_char>(a, o);
+            ASSERT_EQ(scale(static_cast<A_u_char>(a)), want) << "alpha " << a << " opacity " << o;
+            all_zero = all_zero && want == 0;
+        }
+        EXPECT_EQ(scale.all_zero(), all_zero) << o;
+    }
+}
+
+TEST(OpacityScale, SixteenBitEqualsTheTruncatedProductForEveryAlphaInAnyOrder) {
+    std::vector<unsigned> order(65536);
+    for (unsigned a = 0; a < order.size(); ++a) order[a] = a;
+    std::mt19937 rng(7);
+    for (double o : Opacities()) {
+        OpacityScale<PF_Pixel16> scale(o);
+        bool all_zero = true;
+        // Ascending, then shuffled: the kept product must follow every change of alpha.
+        for (unsigned a : order) {
+            const A_u_short want = Product<A_u_short>(a, o);
+            ASSERT_EQ(scale(static_cast<A_u_short>(a)), want) << "alpha " << a << " opacity " << o;
+            all_zero = all_zero && want == 0;
+        }
+        std::vector<unsigned> shuffled = order;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
+        for (unsigned a : shuffled) {
+            ASSERT_EQ(scale(static_cast<A_u_short>(a)), Product<A_u_short>(a, o)) << a << " " << o;
+        }
+        EXPECT_EQ(scale.all_zero(), all_zero) << o;
+    }
+}
+
+template <class P>
+P RandomPixel(std::mt19937& rng) {
+    using T = PixelTraits<P>;
+    using C = typename T::Channel;
+    std::uniform_int_distribution<unsigned> channel(0, static_cast<unsigned>(T::kFull));
+    std::uniform_int_distribution<int> kind(0, 15);
+    P p{0, static_cast<C>(channel(rng)), static_cast<C>(channel(rng)),
+        static_cast<C>(channel(rng))};
+    // Mostly free or opaque, as footage is, with partial alphas between.
+    const int k = kind(rng);
+    p.alpha = k < 4 ? C{0} : k < 11 ? static_cast<C>(T::kFull) : static_cast<C>(channel(rng));
+    // 16-bit worlds can hold channels beyond full; the operators must still agree.
+    if (sizeof(C) == 2 && k == 15) p.red = static_cast<C>(0xFFFF - channel(rng));
+    return p;
+}
+
+template <class P>
+bool Same(const P& a, const P& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
+    std::mt19937 rng(3);
+    for (int i = 0; i < kBlendTableSize; ++i) {
+        for (int n = 0; n < 2000; ++n) {
+            const PF_Pixel l8 = RandomPixel<PF_Pixel>(rng), u8 = RandomPixel<PF_Pixel>(rng);
+            const PF_Pixel got8 = with_blend_op(i, [&](auto op) { return op(l8, u8); });
+            ASSERT_TRUE(Same(got8, PixelTraits<PF_Pixel>::kBlendTable[i](l8, u8))) << i;
+            const PF_Pixel16 l16 = RandomPixel<PF_Pixel16>(rng), u16 = RandomPixel<PF_Pixel16>(rng);
+            const PF_Pixel16 got16 = with_blend_op(i, [&](auto op) { return op(l16, u16); });
+            ASSERT_TRUE(Same(got16, PixelTraits<PF_Pixel16>::kBlendTable[i](l16, u16))) << i;
+        }
+    }
+}
+
+// The pixel rule one pixel at a time, through the dispatch table.
+template <class P>
+P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
+    if (lower.alpha == 0 || s.completed) return source;
+    const BlendFunc<P> op = PixelTraits<P>::kBlendTable[static_cast<std::size_t>(s.blend_index)];
+    if (!s.footage) return op(lower, s.color);
+    P upper = source;
+    upper.alpha = static_cast<typename PixelTraits<P>::Channel>(upper.alpha * s.opacity);
+    return op(lower, upper);
+}
+
+// Random blocks drawn at random offsets into a small world already holding random pixels,
+// through the chosen rule, against the plain rule pixel by pixel.
+template <class P>
+void CheckEveryRule() {
+    using T = PixelTraits<P>;
+    std::mt19937 rng(11);
+    // Rows padded by a few bytes, so that pixels do not sit on word boundaries in 8-bit.
+    constexpr A_long kW = 41, kH = 9;
+    const std::ptrdiff_t rowbytes = kW * static_cast<std::ptrdiff_t>(sizeof(P)) + 6;
+    std::vector<std::uint8_t> in(static_cast<std::size_t>(rowbytes * kH));
+    std::vector<std::uint8_t> out(in.size());
+    auto px = [&](std::vector<std::uint8_t>& w, A_long x, A_long y) {
+        return reinterpret_cast<P*>(w.data() + y * rowbytes) + x;
+    };
+    int cases = 0;
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        for (double opacity : {0.0, 1.0 / 65536 * 0.01, 0.5, 0.7, 1.0}) {
+            for (int flags = 0; flags < 4; ++flags) {
+                OverlapSettings<P> s{(flags & 1) != 0, (flags & 2) != 0, index, opacity,
+                                     RandomPixel<P>(rng)};
+                s.color.alpha = static_cast<typename T::Channel>(
+                    s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
+                for (int round = 0; round < 6; ++round, ++cases) {
+                    for (A_long y = 0; y < kH; ++y) {
+                        for (A_long x = 0; x < kW; ++x) {
+                            *px(in, x, y) = RandomPixel<P>(rng);
+                            *px(out, x, y) = RandomPixel<P>(rng);
+                        }
+                    }
+                    // Whole opaque source rows and whole free output rows take their own paths.
+                    if (round == 1)
+                        std::fill(px(in, 0, 2), px(in, 0, 2) + kW, P{T::kFull, 1, 2, 3});
+                    if (round == 2) std::fill(px(out, 0, 3), px(out, 0, 3) + kW, P{});
+                    std::uniform_int_distribution<A_long> x0(0, kW - 1), y0(0, kH - 1);
+                    std::uniform_int_distribution<A_long> shift(-6, 6);
+                    const A_long bx = x0(rng), by = y0(rng);
+                    const BlockExtent block{bx, std::min<A_long>(kW, bx + 1 + x0(rng)), by,
+                                            std::min<A_long>(kH, by + 1 + y0(rng))};
+                    const Offset offset{shift(rng), shift(rng)};
+                    std::vector<std::uint8_t> want = out;
+                    for (A_long y = block.y0; y < block.y1; ++y) {
+                        for (A_long x = block.x0; x < block.x1; ++x) {
+                            const A_long xd = x + offset.x, yd = y + offset.y;
+                            if (xd < 0 || xd >= kW || yd < 0 || yd >= kH) continue;
+                            *px(want, xd, yd) = PlainRule(s, *px(want, xd, yd), *px(in, x, y));
+                        }
+                    }
+                    const PixelStage<P> stage{in.data(), out.data(), rowbytes, rowbytes, kW, kH};
+                    with_overlap_rule(s,
+                                      [&](auto rule) { draw_block(stage, rule, block, offset); });
+                    ASSERT_EQ(out, want) << "index " << index << " opacity " << opacity << " flags "
+                                         << flags << " round " << round;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 6);
+}
+
+TEST(OverlapRules, EightBitRowsEqualThePlainRule) {
+    CheckEveryRule<PF_Pixel>();
+}
+
+TEST(OverlapRules, SixteenBitRowsEqualThePlainRule) {
+    CheckEveryRule<PF_Pixel16>();
+}
+
+}  // namespace
