@@ -331,10 +331,17 @@ struct WriteStructs {
     ~WriteStructs() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
 
-bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* image,
-                int compression) {
+// Collects libpng's output in memory.
+void append_bytes(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+void no_flush(png_structp) {}
+
+bool write_rows(png_structp png, png_infop info, std::vector<unsigned char>* out,
+                const Image* image, int compression) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
+    png_set_write_fn(png, out, append_bytes, no_flush);
     if (compression >= 0) png_set_compression_level(png, compression);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
                  static_cast<png_uint_32>(image->height), image->depth, PNG_COLOR_TYPE_RGB_ALPHA,
@@ -345,25 +352,31 @@ bool write_rows(png_structp png, png_infop info, std::FILE* file, const Image* i
     return true;
 }
 
-void write_to(std::FILE* file, const std::string& path, const Image& image,
-              std::optional<int> compression) {
-    PngErrorSink sink{};
-    WriteStructs s;
-    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
-    if (s.png != nullptr) s.info = png_create_info_struct(s.png);
-    if (s.info == nullptr) throw Failure("out of memory writing output '" + path + "'");
+// All of `bytes`, or a Failure naming the output and the system's reason.
+void put_bytes(std::FILE* file, const std::string& path, const std::vector<unsigned char>& bytes) {
     errno = 0;
-    if (!write_rows(s.png, s.info, file, &image, compression.value_or(-1))) {
-        const int saved = errno;
-        std::string reason = sink.message;
-        if (saved != 0) reason += std::string(" (") + std::strerror(saved) + ")";
-        throw Failure("cannot write output '" + path + "': " + reason);
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) {
+        if (errno == 0) errno = EIO;
+        throw Failure(system_error("cannot write output '" + path + "'"));
     }
 }
 
 }  // namespace
 
-void write_png(const std::string& path, const Image& image, std::optional<int> compression) {
+std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression) {
+    PngErrorSink sink{};
+    WriteStructs s;
+    s.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
+    if (s.png != nullptr) s.info = png_create_info_struct(s.png);
+    if (s.info == nullptr) throw Failure("out of memory writing a PNG");
+    std::vector<unsigned char> bytes;
+    if (!write_rows(s.png, s.info, &bytes, &image, compression.value_or(-1))) {
+        throw Failure(std::string("cannot encode a PNG: ") + sink.message);
+    }
+    return bytes;
+}
+
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
     const Destination destination = resolve(path);
     const mode_t type = destination.st.st_mode & S_IFMT;
     if (destination.exists && type == S_IFDIR) {
@@ -374,7 +387,7 @@ void write_png(const std::string& path, const Image& image, std::optional<int> c
         // A pipe or a device cannot be replaced, only written to.
         FilePtr file(std::fopen(destination.path.c_str(), "wb"));
         if (!file) throw Failure(system_error("cannot open output '" + path + "'"));
-        write_to(file.get(), path, image, compression);
+        put_bytes(file.get(), path, bytes);
         if (std::fflush(file.get()) != 0) {
             throw Failure(system_error("cannot write output '" + path + "'"));
         }
@@ -390,8 +403,12 @@ void write_png(const std::string& path, const Image& image, std::optional<int> c
         throw Failure("output '" + path + "' is read-only; it is not replaced");
     }
     TempFile temp(destination, path);
-    write_to(temp.file(), path, image, compression);
+    put_bytes(temp.file(), path, bytes);
     temp.commit();
+}
+
+void write_png(const std::string& path, const Image& image, std::optional<int> compression) {
+    write_file(path, encode_png(image, compression));
 }
 
 }  // namespace zx::cli

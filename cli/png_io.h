@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/image.h"
 
@@ -21,5 +22,9 @@ Image read_png(const std::string& path);
 // level 0..9; none leaves libpng's default. Several threads may write at once.
 void write_png(const std::string& path, const Image& image,
                std::optional<int> compression = std::nullopt);
+
+// The two halves of write_png: the PNG's bytes, and the file written as write_png does.
+std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression);
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 
 }  // namespace zx::cli

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <iomanip>
@@ -59,11 +60,13 @@ struct FramePlan {
     }
     std::string path(int k) const { return pattern ? pattern->name(k) : o.output; }
 
-    // Renders frame k and writes its file; an effect failure names the frame in a sequence.
-    void render(EffectRunner& runner, int k, const EffectRunner::ProgressFn& progress) const {
+    // Renders frame k into the bytes of its file; an effect failure names the frame in a
+    // sequence.
+    std::vector<unsigned char> render(EffectRunner& runner, int k,
+                                      const EffectRunner::ProgressFn& progress) const {
         try {
             const simhost::World& result = runner.render(completion(k), progress);
-            write_png(path(k), from_world(result), o.png_compression);
+            return encode_png(from_world(result), o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
             throw EffectError("frame " + std::to_string(k) + " (Completion " +
@@ -79,41 +82,53 @@ int job_count(const Options& o, int frames) {
 }
 
 // Frames shared out among `jobs` workers, each with its own instance of the host, its own copy
-// of the layer and its own output. The files are those of one worker: every frame depends on
-// its Completion alone. On a failure no further frame is started, and the failure of the
-// earliest failed frame is reported, as one worker would have.
+// of the layer and its own output. Rendering and compressing run side by side; the files are
+// written one after the other in frame order, so that the run leaves what one worker would:
+// the same files, and after a failed frame no later one.
 void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int frames, int jobs,
                         ProgressBar& bar) {
     std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
     std::mutex lock;
-    int finished = 0;
+    std::condition_variable turn;
+    int next_to_write = 0;
     int failed_frame = frames;
     std::exception_ptr failure;
+    const auto fail = [&](int k) {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (k < failed_frame) {
+            failed_frame = k;
+            failure = std::current_exception();
+        }
+        turn.notify_all();
+    };
     const auto work = [&] {
-        try {
-            EffectRunner runner;
-            runner.set_layer(layer);
-            runner.set_params(plan.o.params);
-            for (int k = next++; k < frames && !stop; k = next++) {
-                try {
-                    plan.render(runner, k, {});
-                } catch (...) {
-                    const std::lock_guard<std::mutex> guard(lock);
-                    if (k < failed_frame) {
-                        failed_frame = k;
-                        failure = std::current_exception();
-                    }
-                    stop = true;
-                    return;
-                }
+        std::optional<EffectRunner> runner;
+        // Frames are handed out in order, so every frame before a failed one is already taken.
+        for (int k = next++; k < frames; k = next++) {
+            {
                 const std::lock_guard<std::mutex> guard(lock);
-                bar.update(finished++, 1, 1);
+                if (k > failed_frame) return;
             }
-        } catch (...) {  // a worker that could not even start
-            const std::lock_guard<std::mutex> guard(lock);
-            if (!failure) failure = std::current_exception();
-            stop = true;
+            try {
+                if (!runner) {
+                    runner.emplace();
+                    runner->set_layer(layer);
+                    runner->set_params(plan.o.params);
+                }
+                const std::vector<unsigned char> bytes = plan.render(*runner, k, {});
+                std::unique_lock<std::mutex> guard(lock);
+                turn.wait(guard, [&] { return next_to_write == k || failed_frame < k; });
+                if (failed_frame < k) return;
+                guard.unlock();
+                write_file(plan.path(k), bytes);
+                guard.lock();
+                next_to_write = k + 1;
+                bar.update(k, 1, 1);
+                turn.notify_all();
+            } catch (...) {
+                fail(k);
+                return;
+            }
         }
     };
     std::vector<std::thread> workers;
@@ -148,7 +163,9 @@ void render_all(const Options& o) {
     runner.set_layer(std::move(layer));
     runner.set_params(o.params);
     for (int k = 0; k < frames; ++k) {
-        plan.render(runner, k, [&bar, k](long done, long total) { bar.update(k, done, total); });
+        write_file(plan.path(k), plan.render(runner, k, [&bar, k](long done, long total) {
+            bar.update(k, done, total);
+        }));
         bar.update(k, 1, 1);
     }
 }

@@ -131,17 +131,22 @@ TEST(Jobs, FramesAreTheSameWhateverTheNumberOfJobs) {
     }
 }
 
-TEST(Jobs, TheEarliestFailedFrameIsReported) {
-    // Frames 3 and later have no folder to go to; whichever worker meets one first, frame 3
-    // is named, and every frame before it is written.
+TEST(Jobs, AFailedFrameEndsTheRunAsOneWorkerWould) {
+    // Frames 3 and later have no folder to go to, and frame 1's name is taken by a folder:
+    // whichever worker meets a failure first, frame 1 is reported, frame 0 is written, and no
+    // frame after it, nor a temporary file, is left.
     TempDir dir;
     for (int k = 0; k < 3; ++k) fs::create_directory(dir.file("d" + std::to_string(k)));
-    const RunResult run =
-        run_tool({"--size", "32x24", "--frames", "8", "--jobs", "4", "-o", dir.file("d%d/f.png")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("d3/f.png"), std::string::npos) << run.err;
-    for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE(fs::exists(dir.file("d" + std::to_string(k) + "/f.png")));
+    fs::create_directory(dir.file("d1/f.png"));
+    for (const char* jobs : {"2", "4", "8"}) {
+        const RunResult run = run_tool(
+            {"--size", "32x24", "--frames", "8", "--jobs", jobs, "-o", dir.file("d%d/f.png")});
+        EXPECT_EQ(run.status, 1) << jobs;
+        EXPECT_NE(run.err.find("d1/f.png"), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_regular_file(dir.file("d0/f.png")));
+        EXPECT_TRUE(fs::is_empty(dir.file("d2"))) << jobs;
+        EXPECT_TRUE(fs::is_empty(dir.file("d1/f.png"))) << jobs;
+    }
 }
 
 TEST(PngCompression, LevelsChangeTheSizeNotThePixels) {
