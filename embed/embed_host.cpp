@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "host/entry_point.h"
+#include "hostkit/host_tables.h"
+#include "hostkit/host_worlds.h"
 
 namespace zx::embed {
 
@@ -23,100 +25,11 @@ constexpr AEGP_PluginID kPluginId = 1;
 constexpr PF_Err kRefusedErr = PF_Err_BAD_CALLBACK_PARAM;
 constexpr std::size_t kMessageCapacity = PF_MAX_EFFECT_MSG_LEN + 1;
 
-// ---------------------------------------------------------------------------------------------
-// Function slots the effect does not use: each fails in the way its result type allows.
-
-template <typename R>
-R refusal() {
-    if constexpr (std::is_void_v<R>) {
-        return;
-    } else if constexpr (std::is_pointer_v<R>) {
-        return nullptr;
-    } else if constexpr (std::is_floating_point_v<R>) {
-        return std::numeric_limits<R>::quiet_NaN();
-    } else if constexpr (std::is_unsigned_v<R>) {
-        return 0;
-    } else {
-        return static_cast<R>(kRefusedErr);
-    }
-}
-
-template <typename Fn>
-struct Refuse;
-template <typename R, typename... Args>
-struct Refuse<R(PF_CALLBACK*)(Args...)> {
-    static R PF_CALLBACK call(Args...) { return refusal<R>(); }
+// Function slots the effect does not use fail in the way their result type allows.
+struct Refused {
+    static constexpr PF_Err kErr = kRefusedErr;
+    static void called(const char*) {}
 };
-template <typename R, typename... Args>
-struct Refuse<R(PF_CALLBACK*)(Args..., ...)> {
-    static R PF_CALLBACK call(Args..., ...) { return refusal<R>(); }
-};
-
-#define ZX_REFUSE(table, slot) \
-    ((table).slot = &Refuse<std::remove_cvref_t<decltype((table).slot)>>::call)
-
-// ---------------------------------------------------------------------------------------------
-// Pixels
-
-int pixel_size(const PF_EffectWorld& w) {
-    return (w.world_flags & PF_WorldFlag_DEEP) ? 8 : 4;
-}
-
-bool usable(const PF_EffectWorld* w) {
-    if (w == nullptr || w->width < 0 || w->height < 0) return false;
-    if (w->width == 0 || w->height == 0) return true;
-    return w->data != nullptr && w->rowbytes >= w->width * pixel_size(*w);
-}
-
-std::uint8_t* pixel_at(const PF_EffectWorld& w, A_long x, A_long y) {
-    return reinterpret_cast<std::uint8_t*>(w.data) + static_cast<std::ptrdiff_t>(y) * w.rowbytes +
-           static_cast<std::ptrdiff_t>(x) * pixel_size(w);
-}
-
-// The host's conversions between 8-bit channels and 16-bit ones (0..32768).
-constexpr A_u_short to_16(A_u_char c) {
-    return static_cast<A_u_short>((c * 32768 + 128) / 255);
-}
-constexpr A_u_char to_8(A_u_short v) {
-    return static_cast<A_u_char>((v * 255 + 16384) / 32768);
-}
-
-std::array<A_u_short, 4> read_pixel(const PF_EffectWorld& w, A_long x, A_long y) {
-    const std::uint8_t* p = pixel_at(w, x, y);
-    if (w.world_flags & PF_WorldFlag_DEEP) {
-        PF_Pixel16 q;
-        std::memcpy(&q, p, sizeof q);
-        return {q.alpha, q.red, q.green, q.blue};
-    }
-    PF_Pixel8 q;
-    std::memcpy(&q, p, sizeof q);
-    return {to_16(q.alpha), to_16(q.red), to_16(q.green), to_16(q.blue)};
-}
-
-void write_pixel(const PF_EffectWorld& w, A_long x, A_long y, const std::array<A_u_short, 4>& c) {
-    std::uint8_t* p = pixel_at(w, x, y);
-    if (w.world_flags & PF_WorldFlag_DEEP) {
-        const PF_Pixel16 q{c[0], c[1], c[2], c[3]};
-        std::memcpy(p, &q, sizeof q);
-        return;
-    }
-    const PF_Pixel8 q{to_8(c[0]), to_8(c[1]), to_8(c[2]), to_8(c[3])};
-    std::memcpy(p, &q, sizeof q);
-}
-
-// The rectangle clipped to the world; a null rectangle is the whole world.
-PF_Rect clip(const PF_Rect* r, const PF_EffectWorld& w) {
-    PF_Rect c{0, 0, w.width, w.height};
-    if (r != nullptr) {
-        c.left = std::max(r->left, A_long{0});
-        c.top = std::max(r->top, A_long{0});
-        c.right = std::min(r->right, w.width);
-        c.bottom = std::min(r->bottom, w.height);
-    }
-    c.right = std::max(c.right, c.left);
-    c.bottom = std::max(c.bottom, c.top);
-    return c;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Handles carry their own header: the handle points at the header's master pointer, which
@@ -252,47 +165,14 @@ struct Callbacks {
 
     static PF_Err PF_CALLBACK copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst,
                                    PF_Rect* src_r, PF_Rect* dst_r) {
-        if (impl_of(ref) == nullptr || !usable(src) || !usable(dst)) return kRefusedErr;
-        // No scaling: the overlapping part of the two rectangles is copied.
-        const PF_Rect s = clip(src_r, *src);
-        const PF_Rect d = clip(dst_r, *dst);
-        const A_long w = std::min(s.right - s.left, d.right - d.left);
-        const A_long hgt = std::min(s.bottom - s.top, d.bottom - d.top);
-        const bool same_depth = pixel_size(*src) == pixel_size(*dst);
-        for (A_long y = 0; y < hgt; ++y) {
-            if (same_depth) {
-                std::memmove(pixel_at(*dst, d.left, d.top + y), pixel_at(*src, s.left, s.top + y),
-                             static_cast<std::size_t>(w) * pixel_size(*src));
-                continue;
-            }
-            for (A_long x = 0; x < w; ++x) {
-                write_pixel(*dst, d.left + x, d.top + y, read_pixel(*src, s.left + x, s.top + y));
-            }
-        }
-        return PF_Err_NONE;
+        if (impl_of(ref) == nullptr) return kRefusedErr;
+        return hostkit::copy_world(src, dst, src_r, dst_r) ? PF_Err_NONE : kRefusedErr;
     }
 
     static PF_Err PF_CALLBACK fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect,
                                    PF_EffectWorld* world) {
-        if (impl_of(ref) == nullptr || color == nullptr || !usable(world)) return kRefusedErr;
-        const PF_Rect r = clip(dst_rect, *world);
-        const bool deep = (world->world_flags & PF_WorldFlag_DEEP) != 0;
-        const std::array<A_u_short, 4> c16 = {to_16(color->alpha), to_16(color->red),
-                                              to_16(color->green), to_16(color->blue)};
-        // The first row pixel by pixel, the others as copies of it.
-        for (A_long x = r.left; x < r.right && r.top < r.bottom; ++x) {
-            if (deep) {
-                write_pixel(*world, x, r.top, c16);
-            } else {
-                std::memcpy(pixel_at(*world, x, r.top), color, sizeof *color);
-            }
-        }
-        const std::size_t row_bytes =
-            static_cast<std::size_t>(r.right - r.left) * pixel_size(*world);
-        for (A_long y = r.top + 1; y < r.bottom && row_bytes > 0; ++y) {
-            std::memcpy(pixel_at(*world, r.left, y), pixel_at(*world, r.left, r.top), row_bytes);
-        }
-        return PF_Err_NONE;
+        if (impl_of(ref) == nullptr) return kRefusedErr;
+        return hostkit::fill_world(color, dst_rect, world) ? PF_Err_NONE : kRefusedErr;
     }
 
     static PF_Handle PF_CALLBACK new_handle(A_HandleSize size) {
@@ -428,181 +308,16 @@ struct Callbacks {
 
 using CB = Callbacks;
 
-template <typename Table>
-void refuse_ansi_math(Table& s) {
-    ZX_REFUSE(s, atan);
-    ZX_REFUSE(s, atan2);
-    ZX_REFUSE(s, ceil);
-    ZX_REFUSE(s, cos);
-    ZX_REFUSE(s, exp);
-    ZX_REFUSE(s, fabs);
-    ZX_REFUSE(s, floor);
-    ZX_REFUSE(s, fmod);
-    ZX_REFUSE(s, hypot);
-    ZX_REFUSE(s, log);
-    ZX_REFUSE(s, log10);
-    ZX_REFUSE(s, pow);
-    ZX_REFUSE(s, sin);
-    ZX_REFUSE(s, sqrt);
-    ZX_REFUSE(s, tan);
-    ZX_REFUSE(s, asin);
-    ZX_REFUSE(s, acos);
-}
-
 PF_HandleSuite1 make_handle_suite() {
     return PF_HandleSuite1{CB::new_handle,     CB::lock_handle, CB::unlock_handle,
                            CB::dispose_handle, CB::handle_size, CB::resize_handle};
 }
 
-PF_ANSICallbacksSuite1 make_ansi_suite() {
-    PF_ANSICallbacksSuite1 s{};
-    refuse_ansi_math(s);
-    s.sprintf = CB::ansi_sprintf;
-    s.strcpy = CB::ansi_strcpy;
-    return s;
-}
-
-AEGP_UtilitySuite3 make_utility_suite() {
-    AEGP_UtilitySuite3 s{};
-    ZX_REFUSE(s, AEGP_ReportInfo);
-    ZX_REFUSE(s, AEGP_GetDriverPluginInitFuncVersion);
-    ZX_REFUSE(s, AEGP_GetDriverImplementationVersion);
-    ZX_REFUSE(s, AEGP_StartQuietErrors);
-    ZX_REFUSE(s, AEGP_EndQuietErrors);
-    ZX_REFUSE(s, AEGP_StartUndoGroup);
-    ZX_REFUSE(s, AEGP_EndUndoGroup);
-    s.AEGP_RegisterWithAEGP = CB::register_with_aegp;
-    ZX_REFUSE(s, AEGP_GetMainHWND);
-    ZX_REFUSE(s, AEGP_ShowHideAllFloaters);
-    ZX_REFUSE(s, AEGP_PaintPalGetForeColor);
-    ZX_REFUSE(s, AEGP_PaintPalGetBackColor);
-    ZX_REFUSE(s, AEGP_PaintPalSetForeColor);
-    ZX_REFUSE(s, AEGP_PaintPalSetBackColor);
-    ZX_REFUSE(s, AEGP_CharPalGetFillColor);
-    ZX_REFUSE(s, AEGP_CharPalGetStrokeColor);
-    ZX_REFUSE(s, AEGP_CharPalSetFillColor);
-    ZX_REFUSE(s, AEGP_CharPalSetStrokeColor);
-    ZX_REFUSE(s, AEGP_CharPalIsFillColorUIFrontmost);
-    ZX_REFUSE(s, AEGP_ConvertFpLongToHSFRatio);
-    ZX_REFUSE(s, AEGP_ConvertHSFRatioToFpLong);
-    ZX_REFUSE(s, AEGP_CauseIdleRoutinesToBeCalled);
-    ZX_REFUSE(s, AEGP_GetSuppressInteractiveUI);
-    ZX_REFUSE(s, AEGP_WriteToOSConsole);
-    ZX_REFUSE(s, AEGP_WriteToDebugLog);
-    return s;
-}
-
-AEGP_PFInterfaceSuite1 make_pf_interface_suite() {
-    AEGP_PFInterfaceSuite1 s{};
-    ZX_REFUSE(s, AEGP_GetEffectLayer);
-    s.AEGP_GetNewEffectForEffect = CB::get_new_effect_for_effect;
-    ZX_REFUSE(s, AEGP_ConvertEffectToCompTime);
-    ZX_REFUSE(s, AEGP_GetEffectCamera);
-    ZX_REFUSE(s, AEGP_GetEffectCameraMatrix);
-    return s;
-}
-
-AEGP_StreamSuite2 make_stream_suite() {
-    AEGP_StreamSuite2 s{};
-    ZX_REFUSE(s, AEGP_IsStreamLegal);
-    ZX_REFUSE(s, AEGP_CanVaryOverTime);
-    ZX_REFUSE(s, AEGP_GetValidInterpolations);
-    ZX_REFUSE(s, AEGP_GetNewLayerStream);
-    ZX_REFUSE(s, AEGP_GetEffectNumParamStreams);
-    s.AEGP_GetNewEffectStreamByIndex = CB::get_new_effect_stream_by_index;
-    ZX_REFUSE(s, AEGP_GetNewMaskStream);
-    s.AEGP_DisposeStream = CB::dispose_stream;
-    ZX_REFUSE(s, AEGP_GetStreamName);
-    ZX_REFUSE(s, AEGP_GetStreamUnitsText);
-    ZX_REFUSE(s, AEGP_GetStreamProperties);
-    ZX_REFUSE(s, AEGP_IsStreamTimevarying);
-    ZX_REFUSE(s, AEGP_GetStreamType);
-    ZX_REFUSE(s, AEGP_GetNewStreamValue);
-    ZX_REFUSE(s, AEGP_DisposeStreamValue);
-    ZX_REFUSE(s, AEGP_SetStreamValue);
-    ZX_REFUSE(s, AEGP_GetLayerStreamValue);
-    ZX_REFUSE(s, AEGP_GetExpressionState);
-    ZX_REFUSE(s, AEGP_SetExpressionState);
-    ZX_REFUSE(s, AEGP_GetExpression);
-    ZX_REFUSE(s, AEGP_SetExpression);
-    ZX_REFUSE(s, AEGP_DuplicateStreamRef);
-    return s;
-}
-
-AEGP_DynamicStreamSuite2 make_dynamic_stream_suite() {
-    AEGP_DynamicStreamSuite2 s{};
-    ZX_REFUSE(s, AEGP_GetNewStreamRefForLayer);
-    ZX_REFUSE(s, AEGP_GetStreamDepth);
-    ZX_REFUSE(s, AEGP_GetStreamGroupingType);
-    ZX_REFUSE(s, AEGP_GetNumStreamsInGroup);
-    ZX_REFUSE(s, AEGP_GetDynamicStreamFlags);
-    s.AEGP_SetDynamicStreamFlag = CB::set_dynamic_stream_flag;
-    ZX_REFUSE(s, AEGP_GetNewStreamRefByIndex);
-    ZX_REFUSE(s, AEGP_GetNewStreamRefByMatchname);
-    ZX_REFUSE(s, AEGP_DeleteStream);
-    ZX_REFUSE(s, AEGP_ReorderStream);
-    ZX_REFUSE(s, AEGP_DuplicateStream);
-    ZX_REFUSE(s, AEGP_SetStreamName);
-    ZX_REFUSE(s, AEGP_CanAddStream);
-    ZX_REFUSE(s, AEGP_AddStream);
-    ZX_REFUSE(s, AEGP_GetMatchName);
-    ZX_REFUSE(s, AEGP_GetNewParentStreamRef);
-    ZX_REFUSE(s, AEGP_GetStreamIsModified);
-    return s;
-}
-
-AEGP_EffectSuite2 make_effect_suite() {
-    AEGP_EffectSuite2 s{};
-    ZX_REFUSE(s, AEGP_GetLayerNumEffects);
-    ZX_REFUSE(s, AEGP_GetLayerEffectByIndex);
-    ZX_REFUSE(s, AEGP_GetInstalledKeyFromLayerEffect);
-    ZX_REFUSE(s, AEGP_GetEffectParamUnionByIndex);
-    ZX_REFUSE(s, AEGP_GetEffectFlags);
-    ZX_REFUSE(s, AEGP_SetEffectFlags);
-    ZX_REFUSE(s, AEGP_ReorderEffect);
-    ZX_REFUSE(s, AEGP_EffectCallGeneric);
-    s.AEGP_DisposeEffect = CB::dispose_effect;
-    ZX_REFUSE(s, AEGP_ApplyEffect);
-    ZX_REFUSE(s, AEGP_DeleteLayerEffect);
-    ZX_REFUSE(s, AEGP_GetNumInstalledEffects);
-    ZX_REFUSE(s, AEGP_GetNextInstalledEffect);
-    ZX_REFUSE(s, AEGP_GetEffectName);
-    ZX_REFUSE(s, AEGP_GetEffectMatchName);
-    ZX_REFUSE(s, AEGP_GetEffectCategory);
-    ZX_REFUSE(s, AEGP_DuplicateEffect);
-    return s;
-}
-
 // Filled once, read by every instance on every thread.
-const PF_HandleSuite1 kHandleSuite = make_handle_suite();
-const PF_ANSICallbacksSuite1 kAnsiSuite = make_ansi_suite();
-const AEGP_UtilitySuite3 kUtilitySuite = make_utility_suite();
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = make_pf_interface_suite();
-const AEGP_StreamSuite2 kStreamSuite = make_stream_suite();
-const AEGP_DynamicStreamSuite2 kDynamicStreamSuite = make_dynamic_stream_suite();
-const AEGP_EffectSuite2 kEffectSuite = make_effect_suite();
-
-struct ServedSuite {
-    const char* name;
-    A_long version;
-    const void* table;
-};
-
-const ServedSuite kServed[] = {
-    {kPFHandleSuite, kPFHandleSuiteVersion, &kHandleSuite},
-    {kPFANSISuite, kPFANSISuiteVersion1, &kAnsiSuite},
-    {kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7, &kUtilitySuite},
-    {kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1, &kPFInterfaceSuite},
-    {kAEGPStreamSuite, kAEGPStreamSuiteVersion7, &kStreamSuite},
-    {kAEGPDynamicStreamSuite, kAEGPDynamicStreamSuiteVersion2, &kDynamicStreamSuite},
-    {kAEGPEffectSuite, kAEGPEffectSuiteVersion2, &kEffectSuite},
-};
+const hostkit::SuiteTables kSuites = hostkit::make_suite_tables<Refused, CB>(make_handle_suite());
 
 const void* served(const A_char* name, A_long version) {
-    for (const ServedSuite& s : kServed) {
-        if (s.version == version && std::strcmp(s.name, name) == 0) return s.table;
-    }
-    return nullptr;
+    return hostkit::find_suite(kSuites, name, version);
 }
 
 }  // namespace
@@ -621,74 +336,9 @@ A_long PF_CALLBACK Callbacks::release_suite(const A_char* name, A_long version) 
 // ---------------------------------------------------------------------------------------------
 
 Host::Impl::Impl() {
-    ZX_REFUSE(utils, begin_sampling);
-    ZX_REFUSE(utils, subpixel_sample);
-    ZX_REFUSE(utils, area_sample);
-    ZX_REFUSE(utils, end_sampling);
-    ZX_REFUSE(utils, composite_rect);
-    ZX_REFUSE(utils, blend);
-    ZX_REFUSE(utils, convolve);
-    ZX_REFUSE(utils, gaussian_kernel);
-    ZX_REFUSE(utils, iterate);
-    ZX_REFUSE(utils, premultiply);
-    ZX_REFUSE(utils, premultiply_color);
-    ZX_REFUSE(utils, new_world);
-    ZX_REFUSE(utils, dispose_world);
-    ZX_REFUSE(utils, iterate_origin);
-    ZX_REFUSE(utils, iterate_lut);
-    ZX_REFUSE(utils, transfer_rect);
-    ZX_REFUSE(utils, transform_world);
-    ZX_REFUSE(utils, get_callback_addr);
-    ZX_REFUSE(utils, app);
-    refuse_ansi_math(utils.ansi);
-    ZX_REFUSE(utils.colorCB, RGBtoHLS);
-    ZX_REFUSE(utils.colorCB, HLStoRGB);
-    ZX_REFUSE(utils.colorCB, RGBtoYIQ);
-    ZX_REFUSE(utils.colorCB, YIQtoRGB);
-    ZX_REFUSE(utils.colorCB, Luminance);
-    ZX_REFUSE(utils.colorCB, Hue);
-    ZX_REFUSE(utils.colorCB, Lightness);
-    ZX_REFUSE(utils.colorCB, Saturation);
-    ZX_REFUSE(utils, get_platform_data);
-    ZX_REFUSE(utils, iterate_origin_non_clip_src);
-    ZX_REFUSE(utils, iterate_generic);
-    ZX_REFUSE(utils, subpixel_sample16);
-    ZX_REFUSE(utils, area_sample16);
-    ZX_REFUSE(utils, fill16);
-    ZX_REFUSE(utils, premultiply_color16);
-    ZX_REFUSE(utils, iterate16);
-    ZX_REFUSE(utils, iterate_origin16);
-    ZX_REFUSE(utils, iterate_origin_non_clip_src16);
-    ZX_REFUSE(utils, get_pixel_data8);
-    ZX_REFUSE(utils, get_pixel_data16);
-    ZX_REFUSE(basic, IsEqual);
-    ZX_REFUSE(basic, AllocateBlock);
-    ZX_REFUSE(basic, FreeBlock);
-    ZX_REFUSE(basic, ReallocateBlock);
-    ZX_REFUSE(basic, Undefined);
-    ZX_REFUSE(in_data.inter, checkout_param);
-    ZX_REFUSE(in_data.inter, checkin_param);
-    ZX_REFUSE(in_data.inter, abort);
-    ZX_REFUSE(in_data.inter, register_ui);
-    ZX_REFUSE(in_data.inter, checkout_layer_audio);
-    ZX_REFUSE(in_data.inter, checkin_layer_audio);
-    ZX_REFUSE(in_data.inter, get_audio_data);
-
-    utils.copy = CB::copy;
-    utils.fill = CB::fill;
-    utils.host_new_handle = CB::new_handle;
-    utils.host_lock_handle = CB::lock_handle;
-    utils.host_unlock_handle = CB::unlock_handle;
-    utils.host_dispose_handle = CB::dispose_handle;
+    hostkit::fill_host_records<Refused, CB>(utils, basic, in_data.inter);
     utils.host_get_handle_size = CB::handle_size;
     utils.host_resize_handle = CB::resize_handle;
-    utils.ansi.sprintf = CB::ansi_sprintf;
-    utils.ansi.strcpy = CB::ansi_strcpy;
-    basic.AcquireSuite = CB::acquire_suite;
-    basic.ReleaseSuite = CB::release_suite;
-
-    in_data.inter.add_param = CB::add_param;
-    in_data.inter.progress = CB::progress;
     in_data.utils = &utils;
     in_data.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
     in_data.downsample_x = {1, 1};

@@ -3,11 +3,10 @@
 // service they belong to. Not part of the simulated host's public interface.
 #pragma once
 
-#include <limits>
 #include <string>
-#include <type_traits>
 #include <utility>
 
+#include "hostkit/failing_slots.h"
 #include "simhost/sim_host.h"
 
 namespace simhost {
@@ -19,72 +18,16 @@ inline std::string describe(const std::string& name, A_long version) {
     return "\"" + name + "\" " + std::to_string(version);
 }
 
-// A function slot the effect has no business calling: the call is recorded as a misuse and
-// fails in the way its result type allows.
-template <typename R>
-R refusal() {
-    if constexpr (std::is_void_v<R>) {
-        return;
-    } else if constexpr (std::is_pointer_v<R>) {
-        return nullptr;
-    } else if constexpr (std::is_floating_point_v<R>) {
-        return std::numeric_limits<R>::quiet_NaN();
-    } else if constexpr (std::is_unsigned_v<R>) {
-        return 0;
-    } else {
-        return static_cast<R>(kMisuseErr);
-    }
-}
-
 inline void report_unused_call(const char* slot);
 
-template <typename Fn, typename Name>
-struct Trap;
-template <typename R, typename... Args, typename Name>
-struct Trap<R(PF_CALLBACK*)(Args...), Name> {
-    static R PF_CALLBACK call(Args...) {
-        report_unused_call(Name{}());
-        return refusal<R>();
-    }
-};
-template <typename R, typename... Args, typename Name>
-struct Trap<R(PF_CALLBACK*)(Args..., ...), Name> {
-    static R PF_CALLBACK call(Args..., ...) {
-        report_unused_call(Name{}());
-        return refusal<R>();
-    }
+// A function slot the effect has no business calling: the call is recorded as a misuse and
+// fails in the way its result type allows.
+struct Trapped {
+    static constexpr PF_Err kErr = kMisuseErr;
+    static void called(const char* slot) { report_unused_call(slot); }
 };
 
-template <typename Fn, typename Name>
-Fn trap_of(Name) {
-    return &Trap<Fn, Name>::call;
-}
-
-#define SIM_TRAP(table, record, slot) \
-    ((table).slot =                   \
-         trap_of<std::remove_cvref_t<decltype((table).slot)>>([] { return record "." #slot; }))
-
-// The math functions of the ANSI table, traps in both places the host offers them.
-template <typename Table>
-inline void trap_ansi_math(Table& s) {
-    SIM_TRAP(s, "ANSI", atan);
-    SIM_TRAP(s, "ANSI", atan2);
-    SIM_TRAP(s, "ANSI", ceil);
-    SIM_TRAP(s, "ANSI", cos);
-    SIM_TRAP(s, "ANSI", exp);
-    SIM_TRAP(s, "ANSI", fabs);
-    SIM_TRAP(s, "ANSI", floor);
-    SIM_TRAP(s, "ANSI", fmod);
-    SIM_TRAP(s, "ANSI", hypot);
-    SIM_TRAP(s, "ANSI", log);
-    SIM_TRAP(s, "ANSI", log10);
-    SIM_TRAP(s, "ANSI", pow);
-    SIM_TRAP(s, "ANSI", sin);
-    SIM_TRAP(s, "ANSI", sqrt);
-    SIM_TRAP(s, "ANSI", tan);
-    SIM_TRAP(s, "ANSI", asin);
-    SIM_TRAP(s, "ANSI", acos);
-}
+#define SIM_TRAP(table, record, slot) ZX_FAIL_SLOT(Trapped, table, record, slot)
 
 struct SimHost::Callbacks {
     static bool known_ref(SimHost& h, PF_ProgPtr ref, const char* fn) {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "hostkit/host_tables.h"
 #include "simhost/sim_callbacks.h"
 #include "simhost/sim_unused.h"
 
@@ -61,74 +62,9 @@ using CB = SimHost::Callbacks;
 
 SimHost::SimHost(PF_EntryPointFunc entry)
     : entry_(entry), effect_ref_(reinterpret_cast<PF_ProgPtr>(&effect_tag_)) {
-    SIM_TRAP(utils_, "PF_UtilCallbacks", begin_sampling);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", subpixel_sample);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", area_sample);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", end_sampling);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", composite_rect);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", blend);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", convolve);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", gaussian_kernel);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply_color);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", new_world);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", dispose_world);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_lut);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", transfer_rect);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", transform_world);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", get_callback_addr);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", app);
-    trap_ansi_math(utils_.ansi);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", RGBtoHLS);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", HLStoRGB);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", RGBtoYIQ);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", YIQtoRGB);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Luminance);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Hue);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Lightness);
-    SIM_TRAP(utils_.colorCB, "PF_ColorCallbacks", Saturation);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", get_platform_data);
+    zx::hostkit::fill_host_records<Trapped, CB>(utils_, basic_suite_, in_data_.inter);
     SIM_TRAP(utils_, "PF_UtilCallbacks", host_get_handle_size);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin_non_clip_src);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_generic);
     SIM_TRAP(utils_, "PF_UtilCallbacks", host_resize_handle);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", subpixel_sample16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", area_sample16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", fill16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", premultiply_color16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", iterate_origin_non_clip_src16);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", get_pixel_data8);
-    SIM_TRAP(utils_, "PF_UtilCallbacks", get_pixel_data16);
-    SIM_TRAP(basic_suite_, "SPBasicSuite", IsEqual);
-    SIM_TRAP(basic_suite_, "SPBasicSuite", AllocateBlock);
-    SIM_TRAP(basic_suite_, "SPBasicSuite", FreeBlock);
-    SIM_TRAP(basic_suite_, "SPBasicSuite", ReallocateBlock);
-    SIM_TRAP(basic_suite_, "SPBasicSuite", Undefined);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkout_param);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkin_param);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", abort);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", register_ui);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkout_layer_audio);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", checkin_layer_audio);
-    SIM_TRAP(in_data_.inter, "PF_InteractCallbacks", get_audio_data);
-
-    utils_.copy = CB::copy;
-    utils_.fill = CB::fill;
-    utils_.host_new_handle = CB::new_handle;
-    utils_.host_lock_handle = CB::lock_handle;
-    utils_.host_unlock_handle = CB::unlock_handle;
-    utils_.host_dispose_handle = CB::dispose_handle;
-    utils_.ansi.sprintf = CB::ansi_sprintf;
-    utils_.ansi.strcpy = CB::ansi_strcpy;
-    basic_suite_.AcquireSuite = CB::acquire_suite;
-    basic_suite_.ReleaseSuite = CB::release_suite;
-
-    in_data_.inter.add_param = CB::add_param;
-    in_data_.inter.progress = CB::progress;
     in_data_.utils = &utils_;
     in_data_.effect_ref = effect_ref_;
     in_data_.downsample_x = {1, 1};

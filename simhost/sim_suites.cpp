@@ -3,8 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <map>
 
+#include "hostkit/host_tables.h"
 #include "simhost/sim_callbacks.h"
 
 namespace simhost {
@@ -21,132 +21,8 @@ PF_HandleSuite1 make_handle_suite() {
     return s;
 }
 
-PF_ANSICallbacksSuite1 make_ansi_suite() {
-    PF_ANSICallbacksSuite1 s{};
-    trap_ansi_math(s);
-    s.sprintf = CB::ansi_sprintf;
-    s.strcpy = CB::ansi_strcpy;
-    return s;
-}
-
-AEGP_UtilitySuite3 make_utility_suite() {
-    AEGP_UtilitySuite3 s{};
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ReportInfo);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetDriverPluginInitFuncVersion);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetDriverImplementationVersion);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_StartQuietErrors);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_EndQuietErrors);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_StartUndoGroup);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_EndUndoGroup);
-    s.AEGP_RegisterWithAEGP = CB::register_with_aegp;
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetMainHWND);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ShowHideAllFloaters);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalGetForeColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalGetBackColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalSetForeColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_PaintPalSetBackColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalGetFillColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalGetStrokeColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalSetFillColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalSetStrokeColor);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CharPalIsFillColorUIFrontmost);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ConvertFpLongToHSFRatio);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_ConvertHSFRatioToFpLong);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_CauseIdleRoutinesToBeCalled);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_GetSuppressInteractiveUI);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_WriteToOSConsole);
-    SIM_TRAP(s, "AEGP_UtilitySuite3", AEGP_WriteToDebugLog);
-    return s;
-}
-
-AEGP_PFInterfaceSuite1 make_pf_interface_suite() {
-    AEGP_PFInterfaceSuite1 s{};
-    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectLayer);
-    s.AEGP_GetNewEffectForEffect = CB::get_new_effect_for_effect;
-    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_ConvertEffectToCompTime);
-    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectCamera);
-    SIM_TRAP(s, "AEGP_PFInterfaceSuite1", AEGP_GetEffectCameraMatrix);
-    return s;
-}
-
-AEGP_StreamSuite2 make_stream_suite() {
-    AEGP_StreamSuite2 s{};
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_IsStreamLegal);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_CanVaryOverTime);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetValidInterpolations);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewLayerStream);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetEffectNumParamStreams);
-    s.AEGP_GetNewEffectStreamByIndex = CB::get_new_effect_stream_by_index;
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewMaskStream);
-    s.AEGP_DisposeStream = CB::dispose_stream;
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamName);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamUnitsText);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamProperties);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_IsStreamTimevarying);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetStreamType);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetNewStreamValue);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_DisposeStreamValue);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetStreamValue);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetLayerStreamValue);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetExpressionState);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetExpressionState);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_GetExpression);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_SetExpression);
-    SIM_TRAP(s, "AEGP_StreamSuite2", AEGP_DuplicateStreamRef);
-    return s;
-}
-
-AEGP_DynamicStreamSuite2 make_dynamic_stream_suite() {
-    AEGP_DynamicStreamSuite2 s{};
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefForLayer);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamDepth);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamGroupingType);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNumStreamsInGroup);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetDynamicStreamFlags);
-    s.AEGP_SetDynamicStreamFlag = CB::set_dynamic_stream_flag;
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefByIndex);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewStreamRefByMatchname);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_DeleteStream);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_ReorderStream);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_DuplicateStream);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_SetStreamName);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_CanAddStream);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_AddStream);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetMatchName);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetNewParentStreamRef);
-    SIM_TRAP(s, "AEGP_DynamicStreamSuite2", AEGP_GetStreamIsModified);
-    return s;
-}
-
-AEGP_EffectSuite2 make_effect_suite() {
-    AEGP_EffectSuite2 s{};
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetLayerNumEffects);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetLayerEffectByIndex);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetInstalledKeyFromLayerEffect);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectParamUnionByIndex);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectFlags);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_SetEffectFlags);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_ReorderEffect);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_EffectCallGeneric);
-    s.AEGP_DisposeEffect = CB::dispose_effect;
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_ApplyEffect);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_DeleteLayerEffect);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetNumInstalledEffects);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetNextInstalledEffect);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectName);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectMatchName);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_GetEffectCategory);
-    SIM_TRAP(s, "AEGP_EffectSuite2", AEGP_DuplicateEffect);
-    return s;
-}
-
-const PF_HandleSuite1 kHandleSuite = make_handle_suite();
-const PF_ANSICallbacksSuite1 kAnsiSuite = make_ansi_suite();
-const AEGP_UtilitySuite3 kUtilitySuite = make_utility_suite();
-const AEGP_PFInterfaceSuite1 kPFInterfaceSuite = make_pf_interface_suite();
-const AEGP_StreamSuite2 kStreamSuite = make_stream_suite();
-const AEGP_DynamicStreamSuite2 kDynamicStreamSuite = make_dynamic_stream_suite();
-const AEGP_EffectSuite2 kEffectSuite = make_effect_suite();
+const zx::hostkit::SuiteTables kSuites =
+    zx::hostkit::make_suite_tables<Trapped, CB>(make_handle_suite());
 
 }  // namespace
 
@@ -255,17 +131,7 @@ A_long PF_CALLBACK SimHost::Callbacks::release_suite(const A_char* name, A_long 
 }
 
 const void* SimHost::Callbacks::served(const std::pair<std::string, A_long>& key) {
-    static const std::map<std::pair<std::string, A_long>, const void*> kServed = {
-        {{kPFHandleSuite, kPFHandleSuiteVersion}, &kHandleSuite},
-        {{kPFANSISuite, kPFANSISuiteVersion1}, &kAnsiSuite},
-        {{kAEGPUtilitySuite, kAEGPUtilitySuiteVersion7}, &kUtilitySuite},
-        {{kAEGPPFInterfaceSuite, kAEGPPFInterfaceSuiteVersion1}, &kPFInterfaceSuite},
-        {{kAEGPStreamSuite, kAEGPStreamSuiteVersion7}, &kStreamSuite},
-        {{kAEGPDynamicStreamSuite, kAEGPDynamicStreamSuiteVersion2}, &kDynamicStreamSuite},
-        {{kAEGPEffectSuite, kAEGPEffectSuiteVersion2}, &kEffectSuite},
-    };
-    const auto it = kServed.find(key);
-    return it == kServed.end() ? nullptr : it->second;
+    return zx::hostkit::find_suite(kSuites, key.first.c_str(), key.second);
 }
 
 void SimHost::refuse_suite(const std::string& name, A_long version, PF_Err code) {
