@@ -104,10 +104,16 @@ NonEmptyDraws non_empty_draws(const StripSizer& sizer) {
 bool count_strips(const StripSizer& sizer, RandomSource& random, std::int32_t limit,
                   std::int32_t& count) {
     const NonEmptyDraws non_empty = non_empty_draws(sizer);
+    // Where fewer than one draw in sixteen gives a pixel, the empty ones are skipped in bulk.
+    const bool sparse = non_empty.above - non_empty.below < 0x7FFFFFFF / 16;
     std::int64_t sum = 0;
     count = 0;
     while (count == 0 || sum < sizer.length) {
         if (count == limit) return false;
+        if (sparse) {
+            count += random.skip_outside(non_empty.below, non_empty.above, limit - count);
+            if (count == limit) return false;
+        }
         ++count;
         const std::int32_t draw = random.draw();
         if (draw >= non_empty.below && draw <= non_empty.above) sum += size_of_draw(sizer, draw);

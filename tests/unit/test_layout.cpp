@@ -80,6 +80,33 @@ TEST(RandomSource, SeedZeroSequence) {
     for (double e : expected) EXPECT_NEAR(random.draw_unit(), e, 1e-6);
 }
 
+TEST(RandomSource, SkippingOutsideARangeDrawsWhatOneDrawAtATimeWould) {
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 400; ++trial) {
+        const std::int32_t seed = std::uniform_int_distribution<std::int32_t>()(rng);
+        // Ranges from a single value to most of them, budgets that are and are not whole lanes.
+        const std::int32_t width = trial % 4 == 0 ? 0 : (1 << (trial % 31)) - 1;
+        const std::int32_t below =
+            std::uniform_int_distribution<std::int32_t>(0, 0x7FFFFFFF - width)(rng);
+        const std::int32_t above = below + width;
+        const std::int32_t most = std::uniform_int_distribution<std::int32_t>(0, 5000)(rng);
+        RandomSource one;
+        RandomSource bulk;
+        one.reseed(seed);
+        bulk.reseed(seed);
+        std::int32_t expected = 0;
+        while (expected < most) {
+            RandomSource peek = one;
+            const std::int32_t d = peek.draw();
+            if (d >= below && d <= above) break;
+            one = peek;
+            ++expected;
+        }
+        ASSERT_EQ(bulk.skip_outside(below, above, most), expected) << trial;
+        EXPECT_EQ(bulk.draw(), one.draw()) << trial;  // the same place in the sequence
+    }
+}
+
 TEST(RandomSource, LargeSeedsAndNegativeStatesStayInRange) {
     for (std::int32_t seed : {100000, -1, 2147483647, -2147483647 - 1}) {
         RandomSource random;
