@@ -99,6 +99,59 @@ TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
     }
 }
 
+// Every quotient the 8-bit operators divide by a varying divisor: dividends up to the Add sum
+// 2 x 255 x 255, every divisor an alpha can be.
+TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
+    for (std::int32_t d = 1; d <= 255; ++d) {
+        for (std::int32_t n = 0; n <= 2 * 255 * 255; ++n) {
+            const float got = lanes::quot(static_cast<float>(n), static_cast<float>(d));
+            if (got != static_cast<float>(n / d)) {
+                FAIL() << n << " / " << d << " gave " << got;
+            }
+        }
+    }
+}
+
+// The branch-free operators against the table's, for every pair of alphas (every case of
+// every operator hangs on the alphas) with random colours, and every pair of channels through
+// the mode formulas at full alpha.
+TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> channel(0, 255);
+    auto check = [](int index, PF_Pixel l, PF_Pixel u) {
+        const PF_Pixel want = PixelTraits<PF_Pixel>::kBlendTable[index](l, u);
+        const std::uint32_t got = with_blend_op(index, [&](auto op) {
+            return lanes::pack(
+                lanes::blend<decltype(op)::kind>(lanes::unpack(PixelWord<PF_Pixel>::load(&l)),
+                                                 lanes::unpack(PixelWord<PF_Pixel>::load(&u))));
+        });
+        return got == PixelWord<PF_Pixel>::load(&want);
+    };
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        for (int la = 1; la <= 255; ++la) {
+            for (int ua = 0; ua <= 255; ++ua) {
+                for (int n = 0; n < 3; ++n) {
+                    const PF_Pixel l{static_cast<A_u_char>(la), static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng))};
+                    const PF_Pixel u{static_cast<A_u_char>(ua), static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng))};
+                    ASSERT_TRUE(check(index, l, u)) << index << " alphas " << la << " " << ua;
+                }
+            }
+        }
+        for (int lc = 0; lc <= 255; ++lc) {
+            for (int uc = 0; uc <= 255; ++uc) {
+                const auto c = [](int v) { return static_cast<A_u_char>(v); };
+                const PF_Pixel l{255, c(lc), c(255 - lc), c(lc)};
+                const PF_Pixel u{255, c(uc), c(uc), c(255 - uc)};
+                ASSERT_TRUE(check(index, l, u)) << index << " channels " << lc << " " << uc;
+            }
+        }
+    }
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
