@@ -209,7 +209,7 @@ struct BlendRule {
             }
             if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
                 const std::size_t end = busy_run_end(dst, x, run);
-                blend_lanes(dst + x, src + x, end - x);
+                blend_stretch(dst + x, src + x, end - x);
                 x = end;
             } else {
                 for (; x < run && dst[x].alpha != 0; ++x) dst[x] = op(dst[x], upper(src[x]));
@@ -217,18 +217,34 @@ struct BlendRule {
         }
     }
 
-    // Every pixel of the stretch, free ones included, without a branch: the compiler runs
-    // the loop on many pixels at once, which pays even for the few free pixels among them.
-    void blend_lanes(PF_Pixel* dst, const PF_Pixel* src, std::size_t n) {
-        using W = PixelWord<PF_Pixel>;
+    void blend_stretch(PF_Pixel* dst, const PF_Pixel* src, std::size_t n) {
         // A copy on the stack, which no pixel store can reach: the opacity table is then known
         // not to change inside the loop, which may otherwise not run on many pixels at once.
         Upper up = upper;
+        if constexpr (std::is_same_v<Upper, FootageScaled<PF_Pixel>>) {
+            // Opaque footage, the usual case, scales every alpha alike: no lookup per pixel.
+            if (all_opaque(src, n)) {
+                const float scaled = up.scale(A_u_char{255});
+                blend_lanes(dst, src, n, [scaled](lanes::Px s) {
+                    s.a = scaled;
+                    return s;
+                });
+                return;
+            }
+        }
+        blend_lanes(dst, src, n, [&up](lanes::Px s) { return up.lane(s); });
+    }
+
+    // Every pixel of the stretch, free ones included, without a branch: the compiler runs
+    // the loop on many pixels at once, which pays even for the few free pixels among them.
+    template <class Lane>
+    static void blend_lanes(PF_Pixel* dst, const PF_Pixel* src, std::size_t n, Lane lane) {
+        using W = PixelWord<PF_Pixel>;
         static_assert(W::kAlphaBits == 0xFF, "alpha in the low byte of a pixel word");
         for (std::size_t x = 0; x < n; ++x) {
             const std::uint32_t d = W::load(dst + x);
             const std::uint32_t s = W::load(src + x);
-            const lanes::Px r = lanes::blend<Op::kind>(lanes::unpack(d), up.lane(lanes::unpack(s)));
+            const lanes::Px r = lanes::blend<Op::kind>(lanes::unpack(d), lane(lanes::unpack(s)));
             const std::uint32_t free = -static_cast<std::uint32_t>((d & 0xFF) == 0);
             W::store(dst + x, (s & free) | (lanes::pack(r) & ~free));
         }
