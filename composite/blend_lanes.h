@@ -5,7 +5,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "composite/blend_ops.h"
 #include "host/ae_api.h"
@@ -123,5 +125,54 @@ ZX_INLINE std::uint32_t word(float c, int shift) {
 ZX_INLINE std::uint32_t pack(Px p) {
     return word(p.a, 0) | word(p.r, 8) | word(p.g, 16) | word(p.b, 24);
 }
+
+// Over opaque pixels with one upper alpha throughout (opaque footage, the Opacity alike for
+// all), the 8-bit operators come down to channels of 16 bits. The lower weight k makes
+// U.a + k = 255 for every U.a, so the result alpha is full and each channel is
+// (M.c x U.a + L.c x k) / 255 <= 255 x 255, with M the mode pixel.
+namespace narrow {
+
+// x / 255 for 0 <= x <= 65534, with no product wider than 16 bits.
+ZX_INLINE std::uint16_t div255(std::uint16_t x) {
+    return static_cast<std::uint16_t>((x + 1 + (x >> 8)) >> 8);
+}
+
+// The mode formulas whose intermediates fit 16 bits; over's mode pixel is the upper one.
+template <BlendKind K>
+constexpr bool kHasNarrow =
+    K == BlendKind::over || K == BlendKind::multiply || K == BlendKind::screen;
+
+template <BlendKind K>
+ZX_INLINE std::uint16_t formula(std::uint16_t l, std::uint16_t u) {
+    if constexpr (K == BlendKind::over) return u;
+    if constexpr (K == BlendKind::multiply) return div255(static_cast<std::uint16_t>(l * u));
+    if constexpr (K == BlendKind::screen) {
+        return static_cast<std::uint16_t>(l + u - div255(static_cast<std::uint16_t>(l * u)));
+    }
+}
+
+// The stretch's bytes channel by channel (alpha bytes too, set to full afterwards).
+template <BlendKind K>
+inline void blend_opaque(PF_Pixel* dst, const PF_Pixel* src, std::size_t n,
+                         std::uint16_t upper_alpha) {
+    const auto k = static_cast<std::uint16_t>(((256 - upper_alpha) * 255) >> 8);
+    auto* d = reinterpret_cast<std::uint8_t*>(dst);
+    const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+    for (std::size_t i = 0; i < 4 * n; ++i) {
+        const std::uint16_t l = d[i];
+        const std::uint16_t m = formula<K>(l, s[i]);
+        d[i] =
+            static_cast<std::uint8_t>(div255(static_cast<std::uint16_t>(m * upper_alpha + l * k)));
+    }
+    // Whole words, as the byte stores of single alphas do not run many at once.
+    for (std::size_t x = 0; x < n; ++x) {
+        std::uint32_t w;
+        std::memcpy(&w, dst + x, sizeof w);
+        w |= 0xFF;  // the alpha byte: first in memory, so the low byte on these targets
+        std::memcpy(dst + x, &w, sizeof w);
+    }
+}
+
+}  // namespace narrow
 
 }  // namespace lanes

@@ -221,6 +221,14 @@ struct BlendRule {
         // A copy on the stack, which no pixel store can reach: the opacity table is then known
         // not to change inside the loop, which may otherwise not run on many pixels at once.
         Upper up = upper;
+        if constexpr (lanes::narrow::kHasNarrow<Op::kind> &&
+                      !std::is_same_v<Upper, FlatColor<PF_Pixel>>) {
+            if (all_opaque(src, n) && all_opaque(dst, n)) {
+                lanes::narrow::blend_opaque<Op::kind>(dst, src, n,
+                                                      up.lane(lanes::Px{255, 0, 0, 0}).a);
+                return;
+            }
+        }
         if constexpr (std::is_same_v<Upper, FootageScaled<PF_Pixel>>) {
             // Opaque footage, the usual case, scales every alpha alike: no lookup per pixel.
             if (all_opaque(src, n)) {

@@ -152,6 +152,55 @@ TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
     }
 }
 
+TEST(BlendLanes, DivisionBy255InSixteenBitsIsExactUpTo65534) {
+    for (unsigned x = 0; x <= 65534; ++x) {
+        ASSERT_EQ(lanes::narrow::div255(static_cast<std::uint16_t>(x)), x / 255) << x;
+    }
+}
+
+// Opaque stretches under opaque footage in 16-bit channels against the table's operator: every
+// pair of channels at a few upper alphas, random channels at every upper alpha.
+TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> channel(0, 255);
+    const auto c = [](int v) { return static_cast<A_u_char>(v); };
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        with_blend_op(index, [&](auto op) {
+            constexpr BlendKind kKind = decltype(op)::kind;
+            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+                for (int ua = 0; ua <= 255; ++ua) {
+                    const bool every_pair =
+                        ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
+                    for (int lc = 0; lc <= 255; ++lc) {
+                        std::vector<PF_Pixel> lower(256), source(256);
+                        for (int uc = 0; uc <= 255; ++uc) {
+                            const auto i = static_cast<std::size_t>(uc);
+                            lower[i] = every_pair ? PF_Pixel{255, c(lc), c(255 - lc), c(lc)}
+                                                  : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                             c(channel(rng))};
+                            source[i] = every_pair ? PF_Pixel{255, c(uc), c(uc), c(255 - uc)}
+                                                   : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                              c(channel(rng))};
+                        }
+                        std::vector<PF_Pixel> got = lower;
+                        lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
+                                                           static_cast<std::uint16_t>(ua));
+                        for (std::size_t i = 0; i < got.size(); ++i) {
+                            PF_Pixel upper = source[i];
+                            upper.alpha = c(ua);
+                            const PF_Pixel want =
+                                PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
+                            ASSERT_TRUE(Same(got[i], want))
+                                << index << " alpha " << ua << " at " << i;
+                        }
+                        if (!every_pair && lc > 2) break;
+                    }
+                }
+            }
+        });
+    }
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
