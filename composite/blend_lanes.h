@@ -173,6 +173,33 @@ inline void blend_opaque(PF_Pixel* dst, const PF_Pixel* src, std::size_t n,
     }
 }
 
+// The same in 16-bit over opaque pixels with channels up to full: k = 32768 - U.a, the result
+// alpha is full and each channel (M.c x U.a + L.c x k) >> 15, below 2^30 before the shift.
+template <BlendKind K>
+ZX_INLINE std::uint32_t formula16(std::uint32_t l, std::uint32_t u) {
+    if constexpr (K == BlendKind::over) return u;
+    if constexpr (K == BlendKind::multiply) return (l * u) >> 15;
+    if constexpr (K == BlendKind::screen) return l + u - ((l * u) >> 15);
+}
+
+template <BlendKind K>
+inline void blend_opaque(PF_Pixel16* dst, const PF_Pixel16* src, std::size_t n,
+                         std::uint32_t upper_alpha) {
+    const std::uint32_t k = 32768 - upper_alpha;
+    auto* d = &dst->alpha;
+    const auto* s = &src->alpha;
+    for (std::size_t i = 0; i < 4 * n; ++i) {
+        const std::uint32_t l = d[i];
+        d[i] = static_cast<A_u_short>((formula16<K>(l, s[i]) * upper_alpha + l * k) >> 15);
+    }
+    for (std::size_t x = 0; x < n; ++x) {
+        std::uint64_t w;
+        std::memcpy(&w, dst + x, sizeof w);
+        w = (w & ~std::uint64_t{0xFFFF}) | 0x8000;  // the alpha, first in memory: the low word
+        std::memcpy(dst + x, &w, sizeof w);
+    }
+}
+
 }  // namespace narrow
 
 }  // namespace lanes

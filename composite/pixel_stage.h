@@ -94,6 +94,16 @@ inline std::size_t busy_run_end(const Pixel* dst, std::size_t x, std::size_t run
     return run;
 }
 
+// True when no channel of the run is beyond full.
+template <class Pixel>
+inline bool within_full(const Pixel* p, std::size_t run) {
+    using C = typename PixelTraits<Pixel>::Channel;
+    C most = 0;
+    const C* c = &p->alpha;
+    for (std::size_t i = 0; i < 4 * run; ++i) most = std::max(most, c[i]);
+    return most <= PixelTraits<Pixel>::kFull;
+}
+
 // True when every pixel of the run has alpha exactly full. Whole pixels are read as words and
 // folded with AND and OR, which the compiler turns into wide vector code.
 template <class Pixel>
@@ -212,6 +222,18 @@ struct BlendRule {
                 blend_stretch(dst + x, src + x, end - x);
                 x = end;
             } else {
+                if constexpr (lanes::narrow::kHasNarrow<Op::kind> &&
+                              !std::is_same_v<Upper, FlatColor<PF_Pixel16>>) {
+                    const std::size_t end = busy_run_end(dst, x, run);
+                    const std::size_t n = end - x;
+                    if (all_opaque(src + x, n) && all_opaque(dst + x, n) &&
+                        within_full(src + x, n) && within_full(dst + x, n)) {
+                        const A_u_short ua = upper(src[x]).alpha;
+                        lanes::narrow::blend_opaque<Op::kind>(dst + x, src + x, n, ua);
+                        x = end;
+                        continue;
+                    }
+                }
                 for (; x < run && dst[x].alpha != 0; ++x) dst[x] = op(dst[x], upper(src[x]));
             }
         }

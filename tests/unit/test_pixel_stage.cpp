@@ -201,6 +201,43 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
     }
 }
 
+// The same in 16-bit for channels up to full: edge and random upper alphas, channels at the
+// ends of the range and random.
+TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
+    std::mt19937 rng(19);
+    std::uniform_int_distribution<int> channel(0, 32768);
+    const auto c = [](int v) { return static_cast<A_u_short>(v); };
+    std::vector<int> alphas = {0, 1, 2, 16383, 16384, 16385, 22937, 32766, 32767, 32768};
+    for (int i = 0; i < 200; ++i) alphas.push_back(channel(rng));
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        with_blend_op(index, [&](auto op) {
+            constexpr BlendKind kKind = decltype(op)::kind;
+            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+                for (int ua : alphas) {
+                    std::vector<PF_Pixel16> lower(300), source(300);
+                    const auto pick = [&](std::size_t i) {
+                        return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
+                    };
+                    for (std::size_t i = 0; i < lower.size(); ++i) {
+                        lower[i] = {32768, pick(i), pick(i), pick(i)};
+                        source[i] = {32768, pick(i / 2), pick(i), pick(i)};
+                    }
+                    std::vector<PF_Pixel16> got = lower;
+                    lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
+                                                       static_cast<std::uint32_t>(ua));
+                    for (std::size_t i = 0; i < got.size(); ++i) {
+                        PF_Pixel16 upper = source[i];
+                        upper.alpha = c(ua);
+                        const PF_Pixel16 want =
+                            PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
+                        ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
+                    }
+                }
+            }
+        });
+    }
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
@@ -234,7 +271,7 @@ void CheckEveryRule() {
                                      RandomPixel<P>(rng)};
                 s.color.alpha = static_cast<typename T::Channel>(
                     s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
-                for (int round = 0; round < 6; ++round, ++cases) {
+                for (int round = 0; round < 7; ++round, ++cases) {
                     for (A_long y = 0; y < kH; ++y) {
                         for (A_long x = 0; x < kW; ++x) {
                             *px(in, x, y) = RandomPixel<P>(rng);
@@ -245,6 +282,15 @@ void CheckEveryRule() {
                     if (round == 1)
                         std::fill(px(in, 0, 2), px(in, 0, 2) + kW, P{T::kFull, 1, 2, 3});
                     if (round == 2) std::fill(px(out, 0, 3), px(out, 0, 3) + kW, P{});
+                    // Opaque footage over opaque output everywhere: the opaque stretches.
+                    if (round == 6) {
+                        for (A_long y = 0; y < kH; ++y) {
+                            for (A_long x = 0; x < kW; ++x) {
+                                px(in, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
+                                px(out, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
+                            }
+                        }
+                    }
                     std::uniform_int_distribution<A_long> x0(0, kW - 1), y0(0, kH - 1);
                     std::uniform_int_distribution<A_long> shift(-6, 6);
                     const A_long bx = x0(rng), by = y0(rng);
@@ -268,7 +314,7 @@ void CheckEveryRule() {
             }
         }
     }
-    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 6);
+    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 7);
 }
 
 TEST(OverlapRules, EightBitRowsEqualThePlainRule) {
