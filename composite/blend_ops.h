@@ -121,6 +121,7 @@ enum class BlendKind { over, add, multiply, screen, overlay, color_dodge, color_
 
 template <BlendKind K>
 struct BlendOp {
+    static constexpr BlendKind kind = K;
     template <class P>
     ZX_INLINE P operator()(P lower, P upper) const {
         using namespace blendops;

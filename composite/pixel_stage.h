@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "composite/blend.h"
+#include "composite/blend_lanes.h"
 #include "composite/blend_ops.h"
 #include "composite/opacity_scale.h"
 #include "composite/pixel_traits.h"
@@ -78,6 +79,31 @@ inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run
     return x;
 }
 
+// End of the stretch starting at x that holds an occupied pixel in every chunk of eight: where
+// the next wholly free chunk starts, or the end of the run.
+template <class Pixel>
+inline std::size_t busy_run_end(const Pixel* dst, std::size_t x, std::size_t run) {
+    using W = PixelWord<Pixel>;
+    constexpr std::size_t kChunk = 8;
+    while (x + kChunk <= run) {
+        typename W::Word any = 0;
+        for (std::size_t k = 0; k < kChunk; ++k) any |= W::load(dst + x + k);
+        if ((any & W::kAlphaBits) == 0) return x;
+        x += kChunk;
+    }
+    return run;
+}
+
+// True when no channel of the run is beyond full.
+template <class Pixel>
+inline bool within_full(const Pixel* p, std::size_t run) {
+    using C = typename PixelTraits<Pixel>::Channel;
+    C most = 0;
+    const C* c = &p->alpha;
+    for (std::size_t i = 0; i < 4 * run; ++i) most = std::max(most, c[i]);
+    return most <= PixelTraits<Pixel>::kFull;
+}
+
 // True when every pixel of the run has alpha exactly full. Whole pixels are read as words and
 // folded with AND and OR, which the compiler turns into wide vector code.
 template <class Pixel>
@@ -139,6 +165,7 @@ struct FootageAsIs {
     Pixel operator()(Pixel source) const {
         return source;
     }
+    lanes::Px lane(lanes::Px source) const { return source; }
 };
 
 // The footage pixel with its alpha scaled by the opacity.
@@ -149,6 +176,10 @@ struct FootageScaled {
         source.alpha = scale(source.alpha);
         return source;
     }
+    lanes::Px lane(lanes::Px source) {
+        source.a = scale(static_cast<typename PixelTraits<Pixel>::Channel>(source.a));
+        return source;
+    }
 };
 
 // The flat colour, whatever the footage.
@@ -156,6 +187,9 @@ template <class Pixel>
 struct FlatColor {
     Pixel color;
     Pixel operator()(Pixel) const { return color; }
+    lanes::Px lane(lanes::Px) const {
+        return {float(color.alpha), float(color.red), float(color.green), float(color.blue)};
+    }
 };
 
 // The general overlap: free runs are copied whole, occupied pixels go through the operator
@@ -183,7 +217,66 @@ struct BlendRule {
                 x = free_end;
                 continue;
             }
-            for (; x < run && dst[x].alpha != 0; ++x) dst[x] = op(dst[x], upper(src[x]));
+            if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+                const std::size_t end = busy_run_end(dst, x, run);
+                blend_stretch(dst + x, src + x, end - x);
+                x = end;
+            } else {
+                if constexpr (lanes::narrow::kHasNarrow<Op::kind> &&
+                              !std::is_same_v<Upper, FlatColor<PF_Pixel16>>) {
+                    const std::size_t end = busy_run_end(dst, x, run);
+                    const std::size_t n = end - x;
+                    if (all_opaque(src + x, n) && all_opaque(dst + x, n) &&
+                        within_full(src + x, n) && within_full(dst + x, n)) {
+                        const A_u_short ua = upper(src[x]).alpha;
+                        lanes::narrow::blend_opaque<Op::kind>(dst + x, src + x, n, ua);
+                        x = end;
+                        continue;
+                    }
+                }
+                for (; x < run && dst[x].alpha != 0; ++x) dst[x] = op(dst[x], upper(src[x]));
+            }
+        }
+    }
+
+    void blend_stretch(PF_Pixel* dst, const PF_Pixel* src, std::size_t n) {
+        // A copy on the stack, which no pixel store can reach: the opacity table is then known
+        // not to change inside the loop, which may otherwise not run on many pixels at once.
+        Upper up = upper;
+        if constexpr (lanes::narrow::kHasNarrow<Op::kind> &&
+                      !std::is_same_v<Upper, FlatColor<PF_Pixel>>) {
+            if (all_opaque(src, n) && all_opaque(dst, n)) {
+                lanes::narrow::blend_opaque<Op::kind>(dst, src, n,
+                                                      up.lane(lanes::Px{255, 0, 0, 0}).a);
+                return;
+            }
+        }
+        if constexpr (std::is_same_v<Upper, FootageScaled<PF_Pixel>>) {
+            // Opaque footage, the usual case, scales every alpha alike: no lookup per pixel.
+            if (all_opaque(src, n)) {
+                const float scaled = up.scale(A_u_char{255});
+                blend_lanes(dst, src, n, [scaled](lanes::Px s) {
+                    s.a = scaled;
+                    return s;
+                });
+                return;
+            }
+        }
+        blend_lanes(dst, src, n, [&up](lanes::Px s) { return up.lane(s); });
+    }
+
+    // Every pixel of the stretch, free ones included, without a branch: the compiler runs
+    // the loop on many pixels at once, which pays even for the few free pixels among them.
+    template <class Lane>
+    static void blend_lanes(PF_Pixel* dst, const PF_Pixel* src, std::size_t n, Lane lane) {
+        using W = PixelWord<PF_Pixel>;
+        static_assert(W::kAlphaBits == 0xFF, "alpha in the low byte of a pixel word");
+        for (std::size_t x = 0; x < n; ++x) {
+            const std::uint32_t d = W::load(dst + x);
+            const std::uint32_t s = W::load(src + x);
+            const lanes::Px r = lanes::blend<Op::kind>(lanes::unpack(d), lane(lanes::unpack(s)));
+            const std::uint32_t free = -static_cast<std::uint32_t>((d & 0xFF) == 0);
+            W::store(dst + x, (s & free) | (lanes::pack(r) & ~free));
         }
     }
 };

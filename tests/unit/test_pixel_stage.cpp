@@ -99,6 +99,145 @@ TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
     }
 }
 
+// Every quotient the 8-bit operators divide by a varying divisor: dividends up to the Add sum
+// 2 x 255 x 255, every divisor an alpha can be.
+TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
+    for (std::int32_t d = 1; d <= 255; ++d) {
+        for (std::int32_t n = 0; n <= 2 * 255 * 255; ++n) {
+            const float got = lanes::quot(static_cast<float>(n), static_cast<float>(d));
+            if (got != static_cast<float>(n / d)) {
+                FAIL() << n << " / " << d << " gave " << got;
+            }
+        }
+    }
+}
+
+// The branch-free operators against the table's, for every pair of alphas (every case of
+// every operator hangs on the alphas) with random colours, and every pair of channels through
+// the mode formulas at full alpha.
+TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> channel(0, 255);
+    auto check = [](int index, PF_Pixel l, PF_Pixel u) {
+        const PF_Pixel want = PixelTraits<PF_Pixel>::kBlendTable[index](l, u);
+        const std::uint32_t got = with_blend_op(index, [&](auto op) {
+            return lanes::pack(
+                lanes::blend<decltype(op)::kind>(lanes::unpack(PixelWord<PF_Pixel>::load(&l)),
+                                                 lanes::unpack(PixelWord<PF_Pixel>::load(&u))));
+        });
+        return got == PixelWord<PF_Pixel>::load(&want);
+    };
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        for (int la = 1; la <= 255; ++la) {
+            for (int ua = 0; ua <= 255; ++ua) {
+                for (int n = 0; n < 3; ++n) {
+                    const PF_Pixel l{static_cast<A_u_char>(la), static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng))};
+                    const PF_Pixel u{static_cast<A_u_char>(ua), static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng)),
+                                     static_cast<A_u_char>(channel(rng))};
+                    ASSERT_TRUE(check(index, l, u)) << index << " alphas " << la << " " << ua;
+                }
+            }
+        }
+        for (int lc = 0; lc <= 255; ++lc) {
+            for (int uc = 0; uc <= 255; ++uc) {
+                const auto c = [](int v) { return static_cast<A_u_char>(v); };
+                const PF_Pixel l{255, c(lc), c(255 - lc), c(lc)};
+                const PF_Pixel u{255, c(uc), c(uc), c(255 - uc)};
+                ASSERT_TRUE(check(index, l, u)) << index << " channels " << lc << " " << uc;
+            }
+        }
+    }
+}
+
+TEST(BlendLanes, DivisionBy255InSixteenBitsIsExactUpTo65534) {
+    for (unsigned x = 0; x <= 65534; ++x) {
+        ASSERT_EQ(lanes::narrow::div255(static_cast<std::uint16_t>(x)), x / 255) << x;
+    }
+}
+
+// Opaque stretches under opaque footage in 16-bit channels against the table's operator: every
+// pair of channels at a few upper alphas, random channels at every upper alpha.
+TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> channel(0, 255);
+    const auto c = [](int v) { return static_cast<A_u_char>(v); };
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        with_blend_op(index, [&](auto op) {
+            constexpr BlendKind kKind = decltype(op)::kind;
+            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+                for (int ua = 0; ua <= 255; ++ua) {
+                    const bool every_pair =
+                        ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
+                    for (int lc = 0; lc <= 255; ++lc) {
+                        std::vector<PF_Pixel> lower(256), source(256);
+                        for (int uc = 0; uc <= 255; ++uc) {
+                            const auto i = static_cast<std::size_t>(uc);
+                            lower[i] = every_pair ? PF_Pixel{255, c(lc), c(255 - lc), c(lc)}
+                                                  : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                             c(channel(rng))};
+                            source[i] = every_pair ? PF_Pixel{255, c(uc), c(uc), c(255 - uc)}
+                                                   : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                              c(channel(rng))};
+                        }
+                        std::vector<PF_Pixel> got = lower;
+                        lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
+                                                           static_cast<std::uint16_t>(ua));
+                        for (std::size_t i = 0; i < got.size(); ++i) {
+                            PF_Pixel upper = source[i];
+                            upper.alpha = c(ua);
+                            const PF_Pixel want =
+                                PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
+                            ASSERT_TRUE(Same(got[i], want))
+                                << index << " alpha " << ua << " at " << i;
+                        }
+                        if (!every_pair && lc > 2) break;
+                    }
+                }
+            }
+        });
+    }
+}
+
+// The same in 16-bit for channels up to full: edge and random upper alphas, channels at the
+// ends of the range and random.
+TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
+    std::mt19937 rng(19);
+    std::uniform_int_distribution<int> channel(0, 32768);
+    const auto c = [](int v) { return static_cast<A_u_short>(v); };
+    std::vector<int> alphas = {0, 1, 2, 16383, 16384, 16385, 22937, 32766, 32767, 32768};
+    for (int i = 0; i < 200; ++i) alphas.push_back(channel(rng));
+    for (int index = 0; index < kBlendTableSize; ++index) {
+        with_blend_op(index, [&](auto op) {
+            constexpr BlendKind kKind = decltype(op)::kind;
+            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+                for (int ua : alphas) {
+                    std::vector<PF_Pixel16> lower(300), source(300);
+                    const auto pick = [&](std::size_t i) {
+                        return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
+                    };
+                    for (std::size_t i = 0; i < lower.size(); ++i) {
+                        lower[i] = {32768, pick(i), pick(i), pick(i)};
+                        source[i] = {32768, pick(i / 2), pick(i), pick(i)};
+                    }
+                    std::vector<PF_Pixel16> got = lower;
+                    lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
+                                                       static_cast<std::uint32_t>(ua));
+                    for (std::size_t i = 0; i < got.size(); ++i) {
+                        PF_Pixel16 upper = source[i];
+                        upper.alpha = c(ua);
+                        const PF_Pixel16 want =
+                            PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
+                        ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
+                    }
+                }
+            }
+        });
+    }
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
@@ -132,7 +271,7 @@ void CheckEveryRule() {
                                      RandomPixel<P>(rng)};
                 s.color.alpha = static_cast<typename T::Channel>(
                     s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
-                for (int round = 0; round < 6; ++round, ++cases) {
+                for (int round = 0; round < 7; ++round, ++cases) {
                     for (A_long y = 0; y < kH; ++y) {
                         for (A_long x = 0; x < kW; ++x) {
                             *px(in, x, y) = RandomPixel<P>(rng);
@@ -143,6 +282,15 @@ void CheckEveryRule() {
                     if (round == 1)
                         std::fill(px(in, 0, 2), px(in, 0, 2) + kW, P{T::kFull, 1, 2, 3});
                     if (round == 2) std::fill(px(out, 0, 3), px(out, 0, 3) + kW, P{});
+                    // Opaque footage over opaque output everywhere: the opaque stretches.
+                    if (round == 6) {
+                        for (A_long y = 0; y < kH; ++y) {
+                            for (A_long x = 0; x < kW; ++x) {
+                                px(in, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
+                                px(out, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
+                            }
+                        }
+                    }
                     std::uniform_int_distribution<A_long> x0(0, kW - 1), y0(0, kH - 1);
                     std::uniform_int_distribution<A_long> shift(-6, 6);
                     const A_long bx = x0(rng), by = y0(rng);
@@ -166,7 +314,7 @@ void CheckEveryRule() {
             }
         }
     }
-    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 6);
+    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 7);
 }
 
 TEST(OverlapRules, EightBitRowsEqualThePlainRule) {
