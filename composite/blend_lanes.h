@@ -53,10 +53,13 @@ ZX_INLINE float lower_weight(Px l, Px u) {
 // upper alpha of 0 makes k = L.a, A = L.a and every channel L.c x L.a / L.a; a full upper alpha
 // makes k = 0, A = 255 and every channel U.c. Over's A never passes 255 (k < 256 - U.a), so its
 // channels never pass 255 either; only Add's sum needs the clamp.
+// The lanes of free pixels in a chunk are worked out too and thrown away; a divisor of at
+// least 1 keeps their 0 / 0 from making a NaN, which no integer conversion may take.
 ZX_INLINE Px mix(Px l, Px u, float w, float k) {
     const float alpha = std::min(u.a + k, 255.0f);
-    return {alpha, quot(u.r * u.a + l.r * w, alpha), quot(u.g * u.a + l.g * w, alpha),
-            quot(u.b * u.a + l.b * w, alpha)};
+    const float divisor = std::max(alpha, 1.0f);
+    return {alpha, quot(u.r * u.a + l.r * w, divisor), quot(u.g * u.a + l.g * w, divisor),
+            quot(u.b * u.a + l.b * w, divisor)};
 }
 
 // Over for a lower alpha known not to be 0.
