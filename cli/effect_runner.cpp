@@ -70,25 +70,25 @@ void EffectRunner::set_layer(simhost::World layer) {
 }
 
 void EffectRunner::set_params(const EffectParams& p) {
-    for (const ParamSpec& spec : kParamTable) {
-        const ParamValue& v = p.value[spec.index];
+    for (const ParamEntry& entry : kParamTable) {
+        const ParamValue& v = p.value[entry.index];
         embed::Status status = embed::Status::ok;
-        switch (spec.type) {
+        switch (entry.type) {
             case ParamType::popup:
             case ParamType::slider:
-                status = host_.set_value(spec.index, v.number);
+                status = host_.set_value(entry.index, v.number);
                 break;
             case ParamType::percent:
-                status = host_.set_fixed(spec.index, percent_to_fixed(v.number));
+                status = host_.set_fixed(entry.index, percent_to_fixed(v.number));
                 break;
             case ParamType::color:
-                status = host_.set_color(spec.index, v.color);
+                status = host_.set_color(entry.index, v.color);
                 break;
             case ParamType::group_start:
             case ParamType::group_end:
                 break;
         }
-        check(status, spec.name);
+        check(status, entry.name);
     }
     check(host_.set_downsample(p.downsample_num, p.downsample_den), "the downsample factor");
 }

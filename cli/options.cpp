@@ -128,7 +128,7 @@ std::string number_text(double value) {
     return ec == std::errc{} ? std::string(buffer.data(), end) : std::to_string(value);
 }
 
-std::string range_text(const ParamSpec& p) {
+std::string range_text(const ParamEntry& p) {
     return std::to_string(p.valid_min) + ".." + std::to_string(p.valid_max);
 }
 
@@ -142,7 +142,7 @@ std::string hex_text(PF_Pixel c) {
     return c.alpha == 0xFF ? text.substr(2) : text;
 }
 
-std::string value_text(const ParamSpec& p, const ParamValue& v) {
+std::string value_text(const ParamEntry& p, const ParamValue& v) {
     switch (p.type) {
         case ParamType::popup:
             return option_word(choice_item(p.choices, static_cast<int>(v.number)));
@@ -154,7 +154,7 @@ std::string value_text(const ParamSpec& p, const ParamValue& v) {
 }
 
 // "Row (parameter 4): block rows, 1..2000; default 6"
-std::string param_help(const ParamSpec& p, const ParamValue& dephault) {
+std::string param_help(const ParamEntry& p, const ParamValue& dephault) {
     std::string text = std::string(p.name) + " (parameter " + std::to_string(p.index) + "): ";
     const std::string help(p.help);
     switch (p.type) {
@@ -179,7 +179,7 @@ std::string param_help(const ParamSpec& p, const ParamValue& dephault) {
     return text + "; default " + value_text(p, dephault);
 }
 
-ParamValue parse_param(const ParamSpec& p, std::string_view text) {
+ParamValue parse_param(const ParamEntry& p, std::string_view text) {
     ParamValue v;
     switch (p.type) {
         case ParamType::popup:
@@ -202,12 +202,12 @@ ParamValue parse_param(const ParamSpec& p, std::string_view text) {
     return v;
 }
 
-bool on_command_line(const ParamSpec& p) {
+bool on_command_line(const ParamEntry& p) {
     return !p.option.empty();
 }
 
 std::string description() {
-    const ParamSpec& completion = param_spec(kParamCompletion);
+    const ParamEntry& completion = param_entry(kParamCompletion);
     return "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), "
            "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
            "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
@@ -261,7 +261,7 @@ void add_options(CLI::App& app, RawOptions& raw) {
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (!on_command_line(p)) continue;
         app.add_option(std::string(p.option), raw.param[p.index], param_help(p, defaults[p.index]))
             ->type_name(std::string(p.value_name));
@@ -284,7 +284,7 @@ void add_options(CLI::App& app, RawOptions& raw) {
                            ", Completion going linearly from --from to --to")
             ->type_name("N");
     const Options plain;
-    const std::string sweep = "percent " + range_text(param_spec(kParamCompletion));
+    const std::string sweep = "percent " + range_text(param_entry(kParamCompletion));
     app.add_option(
            "--from", raw.from,
            "Completion of the first frame, " + sweep + "; default " + number_text(plain.from))
@@ -317,9 +317,9 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     if (app.count("INPUT") > 0) o.input = raw.input;
     if (raw.output.empty()) throw UsageError("--output: the output file name is empty");
     o.output = raw.output;
-    for (const ParamSpec& spec : kParamTable) {
-        if (on_command_line(spec) && app.count(std::string(spec.option)) > 0) {
-            p.value[spec.index] = parse_param(spec, raw.param[spec.index]);
+    for (const ParamEntry& entry : kParamTable) {
+        if (on_command_line(entry) && app.count(std::string(entry.option)) > 0) {
+            p.value[entry.index] = parse_param(entry, raw.param[entry.index]);
         }
     }
     parse_downsample("--downsample", raw.downsample, p);
@@ -335,14 +335,14 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
         parse_size("--size", raw.size, o);
     }
     if (app.count("--frames") > 0) {
-        const std::string completion(param_spec(kParamCompletion).option);
+        const std::string completion(param_entry(kParamCompletion).option);
         if (app.count(completion) > 0) {
             throw UsageError(completion +
                              ": cannot be combined with --frames; give --from and --to instead");
         }
         o.frames = static_cast<int>(
             parse_integer("--frames", raw.frames, 1, kMaxFrames, "number of frames"));
-        const ParamSpec& sweep = param_spec(kParamCompletion);
+        const ParamEntry& sweep = param_entry(kParamCompletion);
         if (app.count("--from") > 0) {
             o.from = parse_percent("--from", raw.from, sweep.valid_min, sweep.valid_max);
         }
@@ -377,7 +377,7 @@ std::string option_word(std::string_view item) {
     return word;
 }
 
-std::vector<Choice> option_choices(const ParamSpec& p) {
+std::vector<Choice> option_choices(const ParamEntry& p) {
     std::vector<Choice> choices;
     for (int n = 1; n <= choice_count(p.choices); ++n) {
         const std::string_view item = choice_item(p.choices, n);
@@ -388,7 +388,7 @@ std::vector<Choice> option_choices(const ParamSpec& p) {
 
 std::array<ParamValue, kParamCount> tool_defaults() {
     std::array<ParamValue, kParamCount> values{};
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         values[p.index] = {static_cast<double>(p.dephault), color_to_host(p.color)};
     }
     values[kParamCompletion].number = kToolCompletion;

@@ -45,8 +45,8 @@ struct Options {
     int card_height = 480;
     std::optional<int> frames;  // set: a sequence, `output` is a counter pattern
     // A sequence sweeps Completion's whole range unless told otherwise.
-    double from = param_spec(kParamCompletion).valid_min;
-    double to = param_spec(kParamCompletion).valid_max;
+    double from = param_entry(kParamCompletion).valid_min;
+    double to = param_entry(kParamCompletion).valid_max;
     bool quiet = false;
     bool force_progress = false;
     int jobs = 0;                        // frames rendered at once; 0: one per core
@@ -73,7 +73,7 @@ struct Choice {
     A_long value;
 };
 std::string option_word(std::string_view item);
-std::vector<Choice> option_choices(const ParamSpec& p);
+std::vector<Choice> option_choices(const ParamEntry& p);
 
 // Checks of single values, `option` naming the option in messages.
 double parse_percent(std::string_view option, std::string_view text, double min, double max);

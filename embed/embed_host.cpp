@@ -145,12 +145,12 @@ struct Callbacks {
         }
         PF_ParamDef copy = *def;
         copy.name[sizeof copy.name - 1] = 0;
-        const ParamSpec& spec = param_spec(static_cast<ParamIndex>(at));
-        if (copy.param_type != static_cast<PF_ParamType>(spec.type)) {
+        const ParamEntry& entry = param_entry(static_cast<ParamIndex>(at));
+        if (copy.param_type != static_cast<PF_ParamType>(entry.type)) {
             h->registrations_match = false;
         }
         // The choices live in the table for as long as the program runs.
-        if (copy.param_type == PF_Param_POPUP) copy.u.pd.u.namesptr = spec.choices;
+        if (copy.param_type == PF_Param_POPUP) copy.u.pd.u.namesptr = entry.choices;
         h->defaults[at] = copy;
         h->registered = at;
         return PF_Err_NONE;
@@ -518,19 +518,19 @@ bool whole(double v) {
 Status Host::set_value(int index, double value) {
     if (status() != Status::ok) return status();
     if (index < 1 || index >= kParamCount || !std::isfinite(value)) return Status::bad_argument;
-    const ParamSpec& spec = param_spec(static_cast<ParamIndex>(index));
+    const ParamEntry& entry = param_entry(static_cast<ParamIndex>(index));
     PF_ParamDef& def = impl_->params[static_cast<std::size_t>(index)];
-    switch (spec.type) {
+    switch (entry.type) {
         case ParamType::popup:
-            if (!whole(value) || value < 1 || value > choice_count(spec.choices)) break;
+            if (!whole(value) || value < 1 || value > choice_count(entry.choices)) break;
             def.u.pd.value = static_cast<A_long>(value);
             return Status::ok;
         case ParamType::slider:
-            if (!whole(value) || value < spec.valid_min || value > spec.valid_max) break;
+            if (!whole(value) || value < entry.valid_min || value > entry.valid_max) break;
             def.u.sd.value = static_cast<A_long>(value);
             return Status::ok;
         case ParamType::percent:
-            if (value < spec.valid_min || value > spec.valid_max) break;
+            if (value < entry.valid_min || value > entry.valid_max) break;
             def.u.fd.value = static_cast<PF_Fixed>(std::lround(value * 65536.0));
             return Status::ok;
         default:
@@ -542,9 +542,9 @@ Status Host::set_value(int index, double value) {
 Status Host::set_fixed(int index, PF_Fixed value) {
     if (status() != Status::ok) return status();
     if (index < 1 || index >= kParamCount) return Status::bad_argument;
-    const ParamSpec& spec = param_spec(static_cast<ParamIndex>(index));
-    if (spec.type != ParamType::percent || value < spec.valid_min * 65536 ||
-        value > spec.valid_max * 65536) {
+    const ParamEntry& entry = param_entry(static_cast<ParamIndex>(index));
+    if (entry.type != ParamType::percent || value < entry.valid_min * 65536 ||
+        value > entry.valid_max * 65536) {
         return Status::bad_argument;
     }
     impl_->params[static_cast<std::size_t>(index)].u.fd.value = value;
@@ -554,7 +554,7 @@ Status Host::set_fixed(int index, PF_Fixed value) {
 Status Host::set_color(int index, PF_Pixel value) {
     if (status() != Status::ok) return status();
     if (index < 1 || index >= kParamCount ||
-        param_spec(static_cast<ParamIndex>(index)).type != ParamType::color) {
+        param_entry(static_cast<ParamIndex>(index)).type != ParamType::color) {
         return Status::bad_argument;
     }
     impl_->params[static_cast<std::size_t>(index)].u.cd.value = value;

@@ -9,8 +9,8 @@ namespace {
 
 constexpr unsigned kMaxSide = 1u << 15;
 
-const ParamSpec& spec_of(int param) {
-    return param_spec(kParams[static_cast<std::size_t>(param)]);
+const ParamEntry& entry_of(int param) {
+    return param_entry(kParams[static_cast<std::size_t>(param)]);
 }
 
 bool known(int param) {
@@ -22,19 +22,19 @@ bool known(int param) {
 Filter::Filter(unsigned width, unsigned height)
     : width_(width <= kMaxSide ? width : 0), height_(height <= kMaxSide ? height : 0) {
     for (std::size_t i = 0; i < kUserParamCount; ++i) {
-        const ParamSpec& p = param_spec(kParams[i]);
+        const ParamEntry& p = param_entry(kParams[i]);
         numbers_[i] = default_of(p);
         colors_[i] = {p.color.red / 255.0f, p.color.green / 255.0f, p.color.blue / 255.0f};
     }
 }
 
 void Filter::set_number(int param, double value) {
-    if (!known(param) || spec_of(param).type == ParamType::color) return;
+    if (!known(param) || entry_of(param).type == ParamType::color) return;
     numbers_[static_cast<std::size_t>(param)] = unit(value);
 }
 
 void Filter::set_color(int param, Color value) {
-    if (!known(param) || spec_of(param).type != ParamType::color) return;
+    if (!known(param) || entry_of(param).type != ParamType::color) return;
     colors_[static_cast<std::size_t>(param)] = value;
 }
 
@@ -51,7 +51,7 @@ void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
     const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(width_) * 4;
     bool ok = ready();
     for (std::size_t i = 0; i < kUserParamCount && ok; ++i) {
-        const ParamSpec& p = param_spec(kParams[i]);
+        const ParamEntry& p = param_entry(kParams[i]);
         const double x = numbers_[i];
         embed::Status s = embed::Status::ok;
         switch (p.type) {

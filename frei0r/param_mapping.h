@@ -23,14 +23,14 @@ namespace zx::frei0r {
 // The parameters a user sets, in the table's order: every registration but the group's ends.
 inline constexpr std::size_t kUserParamCount = [] {
     std::size_t n = 0;
-    for (const ParamSpec& p : kParamTable) n += !p.short_name.empty();
+    for (const ParamEntry& p : kParamTable) n += !p.short_name.empty();
     return n;
 }();
 
 inline constexpr std::array<ParamIndex, kUserParamCount> kParams = [] {
     std::array<ParamIndex, kUserParamCount> out{};
     std::size_t n = 0;
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (!p.short_name.empty()) out[n++] = p.index;
     }
     return out;
@@ -52,13 +52,13 @@ inline std::int32_t fixed_of(double x) {
     return static_cast<std::int32_t>(std::lround(percent_of(x) * 65536.0));
 }
 
-inline std::int32_t slider_of(const ParamSpec& p, double x) {
+inline std::int32_t slider_of(const ParamEntry& p, double x) {
     return p.slider_min +
            static_cast<std::int32_t>(std::lround(unit(x) * (p.slider_max - p.slider_min)));
 }
 
 // The numbers of the selectable choices, from 1; separators have none.
-constexpr int selectable_count(const ParamSpec& p) {
+constexpr int selectable_count(const ParamEntry& p) {
     int n = 0;
     for (int k = 1; k <= choice_count(p.choices); ++k) {
         n += !is_choice_separator(choice_item(p.choices, k));
@@ -66,7 +66,7 @@ constexpr int selectable_count(const ParamSpec& p) {
     return n;
 }
 
-constexpr int selectable_number(const ParamSpec& p, int k) {
+constexpr int selectable_number(const ParamEntry& p, int k) {
     for (int number = 1; number <= choice_count(p.choices); ++number) {
         if (is_choice_separator(choice_item(p.choices, number))) continue;
         if (k-- == 0) return number;
@@ -74,7 +74,7 @@ constexpr int selectable_number(const ParamSpec& p, int k) {
     return 0;
 }
 
-inline int choice_of(const ParamSpec& p, double x) {
+inline int choice_of(const ParamEntry& p, double x) {
     const int n = selectable_count(p);
     return selectable_number(p, static_cast<int>(std::lround(unit(x) * (n - 1))));
 }
@@ -84,7 +84,7 @@ inline std::uint8_t channel_of(double c) {
 }
 
 // The frei0r value whose rule gives the effect's default.
-inline double default_of(const ParamSpec& p) {
+inline double default_of(const ParamEntry& p) {
     switch (p.type) {
         case ParamType::percent:
             return p.dephault / 100.0;
@@ -102,8 +102,8 @@ inline double default_of(const ParamSpec& p) {
     }
 }
 
-static_assert(selectable_count(param_spec(kParamBlendMode)) == 7);
-static_assert(selectable_number(param_spec(kParamBlendMode), 1) ==
+static_assert(selectable_count(param_entry(kParamBlendMode)) == 7);
+static_assert(selectable_number(param_entry(kParamBlendMode), 1) ==
               choice_number(kParamBlendMode, "Add"));
 
 }  // namespace zx::frei0r

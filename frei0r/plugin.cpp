@@ -20,7 +20,7 @@ using zx::frei0r::Filter;
 using zx::frei0r::kParams;
 using zx::frei0r::kUserParamCount;
 
-std::string range_text(const ParamSpec& p) {
+std::string range_text(const ParamEntry& p) {
     switch (p.type) {
         case ParamType::percent:
             return "0..1 = 0..100 %, as 16.16: lround(x*100*65536)";
@@ -51,7 +51,7 @@ const std::array<std::string, kUserParamCount>& explanations() {
     static const std::array<std::string, kUserParamCount> texts = [] {
         std::array<std::string, kUserParamCount> out;
         for (std::size_t i = 0; i < kUserParamCount; ++i) {
-            const ParamSpec& p = param_spec(kParams[i]);
+            const ParamEntry& p = param_entry(kParams[i]);
             out[i] = std::string(p.name) + ": " + range_text(p);
         }
         return out;
@@ -97,7 +97,7 @@ void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
         static_cast<std::size_t>(param_index) >= kUserParamCount) {
         return;
     }
-    const ParamSpec& p = param_spec(kParams[static_cast<std::size_t>(param_index)]);
+    const ParamEntry& p = param_entry(kParams[static_cast<std::size_t>(param_index)]);
     info->name = p.short_name.data();  // a literal, so terminated
     info->type = p.type == ParamType::color ? F0R_PARAM_COLOR : F0R_PARAM_DOUBLE;
     try {
@@ -123,7 +123,7 @@ void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
     Filter* f = filter_of(instance);
     if (f == nullptr || param == nullptr) return;
     if (param_index >= 0 && static_cast<std::size_t>(param_index) < kUserParamCount &&
-        param_spec(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
+        param_entry(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
         const auto* c = static_cast<const f0r_param_color_t*>(param);
         f->set_color(param_index, {c->r, c->g, c->b});
     } else {
@@ -137,7 +137,7 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_i
         static_cast<std::size_t>(param_index) >= kUserParamCount) {
         return;
     }
-    if (param_spec(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
+    if (param_entry(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
         const zx::frei0r::Color c = f->color(param_index);
         *static_cast<f0r_param_color_t*>(param) = {c.r, c.g, c.b};
     } else {

@@ -14,7 +14,7 @@ namespace {
 
 // The definition the host receives for `p`; every field the table does not fill stays zero,
 // as the host expects of unused fields.
-void fill_definition(PF_InData* in_data, const ParamSpec& p, PF_ParamDef& def) {
+void fill_definition(PF_InData* in_data, const ParamEntry& p, PF_ParamDef& def) {
     std::memset(&def, 0, sizeof(def));
     if (p.name[0] != '\0') in_data->utils->ansi.strcpy(def.name, p.name);
     def.param_type = static_cast<PF_ParamType>(p.type);
@@ -60,7 +60,7 @@ void fill_definition(PF_InData* in_data, const ParamSpec& p, PF_ParamDef& def) {
 PF_Err params_setup(PF_InData* in_data, PF_OutData* out_data) {
     PF_ParamDef def{};
     // Stops at the first registration the host refuses.
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         fill_definition(in_data, p, def);
         const PF_Err err = in_data->inter.add_param(in_data->effect_ref, PF_Param_APPEND, &def);
         if (err != PF_Err_NONE) return err;

@@ -24,7 +24,7 @@ struct ParamColor {
     std::uint8_t alpha = 0, red = 0, green = 0, blue = 0;
 };
 
-struct ParamSpec {
+struct ParamEntry {
     ParamIndex index = kParamInput;  // the position in the host's array, which is also the id
     ParamType type = ParamType::slider;
     const char* name = "";  // the panel's text, registered as it stands
@@ -52,8 +52,8 @@ namespace param_table_detail {
 
 constexpr std::int16_t kShowAsPercent = 1;
 
-constexpr ParamSpec percent(ParamIndex index, const char* name, std::string_view short_name,
-                            std::int32_t dephault, std::string_view option) {
+constexpr ParamEntry percent(ParamIndex index, const char* name, std::string_view short_name,
+                             std::int32_t dephault, std::string_view option) {
     return {.index = index,
             .type = ParamType::percent,
             .name = name,
@@ -73,7 +73,7 @@ constexpr ParamSpec percent(ParamIndex index, const char* name, std::string_view
 
 // Parameters 1 to kParamCount - 1 in the order of registration; index 0, the input layer, is
 // the host's own.
-inline constexpr std::array<ParamSpec, kParamCount - 1> kParamTable = {{
+inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamMode,
      .type = ParamType::popup,
      .name = "Mode",
@@ -175,7 +175,7 @@ inline constexpr std::array<ParamSpec, kParamCount - 1> kParamTable = {{
     {.index = kParamOverlapGroupEnd, .type = ParamType::group_end},
 }};
 
-constexpr const ParamSpec& param_spec(ParamIndex index) {
+constexpr const ParamEntry& param_entry(ParamIndex index) {
     return kParamTable[static_cast<std::size_t>(index) - 1];
 }
 
@@ -202,7 +202,7 @@ constexpr bool is_choice_separator(std::string_view item) {
 
 // The number of a popup item by its text; 0 if there is none.
 constexpr int choice_number(ParamIndex index, std::string_view item) {
-    const std::string_view choices = param_spec(index).choices;
+    const std::string_view choices = param_entry(index).choices;
     for (int n = 1; n <= choice_count(choices); ++n) {
         if (choice_item(choices, n) == item) return n;
     }

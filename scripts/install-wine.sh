@@ -60,20 +60,20 @@ fi
 # A new enough qemu-user only exists in bookworm-backports (a Debian suite).
 # shellcheck source=/dev/null
 . /etc/os-release
-qemu_spec=qemu-user
+qemu_package=qemu-user
 if [ "${VERSION_CODENAME:-}" = bookworm ]; then
   if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     echo 'deb http://deb.debian.org/debian bookworm-backports main' >"$BPO_LIST"
   fi
-  qemu_spec=qemu-user/bookworm-backports
+  qemu_package=qemu-user/bookworm-backports
 fi
 
 apt-get update
 
-pkgs=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$qemu_spec")
+pkgs=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$qemu_package")
 # qemu-user 10 Breaks the old qemu-user-binfmt; upgrade it too rather than
 # letting apt remove it, if something else installed it.
-if installed qemu-user-binfmt && [ "$qemu_spec" != qemu-user ]; then
+if installed qemu-user-binfmt && [ "$qemu_package" != qemu-user ]; then
   pkgs+=(qemu-user-binfmt/bookworm-backports)
 fi
 # No recommends: headless use needs no GL/audio/GStreamer extras.

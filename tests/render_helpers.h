@@ -46,18 +46,18 @@ inline constexpr A_long kNormal = choice_number(kParamBlendMode, "Normal"),
 
 // The effect's defaults, but half-way through and a 2 x 2 grid, which small frames show well.
 struct Settings {
-    A_long mode = param_spec(kParamMode).dephault;
+    A_long mode = param_entry(kParamMode).dephault;
     PF_Fixed completion = percent(50);
-    A_long split = param_spec(kParamSplit).dephault;
+    A_long split = param_entry(kParamSplit).dephault;
     A_long rows = 2;
-    A_long strip_height = param_spec(kParamHeight).dephault;
+    A_long strip_height = param_entry(kParamHeight).dephault;
     A_long columns = 2;
-    A_long strip_width = param_spec(kParamWidth).dephault;
-    A_long seed = param_spec(kParamSeed).dephault;
-    A_long overlap_mode = param_spec(kParamOverlapMode).dephault;
-    PF_Pixel color = color_to_host(param_spec(kParamColor).color);
-    A_long blend_mode = param_spec(kParamBlendMode).dephault;
-    PF_Fixed opacity = percent_to_host(param_spec(kParamOpacity).dephault);
+    A_long strip_width = param_entry(kParamWidth).dephault;
+    A_long seed = param_entry(kParamSeed).dephault;
+    A_long overlap_mode = param_entry(kParamOverlapMode).dephault;
+    PF_Pixel color = color_to_host(param_entry(kParamColor).color);
+    A_long blend_mode = param_entry(kParamBlendMode).dephault;
+    PF_Fixed opacity = percent_to_host(param_entry(kParamOpacity).dephault);
     A_long ds_num = 1;
     A_u_long ds_den = 1;
 

@@ -108,7 +108,7 @@ const char* type_name(ParamType type) {
 
 std::string table_json() {
     std::string out = "[";
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (out.size() > 1) out += ',';
         out += "{\"index\":" + std::to_string(p.index) + ",\"type\":\"" + type_name(p.type) +
                "\",\"name\":";

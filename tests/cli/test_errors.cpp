@@ -24,14 +24,14 @@ struct Refusal {
 };
 
 std::string below(ParamIndex index) {
-    return std::to_string(param_spec(index).valid_min - 1);
+    return std::to_string(param_entry(index).valid_min - 1);
 }
 std::string above(ParamIndex index) {
-    return std::to_string(param_spec(index).valid_max + 1);
+    return std::to_string(param_entry(index).valid_max + 1);
 }
 std::string range(ParamIndex index) {
-    return std::to_string(param_spec(index).valid_min) + " to " +
-           std::to_string(param_spec(index).valid_max);
+    return std::to_string(param_entry(index).valid_min) + " to " +
+           std::to_string(param_entry(index).valid_max);
 }
 
 std::vector<Refusal> usage_refusals() {
@@ -58,7 +58,7 @@ std::vector<Refusal> usage_refusals() {
         {"SeedAboveRange", {"--seed", above(kParamSeed)}, 2, {"--seed", range(kParamSeed)}},
         {"SeedHuge", {"--seed", "99999999999999999999999"}, 2, {"--seed", range(kParamSeed)}},
         {"CompletionAboveRange",
-         {"--completion", std::to_string(param_spec(kParamCompletion).valid_max) + ".001"},
+         {"--completion", std::to_string(param_entry(kParamCompletion).valid_max) + ".001"},
          2,
          {"--completion", range(kParamCompletion)}},
         {"CompletionNaN", {"--completion", "nan"}, 2, {"--completion", "'nan'"}},
@@ -339,7 +339,7 @@ TEST(Information, HelpNamesEveryOptionWithItsParameterAndRange) {
     std::vector<std::string> parts{"--downsample",   "--depth",       "--frames", "--from",
                                    "--to",           "--size",        "--quiet",  "--version",
                                    "color-burn (8)", "row-column (1)"};
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (p.option.empty()) continue;
         parts.push_back(std::string(p.option));
         parts.push_back(std::string(p.name) + " (parameter " + std::to_string(p.index) + ")");

@@ -21,13 +21,13 @@ Options parse(std::vector<std::string> args) {
     return zx::cli::parse_command_line(static_cast<int>(argv.size()), argv.data(), {}).options;
 }
 
-bool is_number(const ParamSpec& p) {
+bool is_number(const ParamEntry& p) {
     return p.type == ParamType::slider || p.type == ParamType::percent;
 }
 
 TEST(OptionsFromTable, WithoutOptionsEveryParameterHasItsDefault) {
     const Options o = parse({});
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         SCOPED_TRACE(p.name);
         const zx::cli::ParamValue& v = o.params.value[p.index];
         if (p.index == kParamCompletion) {
@@ -44,7 +44,7 @@ TEST(OptionsFromTable, WithoutOptionsEveryParameterHasItsDefault) {
 }
 
 TEST(OptionsFromTable, RangeEndsAreTakenAndOneBeyondIsRefused) {
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (!is_number(p)) continue;
         SCOPED_TRACE(p.name);
         const std::string option(p.option);
@@ -70,14 +70,14 @@ TEST(OptionsFromTable, RangeEndsAreTakenAndOneBeyondIsRefused) {
 TEST(OptionsFromTable, ChoicesAreTheItemsUnderCommandLineWords) {
     EXPECT_EQ(zx::cli::option_word("Row & Column"), "row-column");
     EXPECT_EQ(zx::cli::option_word("Color Dodge"), "color-dodge");
-    const std::vector<Choice> blends = zx::cli::option_choices(param_spec(kParamBlendMode));
+    const std::vector<Choice> blends = zx::cli::option_choices(param_entry(kParamBlendMode));
     ASSERT_EQ(blends.size(), 7u);  // the separator line is no choice
     EXPECT_EQ(blends[0].name, "normal");
     EXPECT_EQ(blends[1].name, "add");
     EXPECT_EQ(blends[1].value, 3);
     EXPECT_EQ(blends[6].name, "color-burn");
     EXPECT_EQ(blends[6].value, 8);
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (p.type != ParamType::popup) continue;
         for (const Choice& c : zx::cli::option_choices(p)) {
             SCOPED_TRACE(std::string(p.option) + " " + c.name);
@@ -89,7 +89,7 @@ TEST(OptionsFromTable, ChoicesAreTheItemsUnderCommandLineWords) {
 TEST(OptionsFromTable, EveryValueReachesItsParameter) {
     // Each value differs from its default, so a value set at the wrong index shows.
     zx::cli::EffectParams params;
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (is_number(p))
             params.value[p.index].number = p.dephault == p.valid_max ? 1 : p.valid_max;
         if (p.type == ParamType::popup) params.value[p.index].number = choice_count(p.choices);
@@ -97,7 +97,7 @@ TEST(OptionsFromTable, EveryValueReachesItsParameter) {
     }
     zx::cli::EffectRunner runner;
     runner.set_params(params);
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         SCOPED_TRACE(p.name);
         ASSERT_NE(runner.host().param(p.index), nullptr);
         const PF_ParamDef& d = *runner.host().param(p.index);

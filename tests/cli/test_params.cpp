@@ -96,7 +96,7 @@ std::vector<ParamCase> cases() {
          16},
     };
     const std::vector<zx::cli::Choice> blends =
-        zx::cli::option_choices(param_spec(kParamBlendMode));
+        zx::cli::option_choices(param_entry(kParamBlendMode));
     for (const auto& [name, value] : blends) {
         std::string test_name = "Blend_" + name;
         for (char& ch : test_name) ch = ch == '-' ? '_' : ch;

@@ -35,7 +35,7 @@ struct Case {
 Case make_case(const char* name, std::initializer_list<std::pair<ParamIndex, double>> changes,
                PF_Pixel color = {255, 255, 0, 0}) {
     Case c{name, {}, color};
-    for (const ParamSpec& p : kParamTable) c.value[p.index] = p.dephault;
+    for (const ParamEntry& p : kParamTable) c.value[p.index] = p.dephault;
     for (const auto& [index, v] : changes) c.value[index] = v;
     return c;
 }
@@ -72,7 +72,7 @@ const std::vector<Case>& cases() {
 }
 
 void apply(simhost::SimHost& h, const Case& c) {
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         const double v = c.value[p.index];
         switch (p.type) {
             case ParamType::popup:
@@ -94,7 +94,7 @@ void apply(simhost::SimHost& h, const Case& c) {
 }
 
 void apply(Host& h, const Case& c) {
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         if (p.type == ParamType::color) {
             ASSERT_EQ(h.set_color(p.index, c.color), Status::ok);
         } else if (p.type != ParamType::group_start && p.type != ParamType::group_end) {
@@ -277,7 +277,7 @@ TEST(EmbedHost, RefusesWhatItCannotTake) {
     EXPECT_EQ(host.set_value(kParamRow, -1), Status::bad_argument);
     EXPECT_EQ(host.param(kParamRow)->u.sd.value, 17);
     host.reset_values();
-    EXPECT_EQ(host.param(kParamRow)->u.sd.value, param_spec(kParamRow).dephault);
+    EXPECT_EQ(host.param(kParamRow)->u.sd.value, param_entry(kParamRow).dephault);
 
     std::vector<std::uint8_t> in(16 * 4 * 4), out(16 * 4 * 4);
     const FrameFormat f{16, 4, zx::embed::Depth::eight, Channels::rgba};

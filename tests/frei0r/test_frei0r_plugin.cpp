@@ -66,7 +66,7 @@ Plugin& plugin() {
 
 int param_number(std::string_view short_name) {
     for (std::size_t i = 0; i < kUserParamCount; ++i) {
-        if (param_spec(kParams[i]).short_name == short_name) return static_cast<int>(i);
+        if (param_entry(kParams[i]).short_name == short_name) return static_cast<int>(i);
     }
     ADD_FAILURE() << "no parameter " << short_name;
     return -1;
@@ -142,7 +142,7 @@ TEST(Frei0rPlugin, DescribesAFilterWithTheTablesTwelveParameters) {
         names.emplace_back(p.name);
         EXPECT_EQ(p.type, names.back() == "color" ? F0R_PARAM_COLOR : F0R_PARAM_DOUBLE);
         ASSERT_NE(p.explanation, nullptr);
-        EXPECT_NE(std::string(p.explanation).find(param_spec(kParams[i]).name), std::string::npos);
+        EXPECT_NE(std::string(p.explanation).find(param_entry(kParams[i]).name), std::string::npos);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"mode", "completion", "split", "row", "strip_height",
                                                "column", "strip_width", "seed", "overlap_mode",
@@ -162,28 +162,28 @@ TEST(Frei0rMapping, RulesGiveTheDocumentedValues) {
     EXPECT_EQ(fixed_of(2.0), 100 * 65536);
     EXPECT_EQ(fixed_of(-1.0), 0);
     EXPECT_EQ(fixed_of(NAN), 0);
-    EXPECT_EQ(slider_of(param_spec(kParamRow), 0.5), 51);  // 1 + lround(49.5)
-    EXPECT_EQ(slider_of(param_spec(kParamRow), 0.0), 1);
-    EXPECT_EQ(slider_of(param_spec(kParamRow), 1.0), 100);
-    EXPECT_EQ(slider_of(param_spec(kParamHeight), 0.01), 14);  // 4 + lround(9.96)
-    EXPECT_EQ(slider_of(param_spec(kParamSeed), 0.123), 123);
-    EXPECT_EQ(choice_of(param_spec(kParamSplit), 0.24), kSplitRowColumn);
-    EXPECT_EQ(choice_of(param_spec(kParamSplit), 0.26), kSplitRowWidth);
-    EXPECT_EQ(choice_of(param_spec(kParamSplit), 1.0), kSplitHeightColumn);
-    EXPECT_EQ(choice_of(param_spec(kParamBlendMode), 0.0),
+    EXPECT_EQ(slider_of(param_entry(kParamRow), 0.5), 51);  // 1 + lround(49.5)
+    EXPECT_EQ(slider_of(param_entry(kParamRow), 0.0), 1);
+    EXPECT_EQ(slider_of(param_entry(kParamRow), 1.0), 100);
+    EXPECT_EQ(slider_of(param_entry(kParamHeight), 0.01), 14);  // 4 + lround(9.96)
+    EXPECT_EQ(slider_of(param_entry(kParamSeed), 0.123), 123);
+    EXPECT_EQ(choice_of(param_entry(kParamSplit), 0.24), kSplitRowColumn);
+    EXPECT_EQ(choice_of(param_entry(kParamSplit), 0.26), kSplitRowWidth);
+    EXPECT_EQ(choice_of(param_entry(kParamSplit), 1.0), kSplitHeightColumn);
+    EXPECT_EQ(choice_of(param_entry(kParamBlendMode), 0.0),
               choice_number(kParamBlendMode, "Normal"));
-    EXPECT_EQ(choice_of(param_spec(kParamBlendMode), 1 / 6.0),
+    EXPECT_EQ(choice_of(param_entry(kParamBlendMode), 1 / 6.0),
               choice_number(kParamBlendMode, "Add"));
-    EXPECT_EQ(choice_of(param_spec(kParamBlendMode), 0.5),
+    EXPECT_EQ(choice_of(param_entry(kParamBlendMode), 0.5),
               choice_number(kParamBlendMode, "Screen"));
-    EXPECT_EQ(choice_of(param_spec(kParamBlendMode), 1.0),
+    EXPECT_EQ(choice_of(param_entry(kParamBlendMode), 1.0),
               choice_number(kParamBlendMode, "Color Burn"));
     EXPECT_EQ(channel_of(0.5), 128);  // lround(127.5)
     EXPECT_EQ(channel_of(51 / 255.0f), 51);
     EXPECT_EQ(channel_of(1.5), 255);
     // Each default maps back onto the effect's default.
     for (ParamIndex index : kParams) {
-        const ParamSpec& p = param_spec(index);
+        const ParamEntry& p = param_entry(index);
         SCOPED_TRACE(p.name);
         if (p.type == ParamType::slider) {
             EXPECT_EQ(slider_of(p, default_of(p)), p.dephault);
@@ -204,7 +204,7 @@ TEST(Frei0rPlugin, RendersWhatTheMappedValuesRender) {
         const std::vector<std::uint32_t> in = picture(w, h, 3);
         Instance f(static_cast<unsigned>(w), static_cast<unsigned>(h));
         // Unset parameters are the effect's defaults, Completion 0 among them.
-        EXPECT_EQ(f.get("row"), zx::frei0r::default_of(param_spec(kParamRow)));
+        EXPECT_EQ(f.get("row"), zx::frei0r::default_of(param_entry(kParamRow)));
         EXPECT_EQ(f.update(in), in);
         f.set("completion", 0.35);
         f.set("split", 0.5);

@@ -22,7 +22,7 @@ TEST(ParamTable, RegistrationsEqualTheTable) {
     ASSERT_EQ(host->send(PF_Cmd_PARAMS_SETUP), 0);
     ASSERT_EQ(host->registrations().size(), kParamTable.size());
     for (std::size_t i = 0; i < kParamTable.size(); ++i) {
-        const ParamSpec& p = kParamTable[i];
+        const ParamEntry& p = kParamTable[i];
         const PF_ParamDef& d = host->registrations()[i].def;
         SCOPED_TRACE(std::string("table entry \"") + p.name + "\"");
         EXPECT_EQ(d.uu.id, p.index);
@@ -64,14 +64,14 @@ TEST(ParamTable, RegistrationsEqualTheTable) {
         }
     }
     // The array the host builds starts from the registered defaults.
-    EXPECT_EQ(host->param(kRow).u.sd.value, param_spec(kParamRow).dephault);
-    EXPECT_EQ(host->param(kOpacity).u.fd.value, fixed(param_spec(kParamOpacity).dephault));
+    EXPECT_EQ(host->param(kRow).u.sd.value, param_entry(kParamRow).dephault);
+    EXPECT_EQ(host->param(kOpacity).u.fd.value, fixed(param_entry(kParamOpacity).dephault));
 }
 
 TEST(ParamTable, EntriesAreUsable) {
     std::set<std::string_view> short_names;
     std::set<std::string_view> options;
-    for (const ParamSpec& p : kParamTable) {
+    for (const ParamEntry& p : kParamTable) {
         SCOPED_TRACE(std::string("table entry \"") + p.name + "\"");
         EXPECT_LE(std::strlen(p.name), static_cast<std::size_t>(PF_MAX_EFFECT_PARAM_NAME_LEN));
         const bool group = p.type == ParamType::group_start || p.type == ParamType::group_end;

@@ -12,8 +12,8 @@ int main() {
     host.setup();
     std::printf("{");
     const char* comma = "";
-    for (int split = 1; split <= choice_count(param_spec(kParamSplit).choices); ++split) {
-        for (int overlap = 1; overlap <= choice_count(param_spec(kParamOverlapMode).choices);
+    for (int split = 1; split <= choice_count(param_entry(kParamSplit).choices); ++split) {
+        for (int overlap = 1; overlap <= choice_count(param_entry(kParamOverlapMode).choices);
              ++overlap) {
             host.set_popup(kParamSplit, split);
             host.set_popup(kParamOverlapMode, overlap);
