@@ -63,18 +63,23 @@ struct PixelWord {
     static void store(Pixel* p, Word w) { std::memcpy(p, &w, sizeof w); }
 };
 
+constexpr std::size_t kFreeChunk = 8;
+
+// True when any of the kFreeChunk pixels from p has an alpha other than 0; the words are folded
+// with OR, which the compiler runs many at once.
+template <class Pixel>
+inline bool chunk_occupied(const Pixel* p) {
+    using W = PixelWord<Pixel>;
+    typename W::Word any = 0;
+    for (std::size_t k = 0; k < kFreeChunk; ++k) any |= W::load(p + k);
+    return (any & W::kAlphaBits) != 0;
+}
+
 // End of the run of free pixels (alpha 0) starting at x; whole chunks first, so the common
 // case of a block landing on cleared output takes one test per eight pixels.
 template <class Pixel>
 inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run) {
-    using W = PixelWord<Pixel>;
-    constexpr std::size_t kChunk = 8;
-    while (x + kChunk <= run) {
-        typename W::Word any = 0;
-        for (std::size_t k = 0; k < kChunk; ++k) any |= W::load(dst + x + k);
-        if ((any & W::kAlphaBits) != 0) break;
-        x += kChunk;
-    }
+    while (x + kFreeChunk <= run && !chunk_occupied(dst + x)) x += kFreeChunk;
     while (x < run && dst[x].alpha == 0) ++x;
     return x;
 }
@@ -83,13 +88,9 @@ inline std::size_t free_run_end(const Pixel* dst, std::size_t x, std::size_t run
 // the next wholly free chunk starts, or the end of the run.
 template <class Pixel>
 inline std::size_t busy_run_end(const Pixel* dst, std::size_t x, std::size_t run) {
-    using W = PixelWord<Pixel>;
-    constexpr std::size_t kChunk = 8;
-    while (x + kChunk <= run) {
-        typename W::Word any = 0;
-        for (std::size_t k = 0; k < kChunk; ++k) any |= W::load(dst + x + k);
-        if ((any & W::kAlphaBits) == 0) return x;
-        x += kChunk;
+    while (x + kFreeChunk <= run) {
+        if (!chunk_occupied(dst + x)) return x;
+        x += kFreeChunk;
     }
     return run;
 }
