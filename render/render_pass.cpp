@@ -51,9 +51,14 @@ template <class Pixel, class Rule, class StepAt>
 PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, Rule rule, A_long count,
                   StepAt step_at) {
     PF_Err err = PF_Err_NONE;
+    const bool wide = wide_vectors_available();
     for (A_long step = 0; step < count; ++step) {
         const DrawStep s = step_at(step);
-        draw_block(stage, rule, s.source, s.offset);
+        if (wide) {
+            draw_block_wide(stage, rule, s.source, s.offset);
+        } else {
+            draw_block(stage, rule, s.source, s.offset);
+        }
         if (err == PF_Err_NONE) err = in_data->inter.progress(in_data->effect_ref, step, count + 1);
     }
     return err;

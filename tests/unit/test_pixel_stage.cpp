@@ -152,10 +152,36 @@ TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
     }
 }
 
-TEST(BlendLanes, DivisionBy255InSixteenBitsIsExactUpTo65534) {
-    for (unsigned x = 0; x <= 65534; ++x) {
-        ASSERT_EQ(lanes::narrow::div255(static_cast<std::uint16_t>(x)), x / 255) << x;
+TEST(BlendLanes, DivisionBy255InSixteenBitLanesIsExactUpTo65279) {
+    using V = onto_opaque::Vec<std::uint16_t, 16>;
+    for (unsigned x = 0; x <= 65279; x += 8) {
+        V v;
+        for (unsigned i = 0; i < 8; ++i) v[i] = static_cast<std::uint16_t>(std::min(x + i, 65279u));
+        const V q = onto_opaque::div255(v);
+        for (unsigned i = 0; i < 8; ++i) ASSERT_EQ(q[i], v[i] / 255) << v[i];
     }
+}
+
+// A row of opaque footage over opaque output through the narrow kernel, at one upper alpha, in
+// both vector widths; the general path must not be needed.
+template <BlendKind K, class P>
+std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source, unsigned ua,
+                             std::size_t vector_bytes) {
+    using W16 = onto_opaque::Words<P, 16>;
+    using W32 = onto_opaque::Words<P, 32>;
+    bool general_used = false;
+    const auto general = [&](P*, const P*, std::size_t) { general_used = true; };
+    if (vector_bytes == 16) {
+        onto_opaque::blend_row<K, 16>(
+            lower.data(), source.data(), lower.size(),
+            [ua](const W16&, W16& out) { out = W16{} + ua; }, general);
+    } else {
+        onto_opaque::blend_row<K, 32>(
+            lower.data(), source.data(), lower.size(),
+            [ua](const W32&, W32& out) { out = W32{} + ua; }, general);
+    }
+    EXPECT_FALSE(general_used);
+    return lower;
 }
 
 // Opaque stretches under opaque footage in 16-bit channels against the table's operator: every
@@ -167,7 +193,7 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
     for (int index = 0; index < kBlendTableSize; ++index) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
-            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+            if constexpr (onto_opaque::kHasKernel<kKind>) {
                 for (int ua = 0; ua <= 255; ++ua) {
                     const bool every_pair =
                         ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
@@ -182,9 +208,8 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
                                                    : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
                                                               c(channel(rng))};
                         }
-                        std::vector<PF_Pixel> got = lower;
-                        lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
-                                                           static_cast<std::uint16_t>(ua));
+                        const std::vector<PF_Pixel> got = OntoOpaqueRow<kKind>(
+                            lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
                         for (std::size_t i = 0; i < got.size(); ++i) {
                             PF_Pixel upper = source[i];
                             upper.alpha = c(ua);
@@ -212,7 +237,7 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
     for (int index = 0; index < kBlendTableSize; ++index) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
-            if constexpr (lanes::narrow::kHasNarrow<kKind>) {
+            if constexpr (onto_opaque::kHasKernel<kKind>) {
                 for (int ua : alphas) {
                     std::vector<PF_Pixel16> lower(300), source(300);
                     const auto pick = [&](std::size_t i) {
@@ -222,9 +247,8 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
                         lower[i] = {32768, pick(i), pick(i), pick(i)};
                         source[i] = {32768, pick(i / 2), pick(i), pick(i)};
                     }
-                    std::vector<PF_Pixel16> got = lower;
-                    lanes::narrow::blend_opaque<kKind>(got.data(), source.data(), got.size(),
-                                                       static_cast<std::uint32_t>(ua));
+                    const std::vector<PF_Pixel16> got = OntoOpaqueRow<kKind>(
+                        lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
                     for (std::size_t i = 0; i < got.size(); ++i) {
                         PF_Pixel16 upper = source[i];
                         upper.alpha = c(ua);
@@ -256,7 +280,7 @@ void CheckEveryRule() {
     using T = PixelTraits<P>;
     std::mt19937 rng(11);
     // Rows padded by a few bytes, so that pixels do not sit on word boundaries in 8-bit.
-    constexpr A_long kW = 41, kH = 9;
+    constexpr A_long kW = 75, kH = 9;
     const std::ptrdiff_t rowbytes = kW * static_cast<std::ptrdiff_t>(sizeof(P)) + 6;
     std::vector<std::uint8_t> in(static_cast<std::size_t>(rowbytes * kH));
     std::vector<std::uint8_t> out(in.size());
@@ -271,7 +295,7 @@ void CheckEveryRule() {
                                      RandomPixel<P>(rng)};
                 s.color.alpha = static_cast<typename T::Channel>(
                     s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
-                for (int round = 0; round < 7; ++round, ++cases) {
+                for (int round = 0; round < 9; ++round, ++cases) {
                     for (A_long y = 0; y < kH; ++y) {
                         for (A_long x = 0; x < kW; ++x) {
                             *px(in, x, y) = RandomPixel<P>(rng);
@@ -291,6 +315,29 @@ void CheckEveryRule() {
                             }
                         }
                     }
+                    // Output free or opaque, as footage leaves it, with a rare other pixel;
+                    // footage opaque on some rows: the chunks of the narrow kernels.
+                    if (round >= 7) {
+                        std::uniform_int_distribution<int> pick(0, 63);
+                        for (A_long y = 0; y < kH; ++y) {
+                            const bool opaque_row = y % 2 == 0;
+                            for (A_long x = 0; x < kW; ++x) {
+                                P& o = *px(out, x, y);
+                                const int k = pick(rng);
+                                if (k != 0) {
+                                    o.alpha = static_cast<typename T::Channel>(
+                                        k < 24 ? 0 : static_cast<A_long>(T::kFull));
+                                    if (sizeof(P) == 2 * 4 && o.red > T::kFull) {
+                                        o.red = static_cast<typename T::Channel>(T::kFull);
+                                    }
+                                }
+                                if (opaque_row) {
+                                    px(in, x, y)->alpha =
+                                        static_cast<typename T::Channel>(T::kFull);
+                                }
+                            }
+                        }
+                    }
                     std::uniform_int_distribution<A_long> x0(0, kW - 1), y0(0, kH - 1);
                     std::uniform_int_distribution<A_long> shift(-6, 6);
                     const A_long bx = x0(rng), by = y0(rng);
@@ -305,16 +352,30 @@ void CheckEveryRule() {
                             *px(want, xd, yd) = PlainRule(s, *px(want, xd, yd), *px(in, x, y));
                         }
                     }
-                    const PixelStage<P> stage{in.data(), out.data(), rowbytes, rowbytes, kW, kH};
-                    with_overlap_rule(s,
-                                      [&](auto rule) { draw_block(stage, rule, block, offset); });
-                    ASSERT_EQ(out, want) << "index " << index << " opacity " << opacity << " flags "
-                                         << flags << " round " << round;
+                    // Both builds of the drawing: plain vectors, and wide ones where the
+                    // processor has them.
+                    const std::vector<std::uint8_t> before = out;
+                    for (bool wide : {false, true}) {
+                        if (wide && !wide_vectors_available()) continue;
+                        out = before;
+                        const PixelStage<P> stage{in.data(), out.data(), rowbytes,
+                                                  rowbytes,  kW,         kH};
+                        with_overlap_rule(s, [&](auto rule) {
+                            if (wide) {
+                                draw_block_wide(stage, rule, block, offset);
+                            } else {
+                                draw_block(stage, rule, block, offset);
+                            }
+                        });
+                        ASSERT_EQ(out, want)
+                            << "index " << index << " opacity " << opacity << " flags " << flags
+                            << " round " << round << " wide " << wide;
+                    }
                 }
             }
         }
     }
-    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 7);
+    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 9);
 }
 
 TEST(OverlapRules, EightBitRowsEqualThePlainRule) {

@@ -1,0 +1,188 @@
+// Blending onto output that is free or opaque, its usual state under footage: a free pixel
+// (alpha 0) takes the footage pixel as it is, and over an opaque pixel over, Multiply and Screen
+// come down to narrow integer arithmetic per channel with a full result alpha. A row is worked
+// in chunks of 64 bytes with fixed-length loops that the compiler runs on many channels at once;
+// a chunk holding any other pixel (a partly transparent output pixel, a 16-bit channel beyond
+// full) goes to the caller's general path. Each result equals the operator of blend_ops.h
+// (tests/unit).
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "composite/blend_lanes.h"
+#include "composite/blend_ops.h"
+#include "composite/pixel_traits.h"
+#include "host/ae_api.h"
+
+namespace onto_opaque {
+
+// Vectors of VB bytes: 16, what every vector unit has, or 32 where the code is built for
+// wider ones (vector_isa.h). The compiler turns their operators into its instructions one for
+// one, or into plain integer code on a target without vectors.
+template <class T, std::size_t VB>
+struct VecOf {
+    typedef T type __attribute__((vector_size(VB)));
+};
+template <class T, std::size_t VB>
+using Vec = typename VecOf<T, VB>::type;
+
+template <class Pixel>
+struct ChunkTraits;
+
+// A 16-bit lane holds two 8-bit channels; each is worked in a lane of its own, so products of
+// two channels (up to 255 x 255) fit.
+template <>
+struct ChunkTraits<PF_Pixel> {
+    using Word = std::uint32_t;
+    using Channel = std::uint8_t;
+    using Lane = std::uint16_t;
+    static constexpr std::size_t kPixels = 16;
+    static constexpr Word kAlpha = 0xFF;  // the alpha, first in memory: the low bits of a word
+    static constexpr Word kFull = 255;
+};
+
+// A 32-bit lane holds two 16-bit channels; worked apart, products up to 2^30 fit.
+template <>
+struct ChunkTraits<PF_Pixel16> {
+    using Word = std::uint64_t;
+    using Channel = std::uint16_t;
+    using Lane = std::uint32_t;
+    static constexpr std::size_t kPixels = 8;
+    static constexpr Word kAlpha = 0xFFFF;
+    static constexpr Word kFull = 32768;
+};
+
+template <class Pixel, std::size_t VB>
+using Words = Vec<typename ChunkTraits<Pixel>::Word, VB>;
+template <class Pixel, std::size_t VB>
+using Lanes = Vec<typename ChunkTraits<Pixel>::Lane, VB>;
+
+// Vectors pass by reference: a vector by value would depend on the target's vector ABI.
+template <class V>
+ZX_INLINE bool any_bit(const V& v) {
+    std::uint64_t parts[sizeof(V) / 8];
+    std::memcpy(parts, &v, sizeof v);
+    std::uint64_t all = 0;
+    for (std::uint64_t p : parts) all |= p;
+    return all != 0;
+}
+
+template <class To, class From>
+ZX_INLINE To bits(const From& v) {
+    static_assert(sizeof(To) == sizeof(From));
+    To t;
+    std::memcpy(&t, &v, sizeof t);
+    return t;
+}
+
+// x / 255 for 0 <= x <= 65279 in 16-bit lanes (lanes::narrow::div255).
+template <class V>
+ZX_INLINE V div255(const V& x) {
+    return (x + 1 + (x >> 8)) >> 8;
+}
+
+// The mode pixel's channels of over, Multiply and Screen, mixed with the lower channels at upper
+// alphas ua: (M x ua + L x (full - ua)) / full. Over an opaque lower pixel the lower weight of
+// over is exactly full - ua at every ua, and the result alpha full.
+template <BlendKind K, class Pixel, class L>
+ZX_INLINE L mixed(const L& l, const L& u, const L& ua) {
+    constexpr auto kFull =
+        static_cast<typename ChunkTraits<Pixel>::Lane>(ChunkTraits<Pixel>::kFull);
+    L m = u;
+    if constexpr (sizeof(Pixel) == 4) {
+        if constexpr (K == BlendKind::multiply) m = div255(l * u);
+        if constexpr (K == BlendKind::screen) m = l + u - div255(l * u);
+        return div255(m * ua + l * (kFull - ua));
+    } else {
+        if constexpr (K == BlendKind::multiply) m = (l * u) >> 15;
+        if constexpr (K == BlendKind::screen) m = l + u - ((l * u) >> 15);
+        return (m * ua + l * (kFull - ua)) >> 15;
+    }
+}
+
+template <BlendKind K>
+constexpr bool kHasKernel =
+    K == BlendKind::over || K == BlendKind::multiply || K == BlendKind::screen;
+
+// One chunk of kPixels pixels (64 bytes). upper_alpha(s, ua) sets the incoming alphas of a
+// vector of footage words; general works the chunk when the narrow arithmetic does not cover it.
+template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
+ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, UpperAlpha& upper_alpha,
+                           General& general) {
+    using T = ChunkTraits<Pixel>;
+    using W = Words<Pixel, VB>;
+    using L = Lanes<Pixel, VB>;
+    constexpr std::size_t kParts = T::kPixels * sizeof(Pixel) / VB;
+    constexpr int kChannelBits = 8 * sizeof(typename T::Channel);
+    // Each vector moved on its own: one load or store, which later loads can take directly.
+    auto* dst_bytes = reinterpret_cast<std::uint8_t*>(dst);
+    const auto* src_bytes = reinterpret_cast<const std::uint8_t*>(src);
+    W d[kParts], s[kParts];
+    for (std::size_t p = 0; p < kParts; ++p) {
+        std::memcpy(&d[p], dst_bytes + p * sizeof(W), sizeof(W));
+        std::memcpy(&s[p], src_bytes + p * sizeof(W), sizeof(W));
+    }
+    W any_alpha{}, other{};
+    for (std::size_t p = 0; p < kParts; ++p) {
+        const W a = d[p] & T::kAlpha;
+        any_alpha |= a;
+        if constexpr (sizeof(Pixel) == 4) {
+            // Every output alpha 0 or full.
+            other |= ((a + 1) & T::kAlpha) >> 1;
+        } else {
+            // Alphas 0 or full, and no channel beyond full in either row: a channel is above
+            // 32768 exactly when c ^ 0x8000 is above 0 as a signed number.
+            using S = Vec<std::int16_t, VB>;
+            const S flip = S{} + static_cast<std::int16_t>(-32768);
+            other |=
+                (a & 0x7FFF) | bits<W>(((bits<S>(d[p]) ^ flip) > 0) | ((bits<S>(s[p]) ^ flip) > 0));
+        }
+    }
+    if (!any_bit(any_alpha)) {
+        for (std::size_t p = 0; p < kParts; ++p) {
+            std::memcpy(dst_bytes + p * sizeof(W), &s[p], sizeof(W));
+        }
+        return;
+    }
+    if (any_bit(other)) {
+        general(dst, src, T::kPixels);
+        return;
+    }
+    constexpr auto kLow = static_cast<typename T::Lane>((1u << kChannelBits) - 1);
+    for (std::size_t p = 0; p < kParts; ++p) {
+        W ua{};
+        upper_alpha(s[p], ua);
+        // Both lanes of a pixel carry its upper alpha.
+        const L spread = bits<L>(ua | (ua << (8 * sizeof(typename T::Lane))));
+        const L dl = bits<L>(d[p]), sl = bits<L>(s[p]);
+        const L low = mixed<K, Pixel>(dl & kLow, sl & kLow, spread);
+        const L high = mixed<K, Pixel>(dl >> kChannelBits, sl >> kChannelBits, spread);
+        const W m = (bits<W>(low | (high << kChannelBits)) & ~T::kAlpha) | T::kFull;
+        const W a = d[p] & T::kAlpha;
+        // Both lanes of a pixel compare its alpha, so the mask covers the whole pixel.
+        const W free = bits<W>(bits<L>(a | (a << (8 * sizeof(typename T::Lane)))) == 0);
+        const W out = (s[p] & free) | (m & ~free);
+        std::memcpy(dst_bytes + p * sizeof(W), &out, sizeof(W));
+    }
+}
+
+// A row of n pixels; the last, shorter chunk is worked in a copy padded with free pixels.
+template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
+ZX_INLINE void blend_row(Pixel* dst, const Pixel* src, std::size_t n, UpperAlpha upper_alpha,
+                         General general) {
+    constexpr std::size_t kN = ChunkTraits<Pixel>::kPixels;
+    std::size_t x = 0;
+    for (; x + kN <= n; x += kN) blend_chunk<K, VB>(dst + x, src + x, upper_alpha, general);
+    if (x == n) return;
+    Pixel d[kN] = {}, s[kN] = {};
+    const std::size_t rest = n - x;
+    std::memcpy(d, dst + x, rest * sizeof(Pixel));
+    std::memcpy(s, src + x, rest * sizeof(Pixel));
+    blend_chunk<K, VB>(d, s, upper_alpha, general);
+    std::memcpy(dst + x, d, rest * sizeof(Pixel));
+}
+
+}  // namespace onto_opaque
