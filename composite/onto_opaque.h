@@ -109,8 +109,10 @@ constexpr bool kHasKernel =
 
 // One chunk of kPixels pixels (64 bytes). upper_alpha(s, ua) sets the incoming alphas of a
 // vector of footage words; general works the chunk when the narrow arithmetic does not cover it.
+// The first `keep` pixels are left as they are: a row's last chunk ends at the row's end and
+// overlaps pixels already worked.
 template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
-ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, UpperAlpha& upper_alpha,
+ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, UpperAlpha& upper_alpha,
                            General& general) {
     using T = ChunkTraits<Pixel>;
     using W = Words<Pixel, VB>;
@@ -125,30 +127,40 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, UpperAlpha& upper_alpha
         std::memcpy(&d[p], dst_bytes + p * sizeof(W), sizeof(W));
         std::memcpy(&s[p], src_bytes + p * sizeof(W), sizeof(W));
     }
+    // All ones on the pixels this call works.
+    constexpr std::size_t kLanes = sizeof(W) / sizeof(typename T::Word);
+    W live[kParts];
+    for (std::size_t p = 0; p < kParts; ++p) {
+        W index;
+        for (std::size_t i = 0; i < kLanes; ++i) index[i] = p * kLanes + i;
+        live[p] = bits<W>(index >= static_cast<typename T::Word>(keep));
+    }
     W any_alpha{}, other{};
     for (std::size_t p = 0; p < kParts; ++p) {
-        const W a = d[p] & T::kAlpha;
+        const W a = d[p] & T::kAlpha & live[p];
         any_alpha |= a;
         if constexpr (sizeof(Pixel) == 4) {
             // Every output alpha 0 or full.
-            other |= ((a + 1) & T::kAlpha) >> 1;
+            other |= ((a + 1) & T::kAlpha & live[p]) >> 1;
         } else {
             // Alphas 0 or full, and no channel beyond full in either row: a channel is above
             // 32768 exactly when c ^ 0x8000 is above 0 as a signed number.
             using S = Vec<std::int16_t, VB>;
             const S flip = S{} + static_cast<std::int16_t>(-32768);
-            other |=
-                (a & 0x7FFF) | bits<W>(((bits<S>(d[p]) ^ flip) > 0) | ((bits<S>(s[p]) ^ flip) > 0));
+            other |= ((a & 0x7FFF) |
+                      bits<W>(((bits<S>(d[p]) ^ flip) > 0) | ((bits<S>(s[p]) ^ flip) > 0))) &
+                     live[p];
         }
     }
     if (!any_bit(any_alpha)) {
         for (std::size_t p = 0; p < kParts; ++p) {
-            std::memcpy(dst_bytes + p * sizeof(W), &s[p], sizeof(W));
+            const W out = (s[p] & live[p]) | (d[p] & ~live[p]);
+            std::memcpy(dst_bytes + p * sizeof(W), &out, sizeof(W));
         }
         return;
     }
     if (any_bit(other)) {
-        general(dst, src, T::kPixels);
+        general(dst + keep, src + keep, T::kPixels - keep);
         return;
     }
     constexpr auto kLow = static_cast<typename T::Lane>((1u << kChannelBits) - 1);
@@ -164,25 +176,47 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, UpperAlpha& upper_alpha
         const W a = d[p] & T::kAlpha;
         // Both lanes of a pixel compare its alpha, so the mask covers the whole pixel.
         const W free = bits<W>(bits<L>(a | (a << (8 * sizeof(typename T::Lane)))) == 0);
-        const W out = (s[p] & free) | (m & ~free);
+        const W out = (((s[p] & free) | (m & ~free)) & live[p]) | (d[p] & ~live[p]);
         std::memcpy(dst_bytes + p * sizeof(W), &out, sizeof(W));
     }
 }
 
-// A row of n pixels; the last, shorter chunk is worked in a copy padded with free pixels.
+// Byte distances from a row's pixels to those of a row below whose lines are asked for, one
+// line per chunk; 0 asks for none.
+struct Ahead {
+    std::ptrdiff_t src_bytes;
+    std::ptrdiff_t dst_bytes;
+};
+
+// A row of n pixels; a row shorter than a chunk is worked in a copy padded with free pixels.
 template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
-ZX_INLINE void blend_row(Pixel* dst, const Pixel* src, std::size_t n, UpperAlpha upper_alpha,
-                         General general) {
+ZX_INLINE void blend_row(Pixel* dst, const Pixel* src, std::size_t n, Ahead ahead,
+                         UpperAlpha upper_alpha, General general) {
     constexpr std::size_t kN = ChunkTraits<Pixel>::kPixels;
     std::size_t x = 0;
-    for (; x + kN <= n; x += kN) blend_chunk<K, VB>(dst + x, src + x, upper_alpha, general);
+    for (; x + kN <= n; x += kN) {
+        if (ahead.src_bytes != 0) {
+            __builtin_prefetch(reinterpret_cast<const std::uint8_t*>(src + x) + ahead.src_bytes);
+            __builtin_prefetch(reinterpret_cast<const std::uint8_t*>(dst + x) + ahead.dst_bytes);
+        }
+        blend_chunk<K, VB>(dst + x, src + x, 0, upper_alpha, general);
+    }
+    // Rows need not start on a line: the row's last line is not the start of any chunk.
+    if (ahead.src_bytes != 0 && n != 0) {
+        __builtin_prefetch(reinterpret_cast<const std::uint8_t*>(src + n) - 1 + ahead.src_bytes);
+        __builtin_prefetch(reinterpret_cast<const std::uint8_t*>(dst + n) - 1 + ahead.dst_bytes);
+    }
     if (x == n) return;
+    if (n >= kN) {
+        // The last chunk of the row, overlapping the worked pixels before it.
+        blend_chunk<K, VB>(dst + n - kN, src + n - kN, kN - (n - x), upper_alpha, general);
+        return;
+    }
     Pixel d[kN] = {}, s[kN] = {};
-    const std::size_t rest = n - x;
-    std::memcpy(d, dst + x, rest * sizeof(Pixel));
-    std::memcpy(s, src + x, rest * sizeof(Pixel));
-    blend_chunk<K, VB>(d, s, upper_alpha, general);
-    std::memcpy(dst + x, d, rest * sizeof(Pixel));
+    std::memcpy(d, dst, n * sizeof(Pixel));
+    std::memcpy(s, src, n * sizeof(Pixel));
+    blend_chunk<K, VB>(d, s, 0, upper_alpha, general);
+    std::memcpy(dst, d, n * sizeof(Pixel));
 }
 
 }  // namespace onto_opaque

@@ -134,11 +134,43 @@ inline void select_row(Pixel* dst, const Pixel* src, std::size_t run, Occupied o
     }
 }
 
+// Asks for the cache lines of a row ahead of their use.
+inline void prefetch_row(const std::uint8_t* row, std::size_t bytes) {
+    constexpr std::size_t kLine = 64;
+    for (std::size_t at = 0; at < bytes; at += kLine) __builtin_prefetch(row + at);
+    __builtin_prefetch(row + bytes - 1);
+}
+
+// Where the rows a few rows below the drawn one are, from the drawn one's pixels: their cache
+// lines are asked for while this row is drawn, as the hardware does not guess a row stride from
+// rows this short. `due` is false on the block's last rows.
+struct RowAhead {
+    std::ptrdiff_t src_bytes;
+    std::ptrdiff_t dst_bytes;
+    bool due;
+};
+
+// The lines of both rows at once, at the start of a row: what plain copies want.
+template <class Pixel>
+inline void prefetch_rows(const Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+    if (!ahead.due) return;
+    prefetch_row(reinterpret_cast<const std::uint8_t*>(src) + ahead.src_bytes, run * sizeof(Pixel));
+    prefetch_row(reinterpret_cast<const std::uint8_t*>(dst) + ahead.dst_bytes, run * sizeof(Pixel));
+}
+
+// How many rows ahead of the drawn one to prefetch: about 4 KiB of each stream, so that
+// narrow blocks ask early enough to hide the memory's latency; never fewer than two rows.
+inline std::int64_t prefetch_rows_ahead(std::size_t row_bytes) {
+    constexpr std::size_t kAheadBytes = 4096;
+    return static_cast<std::int64_t>(std::clamp<std::size_t>(kAheadBytes / row_bytes, 2, 32));
+}
+
 // Completion 100 %: every pixel is copied, whatever lies below.
 template <class Pixel>
 struct CopyRule {
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+        prefetch_rows(dst, src, run, ahead);
         std::memmove(dst, src, run * sizeof(Pixel));
     }
 };
@@ -148,7 +180,8 @@ struct CopyRule {
 template <class Pixel>
 struct KeepRule {
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+        prefetch_rows(dst, src, run, ahead);
         select_row(dst, src, run, [](auto d) { return d; });
     }
 };
@@ -158,7 +191,8 @@ template <class Pixel>
 struct FlatColorRule {
     Pixel color;
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+        prefetch_rows(dst, src, run, ahead);
         const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
         select_row(dst, src, run, [c](auto) { return c; });
     }
@@ -208,16 +242,18 @@ struct BlendRule {
     bool plain_cover;
 
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
         const bool opaque_footage = (plain_cover || kOntoOpaque) && all_opaque(src, run);
         if (plain_cover && opaque_footage) {
+            prefetch_rows(dst, src, run, ahead);
             std::memmove(dst, src, run * sizeof(Pixel));
             return;
         }
         if constexpr (kOntoOpaque) {
-            blend_onto_opaque<VB>(dst, src, run, opaque_footage);
+            blend_onto_opaque<VB>(dst, src, run, opaque_footage, ahead);
             return;
         }
+        prefetch_rows(dst, src, run, ahead);
         // Within one step every destination pixel is visited once, so a pixel's state before
         // the step decides.
         std::size_t x = 0;
@@ -244,10 +280,16 @@ struct BlendRule {
         onto_opaque::kHasKernel<Op::kind> && !std::is_same_v<Upper, FlatColor<Pixel>>;
 
     template <std::size_t VB>
-    void blend_onto_opaque(Pixel* dst, const Pixel* src, std::size_t run, bool opaque_footage) {
+    void blend_onto_opaque(Pixel* dst, const Pixel* src, std::size_t run, bool opaque_footage,
+                           RowAhead ahead) {
+        // The kernels ask for the lines below chunk by chunk: spread over the row, the requests
+        // do not queue up behind each other.
+        const onto_opaque::Ahead chunk_ahead{ahead.due ? ahead.src_bytes : 0,
+                                             ahead.due ? ahead.dst_bytes : 0};
         using T = onto_opaque::ChunkTraits<Pixel>;
-        // A copy on the stack, which no pixel store can reach (see blend_stretch).
-        Upper up = upper;
+        // The rule's own incoming pixel, not a copy: rows can be a few pixels long, and the
+        // 8-bit opacity table is longer than that.
+        Upper& up = upper;
         const auto general = [&](Pixel* d, const Pixel* s, std::size_t n) {
             if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
                 blend_lanes(d, s, n, [&up](lanes::Px p) { return up.lane(p); });
@@ -263,15 +305,16 @@ struct BlendRule {
             const auto ua = static_cast<typename T::Word>(
                 up(Pixel{static_cast<typename T::Channel>(T::kFull), 0, 0, 0}).alpha);
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, [ua](const W&, W& out) { out = W{} + ua; }, general);
+                dst, src, run, chunk_ahead, [ua](const W&, W& out) { out = W{} + ua; }, general);
             return;
         }
         if constexpr (std::is_same_v<Upper, FootageAsIs>) {
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, [](const W& s, W& out) { out = s & T::kAlpha; }, general);
+                dst, src, run, chunk_ahead, [](const W& s, W& out) { out = s & T::kAlpha; },
+                general);
         } else {
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run,
+                dst, src, run, chunk_ahead,
                 [&up](const W& s, W& out) {
                     for (std::size_t k = 0; k < sizeof(W) / sizeof(typename T::Word); ++k) {
                         const Pixel p{static_cast<typename T::Channel>(s[k] & T::kAlpha), 0, 0, 0};
@@ -347,20 +390,6 @@ decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, F&& f) {
     });
 }
 
-// Asks for the cache lines of a row ahead of their use.
-inline void prefetch_row(const std::uint8_t* row, std::size_t bytes) {
-    constexpr std::size_t kLine = 64;
-    for (std::size_t at = 0; at < bytes; at += kLine) __builtin_prefetch(row + at);
-    __builtin_prefetch(row + bytes - 1);
-}
-
-// How many rows ahead of the drawn one to prefetch: about 4 KiB of each stream, so that
-// narrow blocks ask early enough to hide the memory's latency; never fewer than two rows.
-inline std::int64_t prefetch_rows_ahead(std::size_t row_bytes) {
-    constexpr std::size_t kAheadBytes = 4096;
-    return static_cast<std::int64_t>(std::clamp<std::size_t>(kAheadBytes / row_bytes, 2, 32));
-}
-
 // Copies the block's pixels to their moved place; where the output already holds a pixel
 // (alpha not 0) the rule decides.
 template <std::size_t VB = 16, class Pixel, class Rule>
@@ -383,15 +412,9 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
         Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
                      xs_begin + offset.x;
-        // The next rows' pixels are a row's stride away, which the hardware does not guess
-        // from rows this short: ask for them while this row is drawn.
-        if (ys + ahead < ys_end) {
-            prefetch_row(reinterpret_cast<const std::uint8_t*>(src) + ahead * stage.in_rowbytes,
-                         bytes);
-            prefetch_row(reinterpret_cast<const std::uint8_t*>(dst) + ahead * stage.out_rowbytes,
-                         bytes);
-        }
-        rule.template row<VB>(dst, src, run);
+        const RowAhead row_ahead{ahead * stage.in_rowbytes, ahead * stage.out_rowbytes,
+                                 ys + ahead < ys_end};
+        rule.template row<VB>(dst, src, run, row_ahead);
     }
 }
 

@@ -173,11 +173,11 @@ std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source,
     const auto general = [&](P*, const P*, std::size_t) { general_used = true; };
     if (vector_bytes == 16) {
         onto_opaque::blend_row<K, 16>(
-            lower.data(), source.data(), lower.size(),
+            lower.data(), source.data(), lower.size(), {0, 0},
             [ua](const W16&, W16& out) { out = W16{} + ua; }, general);
     } else {
         onto_opaque::blend_row<K, 32>(
-            lower.data(), source.data(), lower.size(),
+            lower.data(), source.data(), lower.size(), {0, 0},
             [ua](const W32&, W32& out) { out = W32{} + ua; }, general);
     }
     EXPECT_FALSE(general_used);
