@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "bench/bench_cases.h"
 #include "host/entry_point.h"
@@ -92,6 +94,58 @@ void BM_FillAndCopyBaseline(benchmark::State& state) {
     report(state, c, false);
 }
 
+// The least work of drawing a frame in blocks: the host's fill, then every block's rows
+// copied with memcpy to the same place, block after block; no effect code at all. What the
+// memory system gives for this pattern bounds what a render that moves blocks can reach.
+// Arguments: 0 full HD / 1 UHD, depth, block columns, block rows.
+void BM_BlockCopyFloor(benchmark::State& state) {
+    const Case c = frame_of(state);
+    const auto columns = static_cast<A_long>(state.range(2));
+    const auto rows = static_cast<A_long>(state.range(3));
+    SimHost host(&EntryPointFunc);
+    benchcase::prepare(host, c);
+    const double baseline = baseline_seconds(host);
+    const PF_EffectWorld* in = host.input().def();
+    const PF_EffectWorld* out = host.output().def();
+    const std::size_t pixel = c.depth == Depth::sixteen ? 8 : 4;
+    PF_InData& in_data = host.in_data();
+    const PF_Pixel clear{0, 0, 0, 0};
+    double best = 1e9;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        in_data.utils->fill(in_data.effect_ref, &clear, nullptr, host.output().def());
+        for (A_long by = 0; by < rows; ++by) {
+            for (A_long bx = 0; bx < columns; ++bx) {
+                const A_long x0 = c.width * bx / columns, x1 = c.width * (bx + 1) / columns;
+                const A_long y0 = c.height * by / rows, y1 = c.height * (by + 1) / rows;
+                for (A_long y = y0; y < y1; ++y) {
+                    std::memcpy(
+                        reinterpret_cast<char*>(out->data) + y * out->rowbytes + x0 * pixel,
+                        reinterpret_cast<const char*>(in->data) + y * in->rowbytes + x0 * pixel,
+                        static_cast<std::size_t>(x1 - x0) * pixel);
+                }
+            }
+        }
+        benchmark::DoNotOptimize(out->data);
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    report(state, c, false);
+    state.counters["x_baseline"] = best / baseline;
+}
+
+void floor_args(benchmark::internal::Benchmark* b) {
+    for (int uhd : {0, 1}) {
+        for (int depth : {8, 16}) {
+            // The default grid; strips about 100 pixels wide in rows of six; blocks of eight
+            // columns about 100 pixels tall.
+            for (auto [columns, rows] : {std::pair{8, 6}, {uhd ? 38 : 19, 6}, {8, uhd ? 21 : 11}}) {
+                b->Args({uhd, depth, columns, rows});
+            }
+        }
+    }
+}
+
 void render_args(benchmark::internal::Benchmark* b) {
     for (int uhd : {0, 1}) {
         for (int depth : {8, 16}) {
@@ -115,6 +169,10 @@ void baseline_args(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(BM_FillAndCopyBaseline)->Apply(baseline_args)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlockCopyFloor)
+    ->ArgNames({"uhd", "depth", "columns", "rows"})
+    ->Apply(floor_args)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render)
     ->ArgNames({"uhd", "depth", "split", "completion", "variant"})
     ->Apply(render_args)
