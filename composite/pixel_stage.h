@@ -406,7 +406,7 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
     const std::size_t bytes = run * sizeof(Pixel);
-    const std::int64_t ahead = prefetch_rows_ahead(bytes);
+    const auto ahead = static_cast<std::ptrdiff_t>(prefetch_rows_ahead(bytes));
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src =
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
