@@ -78,7 +78,7 @@ ZX_INLINE To bits(const From& v) {
     return t;
 }
 
-// x / 255 for 0 <= x <= 65279 in 16-bit lanes (lanes::narrow::div255).
+// x / 255 for 0 <= x <= 65279 in 16-bit lanes: x + 1 + (x >> 8) stays below 2^16.
 template <class V>
 ZX_INLINE V div255(const V& x) {
     return (x + 1 + (x >> 8)) >> 8;

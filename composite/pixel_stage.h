@@ -143,26 +143,22 @@ inline void prefetch_row(const std::uint8_t* row, std::size_t bytes) {
 
 // Where the rows a few rows below the drawn one are, from the drawn one's pixels: their cache
 // lines are asked for while this row is drawn, as the hardware does not guess a row stride from
-// rows this short. `due` is false on the block's last rows.
-struct RowAhead {
-    std::ptrdiff_t src_bytes;
-    std::ptrdiff_t dst_bytes;
-    bool due;
-};
+// rows this short. Zero on the block's last rows, which have no such rows.
+using RowAhead = onto_opaque::Ahead;
 
 // The lines of both rows at once, at the start of a row: what plain copies want.
 template <class Pixel>
 inline void prefetch_rows(const Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-    if (!ahead.due) return;
+    if (ahead.src_bytes == 0) return;
     prefetch_row(reinterpret_cast<const std::uint8_t*>(src) + ahead.src_bytes, run * sizeof(Pixel));
     prefetch_row(reinterpret_cast<const std::uint8_t*>(dst) + ahead.dst_bytes, run * sizeof(Pixel));
 }
 
 // How many rows ahead of the drawn one to prefetch: about 4 KiB of each stream, so that
 // narrow blocks ask early enough to hide the memory's latency; never fewer than two rows.
-inline std::int64_t prefetch_rows_ahead(std::size_t row_bytes) {
+inline std::ptrdiff_t prefetch_rows_ahead(std::size_t row_bytes) {
     constexpr std::size_t kAheadBytes = 4096;
-    return static_cast<std::int64_t>(std::clamp<std::size_t>(kAheadBytes / row_bytes, 2, 32));
+    return static_cast<std::ptrdiff_t>(std::clamp<std::size_t>(kAheadBytes / row_bytes, 2, 32));
 }
 
 // Completion 100 %: every pixel is copied, whatever lies below.
@@ -284,8 +280,6 @@ struct BlendRule {
                            RowAhead ahead) {
         // The kernels ask for the lines below chunk by chunk: spread over the row, the requests
         // do not queue up behind each other.
-        const onto_opaque::Ahead chunk_ahead{ahead.due ? ahead.src_bytes : 0,
-                                             ahead.due ? ahead.dst_bytes : 0};
         using T = onto_opaque::ChunkTraits<Pixel>;
         // The rule's own incoming pixel, not a copy: rows can be a few pixels long, and the
         // 8-bit opacity table is longer than that.
@@ -305,16 +299,15 @@ struct BlendRule {
             const auto ua = static_cast<typename T::Word>(
                 up(Pixel{static_cast<typename T::Channel>(T::kFull), 0, 0, 0}).alpha);
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, chunk_ahead, [ua](const W&, W& out) { out = W{} + ua; }, general);
+                dst, src, run, ahead, [ua](const W&, W& out) { out = W{} + ua; }, general);
             return;
         }
         if constexpr (std::is_same_v<Upper, FootageAsIs>) {
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, chunk_ahead, [](const W& s, W& out) { out = s & T::kAlpha; },
-                general);
+                dst, src, run, ahead, [](const W& s, W& out) { out = s & T::kAlpha; }, general);
         } else {
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, chunk_ahead,
+                dst, src, run, ahead,
                 [&up](const W& s, W& out) {
                     for (std::size_t k = 0; k < sizeof(W) / sizeof(typename T::Word); ++k) {
                         const Pixel p{static_cast<typename T::Channel>(s[k] & T::kAlpha), 0, 0, 0};
@@ -406,14 +399,15 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
     const std::size_t bytes = run * sizeof(Pixel);
-    const auto ahead = static_cast<std::ptrdiff_t>(prefetch_rows_ahead(bytes));
+    const std::ptrdiff_t ahead = prefetch_rows_ahead(bytes);
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src =
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
         Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
                      xs_begin + offset.x;
-        const RowAhead row_ahead{ahead * stage.in_rowbytes, ahead * stage.out_rowbytes,
-                                 ys + ahead < ys_end};
+        const bool due = ys + ahead < ys_end;
+        const RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
+                                 due ? ahead * stage.out_rowbytes : 0};
         rule.template row<VB>(dst, src, run, row_ahead);
     }
 }
