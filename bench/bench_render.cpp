@@ -137,9 +137,10 @@ void BM_BlockCopyFloor(benchmark::State& state) {
 void floor_args(benchmark::internal::Benchmark* b) {
     for (int uhd : {0, 1}) {
         for (int depth : {8, 16}) {
-            // The default grid; strips about 100 pixels wide in rows of six; blocks of eight
-            // columns about 100 pixels tall.
-            for (auto [columns, rows] : {std::pair{8, 6}, {uhd ? 38 : 19, 6}, {8, uhd ? 21 : 11}}) {
+            // The shapes of the benchmark's renders: the default grid, "Row & Width" (strips
+            // about 50 pixels wide in rows of six), "Height & Column" (eight columns of pieces
+            // about 50 pixels tall).
+            for (auto [columns, rows] : {std::pair{8, 6}, {uhd ? 76 : 37, 6}, {8, uhd ? 42 : 20}}) {
                 b->Args({uhd, depth, columns, rows});
             }
         }
