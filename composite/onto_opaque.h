@@ -181,6 +181,36 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
     }
 }
 
+// True when every pixel of the row has alpha exactly full: whole chunks folded with AND and
+// OR, the row's last chunk ending at the row's end (overlapping pixels already tested is
+// harmless here), pixel by pixel only for a row shorter than a chunk.
+template <std::size_t VB, class Pixel>
+ZX_INLINE bool all_full_alpha(const Pixel* src, std::size_t n) {
+    using T = ChunkTraits<Pixel>;
+    using W = Words<Pixel, VB>;
+    constexpr std::size_t kParts = T::kPixels * sizeof(Pixel) / VB;
+    if (n < T::kPixels) {
+        bool full = true;
+        for (std::size_t x = 0; x < n; ++x) full &= src[x].alpha == T::kFull;
+        return full;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(src);
+    const std::size_t last = (n - T::kPixels) * sizeof(Pixel);
+    W all = W{} + ~typename T::Word{0}, any{};
+    const auto fold = [&](std::size_t at) {
+        for (std::size_t p = 0; p < kParts; ++p) {
+            W w;
+            std::memcpy(&w, bytes + at + p * sizeof(W), sizeof(W));
+            all &= w;
+            any |= w;
+        }
+    };
+    for (std::size_t at = 0; at < last; at += T::kPixels * sizeof(Pixel)) fold(at);
+    fold(last);
+    // Every alpha has all the bits of full and no other.
+    return !any_bit((all & T::kAlpha) ^ T::kFull) && !any_bit((any & T::kAlpha) ^ T::kFull);
+}
+
 // Byte distances from a row's pixels to those of a row below whose lines are asked for, one
 // line per chunk; 0 asks for none.
 struct Ahead {

@@ -239,7 +239,8 @@ struct BlendRule {
 
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        const bool opaque_footage = (plain_cover || kOntoOpaque) && all_opaque(src, run);
+        const bool opaque_footage =
+            (plain_cover || kOntoOpaque) && onto_opaque::all_full_alpha<VB>(src, run);
         if (plain_cover && opaque_footage) {
             prefetch_rows(dst, src, run, ahead);
             std::memmove(dst, src, run * sizeof(Pixel));

@@ -312,6 +312,38 @@ TEST(BlendLanes, KernelsWorkEveryRowLengthInBothWidths) {
     CheckKernelRowLengths<PF_Pixel16, 32>();
 }
 
+// The whole-row opacity test: every row length up to three chunks, with one pixel of another
+// alpha at every place (in 16-bit also alphas beyond full and sharing full's bit).
+template <class P, std::size_t VB>
+void CheckFullAlphaRows() {
+    using T = onto_opaque::ChunkTraits<P>;
+    using C = typename T::Channel;
+    std::vector<C> others;
+    for (int alpha : sizeof(P) == 4 ? std::vector<int>{0, 1, 127, 254}
+                                    : std::vector<int>{0, 1, 32767, 32769, 0xC000, 0xFFFF}) {
+        others.push_back(static_cast<C>(alpha));
+    }
+    for (std::size_t n = 0; n <= 3 * T::kPixels; ++n) {
+        std::vector<P> row(n, P{static_cast<C>(T::kFull), 7, 8, 9});
+        EXPECT_TRUE(onto_opaque::all_full_alpha<VB>(row.data(), n)) << "length " << n;
+        for (std::size_t at = 0; at < n; ++at) {
+            for (C alpha : others) {
+                row[at].alpha = alpha;
+                EXPECT_FALSE(onto_opaque::all_full_alpha<VB>(row.data(), n))
+                    << "length " << n << " at " << at << " alpha " << alpha << " vector " << VB;
+            }
+            row[at].alpha = static_cast<C>(T::kFull);
+        }
+    }
+}
+
+TEST(BlendLanes, FullAlphaRowsAreFoundInEveryLengthAndWidth) {
+    CheckFullAlphaRows<PF_Pixel, 16>();
+    CheckFullAlphaRows<PF_Pixel, 32>();
+    CheckFullAlphaRows<PF_Pixel16, 16>();
+    CheckFullAlphaRows<PF_Pixel16, 32>();
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
