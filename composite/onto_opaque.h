@@ -202,13 +202,14 @@ ZX_INLINE bool all_full_alpha(const Pixel* src, std::size_t n) {
             W w;
             std::memcpy(&w, bytes + at + p * sizeof(W), sizeof(W));
             all &= w;
-            any |= w;
+            if constexpr (T::kFull != T::kAlpha) any |= w;
         }
     };
     for (std::size_t at = 0; at < last; at += T::kPixels * sizeof(Pixel)) fold(at);
     fold(last);
-    // Every alpha has all the bits of full and no other.
-    return !any_bit((all & T::kAlpha) ^ T::kFull) && !any_bit((any & T::kAlpha) ^ T::kFull);
+    // Every alpha has all the bits of full and, in 16-bit where full is one bit, no other.
+    if (any_bit((all & T::kAlpha) ^ T::kFull)) return false;
+    return T::kFull == T::kAlpha || !any_bit((any & T::kAlpha) ^ T::kFull);
 }
 
 // Byte distances from a row's pixels to those of a row below whose lines are asked for, one
@@ -217,6 +218,19 @@ struct Ahead {
     std::ptrdiff_t src_bytes;
     std::ptrdiff_t dst_bytes;
 };
+
+// Fewer than a chunk's pixels in moves of fixed sizes, which the compiler inlines; a call to
+// memcpy would cost more than the moves.
+template <class Pixel>
+ZX_INLINE void copy_short(Pixel* to, const Pixel* from, std::size_t n) {
+    for (std::size_t size = ChunkTraits<Pixel>::kPixels / 2; size != 0; size /= 2) {
+        if ((n & size) != 0) {
+            std::memcpy(to, from, size * sizeof(Pixel));
+            to += size;
+            from += size;
+        }
+    }
+}
 
 // A row of n pixels; a row shorter than a chunk is worked in a copy padded with free pixels.
 template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
@@ -243,10 +257,10 @@ ZX_INLINE void blend_row(Pixel* dst, const Pixel* src, std::size_t n, Ahead ahea
         return;
     }
     Pixel d[kN] = {}, s[kN] = {};
-    std::memcpy(d, dst, n * sizeof(Pixel));
-    std::memcpy(s, src, n * sizeof(Pixel));
+    copy_short(d, dst, n);
+    copy_short(s, src, n);
     blend_chunk<K, VB>(d, s, 0, upper_alpha, general);
-    std::memcpy(dst, d, n * sizeof(Pixel));
+    copy_short(dst, d, n);
 }
 
 }  // namespace onto_opaque
