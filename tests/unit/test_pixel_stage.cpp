@@ -361,8 +361,9 @@ template <class P>
 void CheckEveryRule() {
     using T = PixelTraits<P>;
     std::mt19937 rng(11);
-    // Rows padded by a few bytes, so that pixels do not sit on word boundaries in 8-bit.
-    constexpr A_long kW = 75, kH = 9;
+    // Rows padded by a few bytes, so that pixels do not sit on word boundaries in 8-bit; wide
+    // enough for rows that opaque footage covers through the kernels rather than by copying.
+    constexpr A_long kW = 2048 / sizeof(P) + 75, kH = 9;
     const std::ptrdiff_t rowbytes = kW * static_cast<std::ptrdiff_t>(sizeof(P)) + 6;
     std::vector<std::uint8_t> in(static_cast<std::size_t>(rowbytes * kH));
     std::vector<std::uint8_t> out(in.size());
