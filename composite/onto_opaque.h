@@ -219,6 +219,45 @@ struct Ahead {
     std::ptrdiff_t dst_bytes;
 };
 
+// The row's whole chunks, each vector of output words replaced by out_of(output, footage),
+// asking for the lines of the row below chunk by chunk; returns the count of pixels left at
+// the row's end, fewer than a chunk.
+template <std::size_t VB, class Pixel, class OutOf>
+ZX_INLINE std::size_t map_chunks(Pixel* dst, const Pixel* src, std::size_t n, Ahead ahead,
+                                 OutOf out_of) {
+    using T = ChunkTraits<Pixel>;
+    using W = Words<Pixel, VB>;
+    constexpr std::size_t kParts = T::kPixels * sizeof(Pixel) / VB;
+    auto* dst_bytes = reinterpret_cast<std::uint8_t*>(dst);
+    const auto* src_bytes = reinterpret_cast<const std::uint8_t*>(src);
+    std::size_t x = 0;
+    for (; x + T::kPixels <= n; x += T::kPixels) {
+        const std::size_t at = x * sizeof(Pixel);
+        if (ahead.src_bytes != 0) {
+            __builtin_prefetch(src_bytes + at + ahead.src_bytes);
+            __builtin_prefetch(dst_bytes + at + ahead.dst_bytes);
+        }
+        for (std::size_t p = 0; p < kParts; ++p) {
+            W d, s;
+            std::memcpy(&d, dst_bytes + at + p * sizeof(W), sizeof(W));
+            std::memcpy(&s, src_bytes + at + p * sizeof(W), sizeof(W));
+            const W out = out_of(d, s);
+            std::memcpy(dst_bytes + at + p * sizeof(W), &out, sizeof(W));
+        }
+    }
+    if (ahead.src_bytes != 0 && n != 0) {
+        __builtin_prefetch(src_bytes + n * sizeof(Pixel) - 1 + ahead.src_bytes);
+        __builtin_prefetch(dst_bytes + n * sizeof(Pixel) - 1 + ahead.dst_bytes);
+    }
+    return n - x;
+}
+
+// All ones on the words of free pixels (alpha 0).
+template <class Pixel, class W>
+ZX_INLINE W free_mask(const W& d) {
+    return bits<W>((d & ChunkTraits<Pixel>::kAlpha) == 0);
+}
+
 // Fewer than a chunk's pixels in moves of fixed sizes, which the compiler inlines; a call to
 // memcpy would cost more than the moves.
 template <class Pixel>

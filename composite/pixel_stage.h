@@ -161,13 +161,22 @@ inline std::ptrdiff_t prefetch_rows_ahead(std::size_t row_bytes) {
     return static_cast<std::ptrdiff_t>(std::clamp<std::size_t>(kAheadBytes / row_bytes, 2, 32));
 }
 
+// A row copied chunk by chunk, asking for the lines of the row below as it goes: spread over
+// the row, the requests do not queue up behind each other as a burst at the row's start does.
+template <std::size_t VB, class Pixel>
+inline void copy_row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+    using W = onto_opaque::Words<Pixel, VB>;
+    const std::size_t rest =
+        onto_opaque::map_chunks<VB>(dst, src, run, ahead, [](const W&, const W& s) { return s; });
+    std::memmove(dst + run - rest, src + run - rest, rest * sizeof(Pixel));
+}
+
 // Completion 100 %: every pixel is copied, whatever lies below.
 template <class Pixel>
 struct CopyRule {
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        prefetch_rows(dst, src, run, ahead);
-        std::memmove(dst, src, run * sizeof(Pixel));
+        copy_row<VB>(dst, src, run, ahead);
     }
 };
 
@@ -177,8 +186,13 @@ template <class Pixel>
 struct KeepRule {
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        prefetch_rows(dst, src, run, ahead);
-        select_row(dst, src, run, [](auto d) { return d; });
+        using W = onto_opaque::Words<Pixel, VB>;
+        const std::size_t rest =
+            onto_opaque::map_chunks<VB>(dst, src, run, ahead, [](const W& d, const W& s) {
+                const W free = onto_opaque::free_mask<Pixel>(d);
+                return (s & free) | (d & ~free);
+            });
+        select_row(dst + run - rest, src + run - rest, rest, [](auto d) { return d; });
     }
 };
 
@@ -188,9 +202,14 @@ struct FlatColorRule {
     Pixel color;
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        prefetch_rows(dst, src, run, ahead);
         const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
-        select_row(dst, src, run, [c](auto) { return c; });
+        using W = onto_opaque::Words<Pixel, VB>;
+        const std::size_t rest =
+            onto_opaque::map_chunks<VB>(dst, src, run, ahead, [c](const W& d, const W& s) {
+                const W free = onto_opaque::free_mask<Pixel>(d);
+                return (s & free) | ((W{} + c) & ~free);
+            });
+        select_row(dst + run - rest, src + run - rest, rest, [c](auto) { return c; });
     }
 };
 
@@ -246,8 +265,7 @@ struct BlendRule {
         const bool opaque_footage =
             (cover_by_copy || kUniformAlpha) && onto_opaque::all_full_alpha<VB>(src, run);
         if (cover_by_copy && opaque_footage) {
-            prefetch_rows(dst, src, run, ahead);
-            std::memmove(dst, src, run * sizeof(Pixel));
+            copy_row<VB>(dst, src, run, ahead);
             return;
         }
         if constexpr (kOntoOpaque) {
