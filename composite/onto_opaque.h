@@ -107,17 +107,20 @@ template <BlendKind K>
 constexpr bool kHasKernel =
     K == BlendKind::over || K == BlendKind::multiply || K == BlendKind::screen;
 
-// One chunk of kPixels pixels (64 bytes). upper_alpha(s, ua) sets the incoming alphas of a
-// vector of footage words; general works the chunk when the narrow arithmetic does not cover it.
-// The first `keep` pixels are left as they are: a row's last chunk ends at the row's end and
-// overlaps pixels already worked.
-template <BlendKind K, std::size_t VB, class Pixel, class UpperAlpha, class General>
+// One chunk of Bytes bytes (64, or half of it for a row's last few pixels). upper_alpha(s, ua)
+// sets the incoming alphas of a vector of footage words; general works the chunk when the
+// narrow arithmetic does not cover it. The first `keep` pixels are left as they are: a row's
+// last chunk ends at the row's end and overlaps pixels already worked.
+template <BlendKind K, std::size_t VB, std::size_t Bytes = 64, class Pixel, class UpperAlpha,
+          class General>
 ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, UpperAlpha& upper_alpha,
                            General& general) {
     using T = ChunkTraits<Pixel>;
     using W = Words<Pixel, VB>;
     using L = Lanes<Pixel, VB>;
-    constexpr std::size_t kParts = T::kPixels * sizeof(Pixel) / VB;
+    static_assert(Bytes % VB == 0 && Bytes <= T::kPixels * sizeof(Pixel));
+    constexpr std::size_t kPixels = Bytes / sizeof(Pixel);
+    constexpr std::size_t kParts = Bytes / VB;
     constexpr int kChannelBits = 8 * sizeof(typename T::Channel);
     // Each vector moved on its own: one load or store, which later loads can take directly.
     auto* dst_bytes = reinterpret_cast<std::uint8_t*>(dst);
@@ -160,7 +163,7 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
         return;
     }
     if (any_bit(other)) {
-        general(dst + keep, src + keep, T::kPixels - keep);
+        general(dst + keep, src + keep, kPixels - keep);
         return;
     }
     constexpr auto kLow = static_cast<typename T::Lane>((1u << kChannelBits) - 1);
@@ -290,15 +293,26 @@ ZX_INLINE void blend_row(Pixel* dst, const Pixel* src, std::size_t n, Ahead ahea
         __builtin_prefetch(reinterpret_cast<const std::uint8_t*>(dst + n) - 1 + ahead.dst_bytes);
     }
     if (x == n) return;
+    // The last pixels in half a chunk where they fit: less to work again.
+    constexpr std::size_t kHalf = kN / 2;
     if (n >= kN) {
         // The last chunk of the row, overlapping the worked pixels before it.
-        blend_chunk<K, VB>(dst + n - kN, src + n - kN, kN - (n - x), upper_alpha, general);
+        if (n - x <= kHalf) {
+            blend_chunk<K, VB, kHalf * sizeof(Pixel)>(dst + n - kHalf, src + n - kHalf,
+                                                      kHalf - (n - x), upper_alpha, general);
+        } else {
+            blend_chunk<K, VB>(dst + n - kN, src + n - kN, kN - (n - x), upper_alpha, general);
+        }
         return;
     }
     Pixel d[kN] = {}, s[kN] = {};
     copy_short(d, dst, n);
     copy_short(s, src, n);
-    blend_chunk<K, VB>(d, s, 0, upper_alpha, general);
+    if (n <= kHalf) {
+        blend_chunk<K, VB, kHalf * sizeof(Pixel)>(d, s, 0, upper_alpha, general);
+    } else {
+        blend_chunk<K, VB>(d, s, 0, upper_alpha, general);
+    }
     copy_short(dst, d, n);
 }
 
