@@ -171,6 +171,20 @@ inline void copy_row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahe
     std::memmove(dst + run - rest, src + run - rest, rest * sizeof(Pixel));
 }
 
+// select_row chunk by chunk in the same way; `occupied` takes an output word or a vector of
+// them.
+template <std::size_t VB, class Pixel, class Occupied>
+inline void select_row_ahead(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead,
+                             Occupied occupied) {
+    using W = onto_opaque::Words<Pixel, VB>;
+    const std::size_t rest =
+        onto_opaque::map_chunks<VB>(dst, src, run, ahead, [&occupied](const W& d, const W& s) {
+            const W free = onto_opaque::free_mask<Pixel>(d);
+            return (s & free) | (occupied(d) & ~free);
+        });
+    select_row(dst + run - rest, src + run - rest, rest, occupied);
+}
+
 // Completion 100 %: every pixel is copied, whatever lies below.
 template <class Pixel>
 struct CopyRule {
@@ -186,13 +200,7 @@ template <class Pixel>
 struct KeepRule {
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        using W = onto_opaque::Words<Pixel, VB>;
-        const std::size_t rest =
-            onto_opaque::map_chunks<VB>(dst, src, run, ahead, [](const W& d, const W& s) {
-                const W free = onto_opaque::free_mask<Pixel>(d);
-                return (s & free) | (d & ~free);
-            });
-        select_row(dst + run - rest, src + run - rest, rest, [](auto d) { return d; });
+        select_row_ahead<VB>(dst, src, run, ahead, [](const auto& d) { return d; });
     }
 };
 
@@ -203,13 +211,9 @@ struct FlatColorRule {
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
         const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
-        using W = onto_opaque::Words<Pixel, VB>;
-        const std::size_t rest =
-            onto_opaque::map_chunks<VB>(dst, src, run, ahead, [c](const W& d, const W& s) {
-                const W free = onto_opaque::free_mask<Pixel>(d);
-                return (s & free) | ((W{} + c) & ~free);
-            });
-        select_row(dst + run - rest, src + run - rest, rest, [c](auto) { return c; });
+        // The colour as a word, or spread over a vector of words.
+        select_row_ahead<VB>(dst, src, run, ahead,
+                             [c](const auto& d) { return std::remove_cvref_t<decltype(d)>{} + c; });
     }
 };
 
