@@ -17,6 +17,7 @@
 #include "composite/onto_opaque.h"
 #include "composite/opacity_scale.h"
 #include "composite/pixel_traits.h"
+#include "composite/stream_copy.h"
 #include "host/ae_api.h"
 #include "layout/block_grid.h"
 #include "layout/block_motion.h"
@@ -31,6 +32,8 @@ struct PixelStage {
     std::ptrdiff_t out_rowbytes;
     A_long width;
     A_long height;
+    // The frame is beyond the caches: long rows that are only written are streamed to memory.
+    bool stream_rows;
 };
 
 // The parameters that decide what an overlap does, in the render's depth.
@@ -163,8 +166,17 @@ inline std::ptrdiff_t prefetch_rows_ahead(std::size_t row_bytes) {
 
 // A row copied chunk by chunk, asking for the lines of the row below as it goes: spread over
 // the row, the requests do not queue up behind each other as a burst at the row's start does.
+// A streamed row goes straight to memory, its source asked for a few rows ahead.
 template <std::size_t VB, class Pixel>
-inline void copy_row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+inline void copy_row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
+    if constexpr (stream_copy::kAvailable<VB>) {
+        if (stream) {
+            stream_copy::copy(reinterpret_cast<std::uint8_t*>(dst),
+                              reinterpret_cast<const std::uint8_t*>(src), run * sizeof(Pixel),
+                              ahead.src_bytes);
+            return;
+        }
+    }
     using W = onto_opaque::Words<Pixel, VB>;
     const std::size_t rest =
         onto_opaque::map_chunks<VB>(dst, src, run, ahead, [](const W&, const W& s) { return s; });
@@ -189,8 +201,8 @@ inline void select_row_ahead(Pixel* dst, const Pixel* src, std::size_t run, RowA
 template <class Pixel>
 struct CopyRule {
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
-        copy_row<VB>(dst, src, run, ahead);
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
+        copy_row<VB>(dst, src, run, ahead, stream);
     }
 };
 
@@ -199,7 +211,7 @@ struct CopyRule {
 template <class Pixel>
 struct KeepRule {
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool) {
         select_row_ahead<VB>(dst, src, run, ahead, [](const auto& d) { return d; });
     }
 };
@@ -209,7 +221,7 @@ template <class Pixel>
 struct FlatColorRule {
     Pixel color;
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool) {
         const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
         // The colour as a word, or spread over a vector of words.
         select_row_ahead<VB>(dst, src, run, ahead,
@@ -261,15 +273,16 @@ struct BlendRule {
     bool plain_cover;
 
     template <std::size_t VB>
-    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
+    void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
         // A short row of opaque footage is tested and copied whole. A long one is covered
         // faster in the one pass of the kernel below (about 9 % on 16-bit 3840x2160 grids, rows
         // of 3840 bytes), with the same pixels: over a full upper alpha returns the upper pixel.
-        const bool cover_by_copy = plain_cover && run * sizeof(Pixel) < kCoverByKernelBytes;
+        const bool cover_by_copy =
+            plain_cover && (stream || run * sizeof(Pixel) < kCoverByKernelBytes);
         const bool opaque_footage =
             (cover_by_copy || kUniformAlpha) && onto_opaque::all_full_alpha<VB>(src, run);
         if (cover_by_copy && opaque_footage) {
-            copy_row<VB>(dst, src, run, ahead);
+            copy_row<VB>(dst, src, run, ahead, stream);
             return;
         }
         if constexpr (kOntoOpaque) {
@@ -431,6 +444,8 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);
     const std::size_t bytes = run * sizeof(Pixel);
     const std::ptrdiff_t ahead = prefetch_rows_ahead(bytes);
+    const bool stream =
+        stream_copy::kAvailable<VB> && stage.stream_rows && bytes >= stream_copy::kMinRowBytes;
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src =
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
@@ -439,8 +454,9 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
         const bool due = ys + ahead < ys_end;
         const RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
                                  due ? ahead * stage.out_rowbytes : 0};
-        rule.template row<VB>(dst, src, run, row_ahead);
+        rule.template row<VB>(dst, src, run, row_ahead, stream);
     }
+    if (stream) stream_copy::settle();
 }
 
 // The same drawing built for 32-byte vectors (AVX2) where the processor has them, chosen at

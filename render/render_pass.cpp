@@ -27,6 +27,13 @@ PF_Err memory_error(const PF_InData* in_data, PF_OutData* out_data) {
     return PF_Err_INTERNAL_STRUCT_DAMAGED;
 }
 
+// Output frames from this size on are no longer in the caches when the drawing starts.
+bool frame_beyond_caches(const RenderContext& ctx) {
+    const auto magnitude =
+        static_cast<std::size_t>(ctx.out_rowbytes < 0 ? -ctx.out_rowbytes : ctx.out_rowbytes);
+    return magnitude * static_cast<std::size_t>(ctx.height) >= stream_copy::kMinFrameBytes;
+}
+
 // Where the pixels of the render's depth are.
 template <class Pixel>
 PixelStage<Pixel> make_stage(const RenderContext& ctx) {
@@ -35,7 +42,8 @@ PixelStage<Pixel> make_stage(const RenderContext& ctx) {
                              ctx.in_rowbytes,
                              ctx.out_rowbytes,
                              ctx.width,
-                             ctx.height};
+                             ctx.height,
+                             frame_beyond_caches(ctx)};
 }
 
 template <class Pixel>

@@ -12,6 +12,7 @@
 #include "composite/blend.h"
 #include "composite/pixel_stage.h"
 #include "composite/pixel_traits.h"
+#include "composite/stream_copy.h"
 
 namespace {
 
@@ -344,6 +345,28 @@ TEST(BlendLanes, FullAlphaRowsAreFoundInEveryLengthAndWidth) {
     CheckFullAlphaRows<PF_Pixel16, 32>();
 }
 
+// Streamed copies: every length up to a few lines, from every place within a line, equal
+// memmove's, and the bytes around the destination stay as they were.
+TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmove) {
+    std::vector<std::uint8_t> src(512), dst(512), want(512);
+    for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    const auto line = [](const std::uint8_t* p) {
+        return reinterpret_cast<std::uintptr_t>(p) % 64;
+    };
+    std::size_t start = 64;
+    while (line(dst.data() + start) != 0) ++start;
+    for (std::size_t place = 0; place < 64; ++place) {
+        for (std::size_t bytes = 0; bytes <= 4 * 64 + 1; ++bytes) {
+            std::fill(dst.begin(), dst.end(), std::uint8_t{0xEE});
+            want = dst;
+            std::memmove(want.data() + start + place, src.data() + 1, bytes);
+            stream_copy::copy(dst.data() + start + place, src.data() + 1, bytes, 0);
+            stream_copy::settle();
+            ASSERT_EQ(dst, want) << "place " << place << " bytes " << bytes;
+        }
+    }
+}
+
 // The pixel rule one pixel at a time, through the dispatch table.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
@@ -436,13 +459,14 @@ void CheckEveryRule() {
                         }
                     }
                     // Both builds of the drawing: plain vectors, and wide ones where the
-                    // processor has them.
+                    // processor has them; long rows through the cache and streamed.
                     const std::vector<std::uint8_t> before = out;
-                    for (bool wide : {false, true}) {
+                    for (int build = 0; build < 4; ++build) {
+                        const bool wide = build / 2 != 0, stream = build % 2 != 0;
                         if (wide && !wide_vectors_available()) continue;
                         out = before;
-                        const PixelStage<P> stage{in.data(), out.data(), rowbytes,
-                                                  rowbytes,  kW,         kH};
+                        const PixelStage<P> stage{in.data(), out.data(), rowbytes, rowbytes,
+                                                  kW,        kH,         stream};
                         with_overlap_rule(s, [&](auto rule) {
                             if (wide) {
                                 draw_block_wide(stage, rule, block, offset);
@@ -452,7 +476,7 @@ void CheckEveryRule() {
                         });
                         ASSERT_EQ(out, want)
                             << "index " << index << " opacity " << opacity << " flags " << flags
-                            << " round " << round << " wide " << wide;
+                            << " round " << round << " wide " << wide << " stream " << stream;
                     }
                 }
             }
