@@ -1,8 +1,8 @@
 // Blending onto output that is free or opaque, its usual state under footage: a free pixel
-// (alpha 0) takes the footage pixel as it is, and over an opaque pixel over, Multiply and Screen
-// come down to narrow integer arithmetic per channel with a full result alpha. A row is worked
-// in chunks of 64 bytes with fixed-length loops that the compiler runs on many channels at once;
-// a chunk holding any other pixel (a partly transparent output pixel, a 16-bit channel beyond
+// (alpha 0) takes the footage pixel as it is, and over an opaque pixel over, Add, Multiply, Screen
+// and Overlay come down to narrow integer arithmetic per channel with a full result alpha. A row is
+// worked in chunks of 64 bytes with fixed-length loops that the compiler runs on many channels at
+// once; a chunk holding any other pixel (a partly transparent output pixel, a 16-bit channel beyond
 // full) goes to the caller's general path. Each result equals the operator of blend_ops.h
 // (tests/unit).
 #pragma once
@@ -84,28 +84,49 @@ ZX_INLINE V div255(const V& x) {
     return (x + 1 + (x >> 8)) >> 8;
 }
 
-// The mode pixel's channels of over, Multiply and Screen, mixed with the lower channels at upper
-// alphas ua: (M x ua + L x (full - ua)) / full. Over an opaque lower pixel the lower weight of
-// over is exactly full - ua at every ua, and the result alpha full.
+// Lanes of a where mask is all ones, of b elsewhere.
+template <class L, class M>
+ZX_INLINE L select(const M& mask, const L& a, const L& b) {
+    const L m = bits<L>(mask);
+    return (a & m) | (b & ~m);
+}
+
+// The result channels over an opaque lower pixel at upper alphas ua. There the lower weight of
+// over is exactly full - ua at every ua, and the result alpha full, so a mode pixel M (over,
+// Multiply, Screen, Overlay) is mixed as (M x ua + L x (full - ua)) / full; Add, whose lower
+// weight is the lower alpha, gives L + U x ua / full, clamped to full. Overlay's first case,
+// 2 x L x U / full, is worked only for L below the split, where it fits the lanes; the other
+// lanes are discarded.
 template <BlendKind K, class Pixel, class L>
 ZX_INLINE L mixed(const L& l, const L& u, const L& ua) {
-    constexpr auto kFull =
-        static_cast<typename ChunkTraits<Pixel>::Lane>(ChunkTraits<Pixel>::kFull);
-    L m = u;
-    if constexpr (sizeof(Pixel) == 4) {
-        if constexpr (K == BlendKind::multiply) m = div255(l * u);
-        if constexpr (K == BlendKind::screen) m = l + u - div255(l * u);
-        return div255(m * ua + l * (kFull - ua));
-    } else {
-        if constexpr (K == BlendKind::multiply) m = (l * u) >> 15;
-        if constexpr (K == BlendKind::screen) m = l + u - ((l * u) >> 15);
-        return (m * ua + l * (kFull - ua)) >> 15;
+    using T = ChunkTraits<Pixel>;
+    constexpr auto kFull = static_cast<typename T::Lane>(T::kFull);
+    constexpr auto kSplit = static_cast<typename T::Lane>(PixelTraits<Pixel>::kOverlaySplit);
+    // Truncated products over full: an exact shift in 16-bit, div255 in 8-bit.
+    const auto over_full = [](const L& x) {
+        if constexpr (sizeof(Pixel) == 4) {
+            return div255(x);
+        } else {
+            return L(x >> 15);
+        }
+    };
+    if constexpr (K == BlendKind::add) {
+        const L sum = l + over_full(u * ua);
+        return select(sum > kFull, L{} + kFull, sum);
     }
+    L m = u;
+    if constexpr (K == BlendKind::multiply) m = over_full(l * u);
+    if constexpr (K == BlendKind::screen) m = l + u - over_full(l * u);
+    if constexpr (K == BlendKind::overlay) {
+        m = select(l < kSplit, over_full(2 * l * u), 2 * (l + u - over_full(l * u)) - kFull);
+    }
+    return over_full(m * ua + l * (kFull - ua));
 }
 
 template <BlendKind K>
 constexpr bool kHasKernel =
-    K == BlendKind::over || K == BlendKind::multiply || K == BlendKind::screen;
+    K == BlendKind::over || K == BlendKind::add || K == BlendKind::multiply ||
+    K == BlendKind::screen || K == BlendKind::overlay;
 
 // One chunk of Bytes bytes (64, or half of it for a row's last few pixels). upper_alpha(s, ua)
 // sets the incoming alphas of a vector of footage words; general works the chunk when the

@@ -312,8 +312,8 @@ struct BlendRule {
         }
     }
 
-    // The footage's own pixels with over, Multiply or Screen: the output is nearly always free
-    // or opaque there, which the narrow kernels work whole.
+    // The footage's own pixels with over, Add, Multiply, Screen or Overlay: the output is nearly
+    // always free or opaque there, which the narrow kernels work whole.
     static constexpr bool kOntoOpaque =
         onto_opaque::kHasKernel<Op::kind> && !std::is_same_v<Upper, FlatColor<Pixel>>;
     static constexpr std::size_t kCoverByKernelBytes = kOntoOpaque ? 2048 : SIZE_MAX;

@@ -272,7 +272,7 @@ void CheckKernelRowLengths() {
     using W = onto_opaque::Words<P, VB>;
     std::mt19937 rng(23);
     std::uniform_int_distribution<int> pick(0, 31);
-    for (int index : {1, 4, 5}) {
+    for (int index : {1, 2, 4, 5, 6}) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
             for (std::size_t n = 1; n <= 3 * T::kPixels; ++n) {
