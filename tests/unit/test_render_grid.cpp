@@ -452,6 +452,37 @@ TEST(RenderGridReference, DefaultGridAtHalfCompletionMatches) {
     }
 }
 
+// Frames larger than the caches, where long rows that are only written are streamed to
+// memory: copies at 100 %, opaque footage under "Normal", footage with holes, a blend and wide
+// strips, at both depths, on padded rows.
+TEST(RenderGridReference, FramesBeyondTheCachesMatch) {
+    for (Depth depth : {Depth::eight, Depth::sixteen}) {
+        const bool deep = depth == Depth::sixteen;
+        // Just above 12 MiB of output.
+        const A_long w = deep ? 1448 : 2048, h = deep ? 1100 : 1600;
+        for (bool holes : {false, true}) {
+            World in(w, h, depth, 12);
+            in.fill_test_picture(holes);
+            Settings s;
+            s.rows = 6;
+            s.columns = 8;
+            for (PF_Fixed completion : {percent(100), percent(37)}) {
+                s.completion = completion;
+                expect_matches_reference(in, World(w, h, depth, 12), s);
+            }
+            s.blend_mode = kMultiply;
+            s.opacity = percent(50);
+            expect_matches_reference(in, World(w, h, depth, 12), s);
+            s = Settings{};
+            s.split = kRowWidth;
+            s.rows = 3;
+            s.strip_width = 150;
+            s.completion = percent(holes ? 100 : 61);
+            expect_matches_reference(in, World(w, h, depth, 12), s);
+        }
+    }
+}
+
 PF_Fixed random_completion(std::mt19937& rng) {
     const PF_Fixed listed[] = {percent(0.1),  percent(29),  percent(58),  percent(50),
                                percent(99.9), percent(100), percent(0),   1,
