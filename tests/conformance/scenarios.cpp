@@ -259,6 +259,22 @@ std::vector<std::string> run_scenarios(PF_EntryPointFunc entry) {
             lines.push_back(render_line(entry, RenderCase{1, 1, depth, 55.0, 1, blend, 65.0, 1}));
         }
     }
+    // Frames beyond the caches, where long rows that are only written are streamed to memory.
+    for (Depth depth : {Depth::eight, Depth::sixteen}) {
+        const bool deep = depth == Depth::sixteen;
+        const A_long w = deep ? 1448 : 2048, h = deep ? 1100 : 1600;
+        for (double completion : {37.5, 100.0}) {
+            const RenderCase c{1, 1, depth, completion, 1, 1, 100.0, 1};
+            lines.push_back(render_line(entry, c,
+                                        [&](SimHost& host) {
+                                            World input(w, h, depth, 12);
+                                            input.fill_test_picture(true);
+                                            host.set_input(std::move(input));
+                                            host.set_output(World(w, h, depth, 20));
+                                        }) +
+                            format(" frame=%ldx%ld", static_cast<long>(w), static_cast<long>(h)));
+        }
+    }
     // Refused allocations: the block table, then the strip tables.
     for (int k : {1, 2, 3}) {
         const RenderCase c{k == 1 ? 1 : 2, 1, Depth::eight, 50.0, 1, 1, 100.0, 1};
