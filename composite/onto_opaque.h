@@ -1,16 +1,17 @@
 // Blending onto output that is free or opaque, its usual state under footage: a free pixel
-// (alpha 0) takes the footage pixel as it is, and over an opaque pixel over, Add, Multiply, Screen
-// and Overlay come down to narrow integer arithmetic per channel with a full result alpha. A row is
-// worked in chunks of 64 bytes with fixed-length loops that the compiler runs on many channels at
-// once; a chunk holding any other pixel (a partly transparent output pixel, a 16-bit channel beyond
-// full) goes to the caller's general path. Each result equals the operator of blend_ops.h
-// (tests/unit).
+// (alpha 0) takes the footage pixel as it is, and over an opaque pixel every operator comes down
+// to narrow arithmetic per channel with a full result alpha (Color Dodge and Color Burn with a
+// division in floats or doubles). A row is worked in chunks of 64 bytes with fixed-length loops
+// that the compiler runs on many channels at once; a chunk holding any other pixel (a partly
+// transparent output pixel, a 16-bit channel beyond full) goes to the caller's general path.
+// Each result equals the operator of blend_ops.h (tests/unit).
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "composite/blend_lanes.h"
 #include "composite/blend_ops.h"
@@ -91,10 +92,23 @@ ZX_INLINE L select(const M& mask, const L& a, const L& b) {
     return (a & m) | (b & ~m);
 }
 
+// n / d truncated, lane by lane, for divisors d >= 1: in floats for 8-bit channels, where every
+// n is at most 255 x 255 and the float quotient truncates to the integer one (blend_lanes.h);
+// in doubles for 16-bit ones, where n < 2^31 and a double's rounding error stays far below
+// 1 / d.
+template <class Pixel, class L>
+ZX_INLINE L quotient(const L& n, const L& d) {
+    using Real = std::conditional_t<sizeof(Pixel) == 4, float, double>;
+    using R = Vec<Real, sizeof(L) / sizeof(n[0]) * sizeof(Real)>;
+    using I = Vec<std::int32_t, sizeof(L) / sizeof(n[0]) * sizeof(std::int32_t)>;
+    const R q = __builtin_convertvector(n, R) / __builtin_convertvector(d, R);
+    return __builtin_convertvector(__builtin_convertvector(q, I), L);
+}
+
 // The result channels over an opaque lower pixel at upper alphas ua. There the lower weight of
-// over is exactly full - ua at every ua, and the result alpha full, so a mode pixel M (over,
-// Multiply, Screen, Overlay) is mixed as (M x ua + L x (full - ua)) / full; Add, whose lower
-// weight is the lower alpha, gives L + U x ua / full, clamped to full. Overlay's first case,
+// over is exactly full - ua at every ua, and the result alpha full, so a mode pixel M (of over
+// and every mode but Add) is mixed as (M x ua + L x (full - ua)) / full; Add, whose lower weight
+// is the lower alpha, gives L + U x ua / full, clamped to full. Overlay's first case,
 // 2 x L x U / full, is worked only for L below the split, where it fits the lanes; the other
 // lanes are discarded.
 template <BlendKind K, class Pixel, class L>
@@ -120,13 +134,21 @@ ZX_INLINE L mixed(const L& l, const L& u, const L& ua) {
     if constexpr (K == BlendKind::overlay) {
         m = select(l < kSplit, over_full(2 * l * u), 2 * (l + u - over_full(l * u)) - kFull);
     }
+    // Color Dodge: L x full / (full - U), clamped to full; full where U is full. Color Burn:
+    // full - (full - L) x full / U, clamped to 0; 0 where U is 0. A zero divisor is replaced by
+    // 1 and its lane discarded.
+    if constexpr (K == BlendKind::color_dodge) {
+        const auto at_full = u == kFull;
+        const L q = quotient<Pixel>(l * kFull, select(at_full, L{} + 1, kFull - u));
+        m = select(at_full | (q > kFull), L{} + kFull, q);
+    }
+    if constexpr (K == BlendKind::color_burn) {
+        const auto at_zero = u == 0;
+        const L q = quotient<Pixel>((kFull - l) * kFull, select(at_zero, L{} + 1, u));
+        m = select(at_zero | (q > kFull), L{}, kFull - q);
+    }
     return over_full(m * ua + l * (kFull - ua));
 }
-
-template <BlendKind K>
-constexpr bool kHasKernel =
-    K == BlendKind::over || K == BlendKind::add || K == BlendKind::multiply ||
-    K == BlendKind::screen || K == BlendKind::overlay;
 
 // One chunk of Bytes bytes (64, or half of it for a row's last few pixels). upper_alpha(s, ua)
 // sets the incoming alphas of a vector of footage words; general works the chunk when the

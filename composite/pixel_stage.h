@@ -99,32 +99,6 @@ inline std::size_t busy_run_end(const Pixel* dst, std::size_t x, std::size_t run
     return run;
 }
 
-// True when no channel of the run is beyond full.
-template <class Pixel>
-inline bool within_full(const Pixel* p, std::size_t run) {
-    using C = typename PixelTraits<Pixel>::Channel;
-    C most = 0;
-    const C* c = &p->alpha;
-    for (std::size_t i = 0; i < 4 * run; ++i) most = std::max(most, c[i]);
-    return most <= PixelTraits<Pixel>::kFull;
-}
-
-// True when every pixel of the run has alpha exactly full. Whole pixels are read as words and
-// folded with AND and OR, which the compiler turns into wide vector code.
-template <class Pixel>
-inline bool all_opaque(const Pixel* src, std::size_t run) {
-    using W = PixelWord<Pixel>;
-    typename W::Word all = ~typename W::Word{0};
-    typename W::Word any = 0;
-#pragma GCC unroll 8
-    for (std::size_t x = 0; x < run; ++x) {
-        const typename W::Word w = W::load(src + x);
-        all &= w;
-        any |= w;
-    }
-    return (all & W::kAlphaBits) == W::kFullAlpha && (any & W::kAlphaBits) == W::kFullAlpha;
-}
-
 // Each pixel of the row: the source where the output is free, otherwise `occupied` of the
 // output word. No branch, so the compiler runs it on many pixels at once.
 template <class Pixel, class Occupied>
@@ -264,8 +238,8 @@ struct FlatColor {
     }
 };
 
-// The general overlap: free runs are copied whole, occupied pixels go through the operator
-// one by one with the incoming pixel that `Upper` makes of the footage.
+// An overlap through an operator, with the incoming pixel that `Upper` makes of the footage or
+// of the flat colour.
 template <class Pixel, class Op, class Upper>
 struct BlendRule {
     Op op;
@@ -289,8 +263,14 @@ struct BlendRule {
         }
         if constexpr (kOntoOpaque) {
             blend_onto_opaque<VB>(dst, src, run, opaque_footage, ahead);
-            return;
+        } else {
+            blend_color_row(dst, src, run, ahead);
         }
+    }
+
+    // The flat colour through an operator other than a plain cover: free runs are copied
+    // whole, occupied pixels go through the operator.
+    void blend_color_row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead) {
         prefetch_rows(dst, src, run, ahead);
         // Within one step every destination pixel is visited once, so a pixel's state before
         // the step decides.
@@ -312,10 +292,9 @@ struct BlendRule {
         }
     }
 
-    // The footage's own pixels with over, Add, Multiply, Screen or Overlay: the output is nearly
-    // always free or opaque there, which the narrow kernels work whole.
-    static constexpr bool kOntoOpaque =
-        onto_opaque::kHasKernel<Op::kind> && !std::is_same_v<Upper, FlatColor<Pixel>>;
+    // The footage's own pixels, under every operator: the output is nearly always free or
+    // opaque there, which the narrow kernels work whole.
+    static constexpr bool kOntoOpaque = !std::is_same_v<Upper, FlatColor<Pixel>>;
     static constexpr std::size_t kCoverByKernelBytes = kOntoOpaque ? 2048 : SIZE_MAX;
     // Footage scaled by the opacity: an opaque row takes one incoming alpha, not a lookup per
     // pixel.
@@ -365,20 +344,7 @@ struct BlendRule {
     }
 
     void blend_stretch(PF_Pixel* dst, const PF_Pixel* src, std::size_t n) {
-        // A copy on the stack, which no pixel store can reach: the opacity table is then known
-        // not to change inside the loop, which may otherwise not run on many pixels at once.
-        Upper up = upper;
-        if constexpr (std::is_same_v<Upper, FootageScaled<PF_Pixel>>) {
-            // Opaque footage, the usual case, scales every alpha alike: no lookup per pixel.
-            if (all_opaque(src, n)) {
-                const float scaled = up.scale(A_u_char{255});
-                blend_lanes(dst, src, n, [scaled](lanes::Px s) {
-                    s.a = scaled;
-                    return s;
-                });
-                return;
-            }
-        }
+        const Upper up = upper;
         blend_lanes(dst, src, n, [&up](lanes::Px s) { return up.lane(s); });
     }
 

@@ -194,33 +194,29 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
     for (int index = 0; index < kBlendTableSize; ++index) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
-            if constexpr (onto_opaque::kHasKernel<kKind>) {
-                for (int ua = 0; ua <= 255; ++ua) {
-                    const bool every_pair =
-                        ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
-                    for (int lc = 0; lc <= 255; ++lc) {
-                        std::vector<PF_Pixel> lower(256), source(256);
-                        for (int uc = 0; uc <= 255; ++uc) {
-                            const auto i = static_cast<std::size_t>(uc);
-                            lower[i] = every_pair ? PF_Pixel{255, c(lc), c(255 - lc), c(lc)}
-                                                  : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
-                                                             c(channel(rng))};
-                            source[i] = every_pair ? PF_Pixel{255, c(uc), c(uc), c(255 - uc)}
-                                                   : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
-                                                              c(channel(rng))};
-                        }
-                        const std::vector<PF_Pixel> got = OntoOpaqueRow<kKind>(
-                            lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
-                        for (std::size_t i = 0; i < got.size(); ++i) {
-                            PF_Pixel upper = source[i];
-                            upper.alpha = c(ua);
-                            const PF_Pixel want =
-                                PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
-                            ASSERT_TRUE(Same(got[i], want))
-                                << index << " alpha " << ua << " at " << i;
-                        }
-                        if (!every_pair && lc > 2) break;
+            for (int ua = 0; ua <= 255; ++ua) {
+                const bool every_pair = ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
+                for (int lc = 0; lc <= 255; ++lc) {
+                    std::vector<PF_Pixel> lower(256), source(256);
+                    for (int uc = 0; uc <= 255; ++uc) {
+                        const auto i = static_cast<std::size_t>(uc);
+                        lower[i] = every_pair ? PF_Pixel{255, c(lc), c(255 - lc), c(lc)}
+                                              : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                         c(channel(rng))};
+                        source[i] = every_pair ? PF_Pixel{255, c(uc), c(uc), c(255 - uc)}
+                                               : PF_Pixel{255, c(channel(rng)), c(channel(rng)),
+                                                          c(channel(rng))};
                     }
+                    const std::vector<PF_Pixel> got = OntoOpaqueRow<kKind>(
+                        lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
+                    for (std::size_t i = 0; i < got.size(); ++i) {
+                        PF_Pixel upper = source[i];
+                        upper.alpha = c(ua);
+                        const PF_Pixel want =
+                            PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
+                        ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
+                    }
+                    if (!every_pair && lc > 2) break;
                 }
             }
         });
@@ -238,25 +234,23 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
     for (int index = 0; index < kBlendTableSize; ++index) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
-            if constexpr (onto_opaque::kHasKernel<kKind>) {
-                for (int ua : alphas) {
-                    std::vector<PF_Pixel16> lower(300), source(300);
-                    const auto pick = [&](std::size_t i) {
-                        return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
-                    };
-                    for (std::size_t i = 0; i < lower.size(); ++i) {
-                        lower[i] = {32768, pick(i), pick(i), pick(i)};
-                        source[i] = {32768, pick(i / 2), pick(i), pick(i)};
-                    }
-                    const std::vector<PF_Pixel16> got = OntoOpaqueRow<kKind>(
-                        lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
-                    for (std::size_t i = 0; i < got.size(); ++i) {
-                        PF_Pixel16 upper = source[i];
-                        upper.alpha = c(ua);
-                        const PF_Pixel16 want =
-                            PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
-                        ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
-                    }
+            for (int ua : alphas) {
+                std::vector<PF_Pixel16> lower(300), source(300);
+                const auto pick = [&](std::size_t i) {
+                    return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
+                };
+                for (std::size_t i = 0; i < lower.size(); ++i) {
+                    lower[i] = {32768, pick(i), pick(i), pick(i)};
+                    source[i] = {32768, pick(i / 2), pick(i), pick(i)};
+                }
+                const std::vector<PF_Pixel16> got = OntoOpaqueRow<kKind>(
+                    lower, source, static_cast<unsigned>(ua), ua % 2 == 0 ? 16 : 32);
+                for (std::size_t i = 0; i < got.size(); ++i) {
+                    PF_Pixel16 upper = source[i];
+                    upper.alpha = c(ua);
+                    const PF_Pixel16 want =
+                        PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
+                    ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
                 }
             }
         });
@@ -272,7 +266,7 @@ void CheckKernelRowLengths() {
     using W = onto_opaque::Words<P, VB>;
     std::mt19937 rng(23);
     std::uniform_int_distribution<int> pick(0, 31);
-    for (int index : {1, 2, 4, 5, 6}) {
+    for (int index : {1, 2, 4, 5, 6, 7, 8}) {
         with_blend_op(index, [&](auto op) {
             constexpr BlendKind kKind = decltype(op)::kind;
             for (std::size_t n = 1; n <= 3 * T::kPixels; ++n) {
