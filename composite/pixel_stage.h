@@ -250,9 +250,9 @@ struct BlendRule {
 
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
-        // A short row of opaque footage is tested and copied whole. A long one is covered
-        // faster in the one pass of the kernel below (about 9 % on 16-bit 3840x2160 grids, rows
-        // of 3840 bytes), with the same pixels: over a full upper alpha returns the upper pixel.
+        // A row of opaque footage is tested and copied whole when it is short or streamed. A
+        // long one in a frame that stays in the caches is covered faster in the one pass of the
+        // kernel below, with the same pixels: over a full upper alpha returns the upper pixel.
         const bool cover_by_copy =
             plain_cover && (stream || run * sizeof(Pixel) < kCoverByKernelBytes);
         const bool opaque_footage =

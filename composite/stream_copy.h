@@ -26,14 +26,16 @@ constexpr std::size_t kMinFrameBytes = 12u << 20;
 
 #if defined(__x86_64__) || defined(__i386__)
 
+#if defined(__SSE2__)
+constexpr bool kBaselineHasSse2 = true;
+#else
+constexpr bool kBaselineHasSse2 = false;
+#endif
+
 // Whether code built for vectors of VB bytes may stream: the wide build runs only where the
 // processor has AVX2, and so SSE2; the plain one where SSE2 is the target's baseline.
 template <std::size_t VB>
-constexpr bool kAvailable = VB >= 32
-#if defined(__SSE2__)
-                            || true
-#endif
-    ;
+constexpr bool kAvailable = VB >= 32 || kBaselineHasSse2;
 
 // Copies bytes from src to dst: whole 64-byte lines of dst with streaming stores, its partial
 // first and last lines with plain ones; asks for the source line src_ahead bytes on (0: none).
