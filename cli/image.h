@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "composite/pixel_traits.h"  // channel8_to_16, channel16_to_8: changing the working depth
+#include "embed/sample16.h"
 #include "host/ae_api.h"
 #include "simhost/sim_world.h"
 
@@ -35,13 +36,8 @@ struct Image {
 };
 
 // A 16-bit file sample v (0..65535) as a host channel (0..32768), and back.
-constexpr A_u_short png16_to_channel(std::uint32_t v) {
-    return static_cast<A_u_short>((v * 32768u + 32767u) / 65535u);
-}
-constexpr std::uint32_t channel_to_png16(A_u_short c) {
-    const std::uint32_t v = (std::uint32_t{c} * 65535u + 16384u) / 32768u;
-    return v > 65535u ? 65535u : v;  // the host's channels end at 32768
-}
+using embed::channel_to_png16;
+using embed::png16_to_channel;
 
 // The layer the effect sees: `image` at the working depth (8 or 16).
 simhost::World to_world(const Image& image, int working_depth);

@@ -57,22 +57,8 @@ inline std::int32_t slider_of(const ParamEntry& p, double x) {
            static_cast<std::int32_t>(std::lround(unit(x) * (p.slider_max - p.slider_min)));
 }
 
-// The numbers of the selectable choices, from 1; separators have none.
-constexpr int selectable_count(const ParamEntry& p) {
-    int n = 0;
-    for (int k = 1; k <= choice_count(p.choices); ++k) {
-        n += !is_choice_separator(choice_item(p.choices, k));
-    }
-    return n;
-}
-
-constexpr int selectable_number(const ParamEntry& p, int k) {
-    for (int number = 1; number <= choice_count(p.choices); ++number) {
-        if (is_choice_separator(choice_item(p.choices, number))) continue;
-        if (k-- == 0) return number;
-    }
-    return 0;
-}
+using ::selectable_count;
+using ::selectable_number;
 
 inline int choice_of(const ParamEntry& p, double x) {
     const int n = selectable_count(p);

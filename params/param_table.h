@@ -31,6 +31,8 @@ struct ParamEntry {
     // A name for filters that want one word; groups have none. Not "width" or "height": MLT
     // keeps those for itself and leaves them out of its project files.
     std::string_view short_name{};
+    // The OpenFX script name: camel case, as OFX hosts show and script them.
+    std::string_view script_name{};
     // Sliders in their own units, percent sliders in whole percent; a popup's default is the
     // number of its choice, counted from 1.
     std::int32_t valid_min = 0, valid_max = 0;
@@ -58,6 +60,7 @@ constexpr ParamEntry percent(ParamIndex index, const char* name, std::string_vie
             .type = ParamType::percent,
             .name = name,
             .short_name = short_name,
+            .script_name = short_name,
             .valid_min = 0,
             .valid_max = 100,
             .slider_min = 0,
@@ -78,6 +81,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .type = ParamType::popup,
      .name = "Mode",
      .short_name = "mode",
+     .script_name = "mode",
      .dephault = kModeManhattan,
      .choices = "Manhattan|Euclidean",
      .option = "--mode",
@@ -87,6 +91,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .type = ParamType::popup,
      .name = "Split",
      .short_name = "split",
+     .script_name = "split",
      .dephault = kSplitRowColumn,
      .choices = "Row & Column|Row & Width|Height & Column",
      .option = "--split",
@@ -94,6 +99,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamRow,
      .name = "Row",
      .short_name = "row",
+     .script_name = "row",
      .valid_min = 1,
      .valid_max = 2000,
      .slider_min = 1,
@@ -105,6 +111,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamHeight,
      .name = "Height",
      .short_name = "strip_height",
+     .script_name = "stripHeight",
      .valid_min = 4,
      .valid_max = 2000,
      .slider_min = 4,
@@ -116,6 +123,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamColumn,
      .name = "Column",
      .short_name = "column",
+     .script_name = "column",
      .valid_min = 1,
      .valid_max = 2000,
      .slider_min = 1,
@@ -127,6 +135,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamWidth,
      .name = "Width",
      .short_name = "strip_width",
+     .script_name = "stripWidth",
      .valid_min = 4,
      .valid_max = 2000,
      .slider_min = 4,
@@ -138,6 +147,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamSeed,
      .name = "Seed",
      .short_name = "seed",
+     .script_name = "seed",
      .valid_min = 0,
      .valid_max = 100000,
      .slider_min = 0,
@@ -150,6 +160,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .type = ParamType::popup,
      .name = "Overlap Mode",
      .short_name = "overlap_mode",
+     .script_name = "overlapMode",
      .dephault = kOverlapFootage,
      .choices = "Footage|Color",
      .option = "--overlap",
@@ -158,6 +169,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .type = ParamType::color,
      .name = "Color",
      .short_name = "color",
+     .script_name = "color",
      .color = {255, 255, 0, 0},
      .option = "--color",
      .value_name = "HEX",
@@ -167,6 +179,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .type = ParamType::popup,
      .name = "Blend Mode",
      .short_name = "blend_mode",
+     .script_name = "blendMode",
      .dephault = 1,
      .choices = "Normal|(-|Add|Multiply|Screen|Overlay|Color Dodge|Color Burn",
      .option = "--blend",
@@ -198,6 +211,24 @@ constexpr std::string_view choice_item(std::string_view choices, int number) {
 // The host draws "(-" as a line between items; it is not a choice anyone can make.
 constexpr bool is_choice_separator(std::string_view item) {
     return item == "(-";
+}
+
+// The selectable choices of a popup, separators left out: how many, and the number (from 1)
+// of the k-th, counted from 0; 0 if there is none.
+constexpr int selectable_count(const ParamEntry& p) {
+    int n = 0;
+    for (int k = 1; k <= choice_count(p.choices); ++k) {
+        n += !is_choice_separator(choice_item(p.choices, k));
+    }
+    return n;
+}
+
+constexpr int selectable_number(const ParamEntry& p, int k) {
+    for (int number = 1; number <= choice_count(p.choices); ++number) {
+        if (is_choice_separator(choice_item(p.choices, number))) continue;
+        if (k-- == 0) return number;
+    }
+    return 0;
 }
 
 // The number of a popup item by its text; 0 if there is none.

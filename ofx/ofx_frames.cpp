@@ -1,0 +1,133 @@
+#include "ofx/ofx_frames.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "embed/sample16.h"
+
+namespace zx::ofx {
+
+namespace {
+
+std::uint8_t* pixel_at(const ImageView& image, int x, int y) {
+    const int bpp = bytes_per_pixel(image.depth);
+    return static_cast<std::uint8_t*>(image.data) +
+           static_cast<std::ptrdiff_t>(y - image.bounds.y1) * image.row_bytes +
+           static_cast<std::ptrdiff_t>(x - image.bounds.x1) * bpp;
+}
+
+bool inside(const OfxRectI& r, int x, int y) {
+    return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2;
+}
+
+constexpr std::uint32_t kFull8 = 255;
+constexpr std::uint32_t kFull16 = 32768;
+
+}  // namespace
+
+int bytes_per_pixel(PixelDepth depth) {
+    return depth == PixelDepth::byte ? 4 : 8;
+}
+
+bool usable(const ImageView& image) {
+    const OfxRectI& b = image.bounds;
+    if (image.data == nullptr || b.x2 <= b.x1 || b.y2 <= b.y1) return false;
+    const long long width = static_cast<long long>(b.x2) - b.x1;
+    const long long row = width * bytes_per_pixel(image.depth);
+    const long long stride = image.row_bytes < 0 ? -static_cast<long long>(image.row_bytes)
+                                                 : static_cast<long long>(image.row_bytes);
+    return stride >= row;
+}
+
+std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
+    if (a == 0) return c;
+    return std::min(full, (c * full + a / 2) / a);
+}
+
+std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
+    if (a == 0) return c;
+    return (c * a + full / 2) / full;
+}
+
+void read_frame(const ImageView* image, const OfxRectI& area, bool deep, bool premultiplied,
+                Frame& frame) {
+    frame.width = area.x2 - area.x1;
+    frame.height = area.y2 - area.y1;
+    frame.deep = deep;
+    frame.bytes.assign(frame.row_bytes() * static_cast<std::size_t>(frame.height), 0);
+    if (image == nullptr) return;
+    for (int row = 0; row < frame.height; ++row) {
+        const int y = area.y2 - 1 - row;
+        std::uint8_t* dst = frame.bytes.data() + static_cast<std::size_t>(row) * frame.row_bytes();
+        for (int x = area.x1; x < area.x2; ++x, dst += deep ? 8 : 4) {
+            if (!inside(image->bounds, x, y)) continue;
+            const std::uint8_t* src = pixel_at(*image, x, y);
+            if (!deep) {
+                std::uint8_t p[4];
+                std::memcpy(p, src, 4);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) {
+                        p[i] = static_cast<std::uint8_t>(unpremultiply(p[i], p[3], kFull8));
+                    }
+                }
+                std::memcpy(dst, p, 4);
+            } else {
+                std::uint16_t s[4];
+                std::memcpy(s, src, 8);
+                std::uint16_t p[4];
+                for (int i = 0; i < 4; ++i) p[i] = embed::png16_to_channel(s[i]);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) {
+                        p[i] = static_cast<std::uint16_t>(unpremultiply(p[i], p[3], kFull16));
+                    }
+                }
+                std::memcpy(dst, p, 8);
+            }
+        }
+    }
+}
+
+void write_frame(const Frame& frame, const OfxRectI& area, const OfxRectI& window,
+                 bool premultiplied, const ImageView& image) {
+    const int x1 = std::max({area.x1, window.x1, image.bounds.x1});
+    const int x2 = std::min({area.x2, window.x2, image.bounds.x2});
+    const int y1 = std::max({area.y1, window.y1, image.bounds.y1});
+    const int y2 = std::min({area.y2, window.y2, image.bounds.y2});
+    for (int y = y1; y < y2; ++y) {
+        const std::size_t row = static_cast<std::size_t>(area.y2 - 1 - y);
+        const std::uint8_t* src = frame.bytes.data() + row * frame.row_bytes() +
+                                  static_cast<std::size_t>(x1 - area.x1) * (frame.deep ? 8 : 4);
+        std::uint8_t* dst = pixel_at(image, x1, y);
+        for (int x = x1; x < x2; ++x) {
+            if (!frame.deep) {
+                std::uint8_t p[4];
+                std::memcpy(p, src, 4);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) {
+                        p[i] = static_cast<std::uint8_t>(premultiply(p[i], p[3], kFull8));
+                    }
+                }
+                std::memcpy(dst, p, 4);
+                src += 4;
+                dst += 4;
+            } else {
+                std::uint16_t p[4];
+                std::memcpy(p, src, 8);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) {
+                        p[i] = static_cast<std::uint16_t>(premultiply(p[i], p[3], kFull16));
+                    }
+                }
+                std::uint16_t s[4];
+                for (int i = 0; i < 4; ++i) {
+                    s[i] = static_cast<std::uint16_t>(embed::channel_to_png16(p[i]));
+                }
+                std::memcpy(dst, s, 8);
+                src += 8;
+                dst += 8;
+            }
+        }
+    }
+}
+
+}  // namespace zx::ofx

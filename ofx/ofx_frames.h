@@ -1,0 +1,57 @@
+// Between the images an OpenFX host hands over and the frames the effect renders: OFX rows run
+// bottom-up from the bounds' lower left, their row bytes may be negative or padded, and their
+// bounds need not start at the origin; the effect takes top-down RGBA rows of 8-bit channels
+// or 16-bit channels running 0..32768.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ofx/ofx_api.h"
+
+namespace zx::ofx {
+
+enum class PixelDepth { byte, shorts };
+
+int bytes_per_pixel(PixelDepth depth);
+
+// An RGBA image as the host describes it.
+struct ImageView {
+    void* data = nullptr;
+    OfxRectI bounds{0, 0, 0, 0};
+    int row_bytes = 0;
+    PixelDepth depth = PixelDepth::byte;
+};
+
+// Non-empty bounds, data, and rows long enough for the bounds' width.
+bool usable(const ImageView& image);
+
+// Top-down rows of `width` RGBA pixels without padding; 16-bit channels run 0..32768.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    bool deep = false;
+    std::vector<std::uint8_t> bytes;
+
+    std::size_t row_bytes() const { return static_cast<std::size_t>(width) * (deep ? 8u : 4u); }
+};
+
+// Sizes `frame` to `area` (pixel coordinates) and fills it from `image`: pixels of the area the
+// image does not cover, or all of them when there is no image, are transparent black. With
+// `premultiplied`, colour is made straight. Throws std::bad_alloc.
+void read_frame(const ImageView* image, const OfxRectI& area, bool deep, bool premultiplied,
+                Frame& frame);
+
+// Writes the pixels of `frame` (covering `area`) that lie inside `window` and the image's
+// bounds, premultiplying them first with `premultiplied`.
+void write_frame(const Frame& frame, const OfxRectI& area, const OfxRectI& window,
+                 bool premultiplied, const ImageView& image);
+
+// Straight colour from premultiplied and back, on channels running 0..full. A colour no
+// greater than its alpha comes back from the round trip unchanged; alpha 0 leaves colour as it
+// is both ways.
+std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
+std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
+
+}  // namespace zx::ofx

@@ -1,0 +1,36 @@
+// The effect's parameters as OpenFX parameters, from the one parameter table: popups become
+// choices of their selectable items (the separator left out), sliders integers, percent sliders
+// doubles in percent, the colour an RGB parameter. The names are the table's script names.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "embed/embed_host.h"
+#include "params/param_table.h"
+
+namespace zx::ofx {
+
+enum class OfxKind { none, choice, integer, percent, rgb };
+
+OfxKind ofx_kind(const ParamEntry& entry);
+
+// Values as the host holds them, by the table's index: a choice's option (from 0), an
+// integer, a percent, or a colour's red, green and blue in 0..1.
+struct ParamValues {
+    std::array<int, kParamCount> whole{};
+    std::array<double, kParamCount> percent{};
+    std::array<std::array<double, 3>, kParamCount> rgb{};
+};
+
+// The table's defaults in the host's terms.
+ParamValues default_values();
+
+// Sets every parameter of `host` from `values`, Completion left out unless `with_completion`.
+// Values outside a parameter's range count as the nearer end, NaN as the lower end.
+embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host);
+
+// The effect's 16.16 value of a percent, as the command line converts it.
+PF_Fixed percent_to_fixed(double percent);
+
+}  // namespace zx::ofx
