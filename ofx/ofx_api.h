@@ -297,6 +297,7 @@ inline constexpr char kOfxParamTypeGroup[] = "OfxParamTypeGroup";
 inline constexpr char kOfxParamDoubleTypePlain[] = "OfxParamDoubleTypePlain";
 
 inline constexpr char kOfxMessageError[] = "OfxMessageError";
+inline constexpr char kOfxChangeUserEdited[] = "OfxChangeUserEdited";
 
 // properties
 inline constexpr char kOfxPropType[] = "OfxPropType";

@@ -592,6 +592,7 @@ static_assert(std::string_view(kOfxParamTypeRGB) == "OfxParamTypeRGB", "kOfxPara
 static_assert(std::string_view(kOfxParamTypeGroup) == "OfxParamTypeGroup", "kOfxParamTypeGroup");
 static_assert(std::string_view(kOfxParamDoubleTypePlain) == "OfxParamDoubleTypePlain", "kOfxParamDoubleTypePlain");
 static_assert(std::string_view(kOfxMessageError) == "OfxMessageError", "kOfxMessageError");
+static_assert(std::string_view(kOfxChangeUserEdited) == "OfxChangeUserEdited", "kOfxChangeUserEdited");
 static_assert(std::string_view(kOfxPropType) == "OfxPropType", "kOfxPropType");
 static_assert(std::string_view(kOfxPropName) == "OfxPropName", "kOfxPropName");
 static_assert(std::string_view(kOfxPropTime) == "OfxPropTime", "kOfxPropTime");
