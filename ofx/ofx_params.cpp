@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "embed/percent.h"
+
 namespace zx::ofx {
 
 namespace {
@@ -32,10 +34,6 @@ OfxKind ofx_kind(const ParamEntry& entry) {
         default:
             return OfxKind::none;
     }
-}
-
-PF_Fixed percent_to_fixed(double percent) {
-    return static_cast<PF_Fixed>(std::lround(percent * 65536.0));
 }
 
 ParamValues default_values() {
@@ -80,7 +78,7 @@ embed::Status apply_values(const ParamValues& values, bool with_completion, embe
                     host.set_value(e.index, std::clamp(values.whole[i], e.valid_min, e.valid_max));
                 break;
             case OfxKind::percent:
-                status = host.set_fixed(e.index, percent_to_fixed(clamp_number(
+                status = host.set_fixed(e.index, embed::percent_to_fixed(clamp_number(
                                                      values.percent[i], e.valid_min, e.valid_max)));
                 break;
             case OfxKind::rgb: {

@@ -30,7 +30,4 @@ ParamValues default_values();
 // Values outside a parameter's range count as the nearer end, NaN as the lower end.
 embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host);
 
-// The effect's 16.16 value of a percent, as the command line converts it.
-PF_Fixed percent_to_fixed(double percent);
-
 }  // namespace zx::ofx

@@ -1,28 +1,26 @@
 #include "ofx/ofx_render.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+
+#include "embed/transition.h"
 
 namespace zx::ofx {
 
 namespace {
 
-// E(X, c): `in` rendered with the job's values, at `completion` (16.16 percent) when given.
-embed::Status render_effect(const RenderJob& job, const PF_Fixed* completion, const Frame& in,
-                            Frame& out) {
-    embed::Host host;
+embed::FrameFormat format_of(const Frame& frame) {
+    return {frame.width, frame.height, frame.deep ? embed::Depth::sixteen : embed::Depth::eight,
+            embed::Channels::rgba};
+}
+
+// A host holding the job's values; Completion too when `with_completion`.
+embed::Status prepare(const RenderJob& job, bool with_completion, embed::Host& host) {
     embed::Status s = host.status();
-    if (s == embed::Status::ok) s = apply_values(job.values, completion == nullptr, host);
-    if (s == embed::Status::ok && completion != nullptr) {
-        s = host.set_fixed(kParamCompletion, *completion);
-    }
+    if (s == embed::Status::ok) s = apply_values(job.values, with_completion, host);
     if (s == embed::Status::ok) s = host.set_downsample(job.downsample.num, job.downsample.den);
-    if (s != embed::Status::ok) return s;
-    const embed::FrameFormat format{in.width, in.height,
-                                    in.deep ? embed::Depth::sixteen : embed::Depth::eight,
-                                    embed::Channels::rgba};
-    const auto rows = static_cast<std::ptrdiff_t>(in.row_bytes());
-    return host.render(format, in.bytes.data(), rows, out.bytes.data(), rows);
+    return s;
 }
 
 }  // namespace
@@ -64,15 +62,43 @@ OfxStatus render_filter(const RenderJob& job) {
     } catch (const std::bad_alloc&) {
         return kOfxStatErrMemory;
     }
-    if (const embed::Status s = render_effect(job, nullptr, in, out); s != embed::Status::ok) {
-        return status_of(s);
+    embed::Host host;
+    embed::Status s = prepare(job, true, host);
+    const auto rows = static_cast<std::ptrdiff_t>(in.row_bytes());
+    if (s == embed::Status::ok) {
+        s = host.render(format_of(in), in.bytes.data(), rows, out.bytes.data(), rows);
     }
+    if (s != embed::Status::ok) return status_of(s);
     write_frame(out, area, job.window, job.output_premultiplied, job.output);
     return kOfxStatOK;
 }
 
-OfxStatus render_transition(const RenderJob&) {
-    return kOfxStatErrUnsupported;
+OfxStatus render_transition(const RenderJob& job) {
+    const OfxRectI& area = job.output.bounds;
+    const bool deep = job.output.depth == PixelDepth::shorts;
+    Frame from;
+    Frame to;
+    Frame out;
+    try {
+        read_frame(job.first, area, deep, job.first_premultiplied, from);
+        read_frame(job.second, area, deep, job.second_premultiplied, to);
+        out = from;
+    } catch (const std::bad_alloc&) {
+        return kOfxStatErrMemory;
+    }
+    // The host drives the transition through 0..1; anything else is its nearer end.
+    const double t = std::isnan(job.transition) ? 0.0 : std::clamp(job.transition, 0.0, 1.0);
+    embed::Host host;
+    embed::Status s = prepare(job, false, host);
+    const auto rows = static_cast<std::ptrdiff_t>(from.row_bytes());
+    if (s == embed::Status::ok) {
+        const embed::TransitionFrames frames{from.bytes.data(), rows, to.bytes.data(), rows,
+                                             out.bytes.data(),  rows};
+        s = embed::render_transition(host, format_of(from), frames, t * 100.0);
+    }
+    if (s != embed::Status::ok) return status_of(s);
+    write_frame(out, area, job.window, job.output_premultiplied, job.output);
+    return kOfxStatOK;
 }
 
 }  // namespace zx::ofx

@@ -72,6 +72,8 @@ OfxStatus describe(OfxImageEffectHandle effect) {
                         kOfxImageEffectContextFilter),
         p.propSetString(props, kOfxImageEffectPropSupportedContexts, 1,
                         kOfxImageEffectContextGeneral),
+        p.propSetString(props, kOfxImageEffectPropSupportedContexts, 2,
+                        kOfxImageEffectContextTransition),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 0, kOfxBitDepthByte),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 1, kOfxBitDepthShort),
         // Each render has its own embedded host and frames.

@@ -29,6 +29,7 @@
 
 #include "cli/png_io.h"
 #include "cli/tool.h"
+#include "composite/blend.h"
 #endif
 
 using namespace zx::ofxtest;
@@ -59,16 +60,18 @@ struct Picture {
     bool operator==(const Picture&) const = default;
 };
 
-Picture make_picture(int w, int h, bool deep) {
+Picture make_picture(int w, int h, bool deep, std::uint32_t salt = 0) {
     Picture p{w, h, deep, std::vector<std::uint32_t>(static_cast<std::size_t>(w * h) * 4)};
     const std::uint32_t full = deep ? 65535 : 255;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const std::uint32_t k = static_cast<std::uint32_t>(x * 131 + y * 977 + x * y * 7);
+            const std::uint32_t k =
+                static_cast<std::uint32_t>(x * 131 + y * 977 + x * y * 7) + salt;
             p.at(x, y, 0) = (k * 2654435761u >> 7) % (full + 1);
             p.at(x, y, 1) = (static_cast<std::uint32_t>(x) * full) / static_cast<std::uint32_t>(w);
             p.at(x, y, 2) = (static_cast<std::uint32_t>(y) * full) / static_cast<std::uint32_t>(h);
-            const int band = (x / 7 + y / 5) % 4;
+            const int band =
+                static_cast<int>((static_cast<std::uint32_t>(x / 7 + y / 5) + salt) % 4);
             p.at(x, y, 3) = band == 0 ? 0 : band == 1 ? full : (k * 40503u >> 5) % (full + 1);
         }
     }
@@ -335,6 +338,41 @@ Picture through_straight(const Picture& in, bool to_straight) {
 }
 #endif
 
+#if defined(ZX_WITH_CLI)
+// The transition by its rule: the command line's render of the picture that moves, laid over
+// the other with the effect's Normal operator.
+Picture cli_transition(const Picture& from, const Picture& to, const Settings& s, double t) {
+    const double pct = t * 100.0;
+    const bool from_moves = pct < 50.0;
+    const double completion = from_moves ? 2.0 * pct : 200.0 - 2.0 * pct;
+    const Picture upper = cli_render(from_moves ? from : to, s, completion);
+    Picture out = from_moves ? to : from;
+    for (std::size_t i = 0; i < out.s.size(); i += 4) {
+        if (out.deep) {
+            const auto ch = [](std::uint32_t v) { return zx::embed::png16_to_channel(v); };
+            const PF_Pixel16 l{ch(out.s[i + 3]), ch(out.s[i]), ch(out.s[i + 1]), ch(out.s[i + 2])};
+            const PF_Pixel16 u{ch(upper.s[i + 3]), ch(upper.s[i]), ch(upper.s[i + 1]),
+                               ch(upper.s[i + 2])};
+            const PF_Pixel16 o = BlendOver16(l, u);
+            const std::uint32_t r[4] = {o.red, o.green, o.blue, o.alpha};
+            for (int c = 0; c < 4; ++c) {
+                out.s[i + static_cast<std::size_t>(c)] =
+                    zx::embed::channel_to_png16(static_cast<A_u_short>(r[c]));
+            }
+        } else {
+            const auto ch = [](std::uint32_t v) { return static_cast<A_u_char>(v); };
+            const PF_Pixel l{ch(out.s[i + 3]), ch(out.s[i]), ch(out.s[i + 1]), ch(out.s[i + 2])};
+            const PF_Pixel u{ch(upper.s[i + 3]), ch(upper.s[i]), ch(upper.s[i + 1]),
+                             ch(upper.s[i + 2])};
+            const PF_Pixel o = BlendOver8(l, u);
+            const std::uint32_t r[4] = {o.red, o.green, o.blue, o.alpha};
+            for (int c = 0; c < 4; ++c) out.s[i + static_cast<std::size_t>(c)] = r[c];
+        }
+    }
+    return out;
+}
+#endif
+
 struct Run {
     OfxStatus status = kOfxStatOK;
     Picture out;
@@ -357,6 +395,81 @@ Run render_filter(Host& host, Effect* inst, const Picture& in, const Layout& lay
     expect(padding_untouched(*out->image), "row padding untouched (" + layout.name + ")");
     expect(host.live_images() == 0, "every fetched image released");
     return run;
+}
+
+// One transition render at t of `from` to `to`, all three images laid out as `layout`.
+Run render_transition(Host& host, Effect* inst, const Picture& from, const Picture& to,
+                      const Layout& layout, double t, bool premult = false) {
+    Clip* a = inst->clip(kOfxImageEffectTransitionSourceFromClipName);
+    Clip* b = inst->clip(kOfxImageEffectTransitionSourceToClipName);
+    Clip* out = inst->clip(kOfxImageEffectOutputClipName);
+    a->image = make_image(from, layout);
+    b->image = make_image(to, layout);
+    out->image = make_image(from, layout, true);
+    for (Clip* c : {a, b, out}) {
+        c->image->premultiplication = premult ? kOfxImagePreMultiplied : kOfxImageUnPreMultiplied;
+    }
+    inst->param(kOfxImageEffectTransitionParamName)->value = {t};
+    Run run;
+    run.status = host.render(inst, 0, out->image->bounds);
+    run.out = read_image(*out->image, from.deep);
+    expect(padding_untouched(*out->image), "row padding untouched (" + layout.name + ")");
+    expect(host.live_images() == 0, "every fetched image released");
+    return run;
+}
+
+void transition_renders(Host& host, Effect* inst) {
+    for (bool deep : {false, true}) {
+        const Picture from = make_picture(61, 37, deep);
+        const Picture to = make_picture(61, 37, deep, 12345);
+        const std::string depth = deep ? "short" : "byte";
+        for (double t : {0.0, 0.3, 0.5, 0.85, 1.0}) {
+            const Settings& s = kSettings[1];
+            apply(inst, s, false);
+#if defined(ZX_WITH_CLI)
+            const Picture expected = cli_transition(from, to, s, t);
+#endif
+            for (const Layout& layout : {kLayouts[0], kLayouts[3]}) {
+                const std::string name =
+                    "transition." + depth + "." + std::to_string(t) + "." + layout.name;
+                const Run run = render_transition(host, inst, from, to, layout, t);
+                expect(run.status == kOfxStatOK, name + ": render");
+                record(name, run.out);
+#if defined(ZX_WITH_CLI)
+                expect(run.out == expected, name + ": the command line's renders composited");
+#endif
+            }
+        }
+        const Picture pm_from = premultiplied(from);
+        const Picture pm_to = premultiplied(to);
+        apply(inst, kSettings[2], false);
+        const std::string name = "transition." + depth + ".premultiplied";
+        const Run run = render_transition(host, inst, pm_from, pm_to, kLayouts[2], 0.3, true);
+        expect(run.status == kOfxStatOK, name + ": render");
+        record(name, run.out);
+#if defined(ZX_WITH_CLI)
+        const Picture expected =
+            through_straight(cli_transition(through_straight(pm_from, true),
+                                            through_straight(pm_to, true), kSettings[2], 0.3),
+                             false);
+        expect(run.out == expected, name + ": composited on straight colour, premultiplied");
+#endif
+    }
+    // A missing SourceTo frame is transparent: at t = 1 what is left is SourceFrom where it
+    // is not transparent.
+    const Picture from = make_picture(20, 10, false);
+    Clip* b = inst->clip(kOfxImageEffectTransitionSourceToClipName);
+    render_transition(host, inst, from, from, kLayouts[0], 1.0);
+    b->image.reset();
+    Clip* out = inst->clip(kOfxImageEffectOutputClipName);
+    out->image = make_image(from, kLayouts[0], true);
+    expect(host.render(inst, 0, out->image->bounds) == kOfxStatOK, "no SourceTo image: rendered");
+    Picture want = from;
+    for (std::size_t i = 0; i < want.s.size(); i += 4) {
+        if (want.s[i + 3] == 0) std::fill_n(want.s.begin() + static_cast<std::ptrdiff_t>(i), 4, 0u);
+    }
+    expect(read_image(*out->image, false) == want, "no SourceTo image at t = 1: SourceFrom");
+    expect(host.live_images() == 0, "every fetched image released");
 }
 
 void check_description(Host& host) {
@@ -620,6 +733,13 @@ int main(int argc, char** argv) {
                 bad_input(host, inst);
             }
             expect(host.destroy_instance(inst) == kOfxStatOK, context + ": destroyed");
+        }
+        Effect* inst = host.create_instance(kOfxImageEffectContextTransition);
+        expect(inst != nullptr, "transition: instance");
+        if (inst != nullptr) {
+            check_params(inst, true);
+            transition_renders(host, inst);
+            expect(host.destroy_instance(inst) == kOfxStatOK, "transition: destroyed");
         }
         expect(host.images_fetched() > 0, "images were fetched");
         host.unload();
