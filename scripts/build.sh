@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds the native effect, the command-line renderer,
 # the WebAssembly page (build/wasm/site) and the 64-bit and 32-bit Windows modules, packages
-# each module into dist/, and renders the built-in test card as a short animated sequence into
+# each module into dist/, builds the OpenFX bundle for Linux x86-64 and Win64 and zips each
+# into dist/, and renders the built-in test card as a short animated sequence into
 # out/testcard/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,9 +20,13 @@ rm -rf dist
 for width in win64 win32; do
     preset=mingw${width#win}
     cmake --preset "$preset"
-    cmake --build --preset "$preset" -j"$jobs" --target VarnokZentrilox
+    targets=(VarnokZentrilox)
+    [ "$width" = win64 ] && targets+=(zentrilox_ofx)
+    cmake --build --preset "$preset" -j"$jobs" --target "${targets[@]}"
     bash scripts/package.sh "$width" "build/$preset/VarnokZentrilox.aex" dist
 done
+bash scripts/package-ofx.sh linux-x86-64 build/native build/native dist
+bash scripts/package-ofx.sh win64 build/mingw64 build/native dist
 
 rm -rf out/testcard
 mkdir -p out/testcard
@@ -32,5 +37,9 @@ echo "frei0r filter: build/native/frei0r/zentrilox.so (install: bash scripts/ins
 for width in win64 win32; do
     echo "module: dist/$width/VarnokZentrilox.aex ($(stat -c %s dist/$width/VarnokZentrilox.aex) bytes)," \
         "package: dist/VarnokZentrilox-1.0-$width.zip"
+done
+for platform in linux-x86-64 win64; do
+    echo "OpenFX bundle: dist/ofx-$platform/VarnokZentrilox.ofx.bundle," \
+        "package: dist/VarnokZentrilox-1.0-ofx-$platform.zip"
 done
 echo "page: build/wasm/site (open it with: python3 -m http.server -d build/wasm/site, then http://localhost:8000/)"

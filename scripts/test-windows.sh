@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds VarnokZentrilox.aex and the Windows test program for both widths with the mingw-w64
 # toolchains, checks each module's format, exports and imports, and runs each test program
-# under Wine against the native build's outcomes.
+# under Wine against the native build's outcomes. For win64 it does the same with the OpenFX
+# bundle's Windows binary and the OpenFX test host.
 #
 #   usage: test-windows.sh [win32|win64]...   (default: both)
 set -euo pipefail
@@ -13,7 +14,7 @@ widths=("$@")
 fail() { echo "test-windows: $*" >&2; exit 1; }
 
 cmake --preset native >/dev/null
-cmake --build --preset native -j"$jobs" --target zentrilox_conformance
+cmake --build --preset native -j"$jobs" --target zentrilox_conformance zx_ofx_host_test
 
 for width in "${widths[@]}"; do
     case $width in
@@ -45,4 +46,24 @@ for width in "${widths[@]}"; do
     bash scripts/run-wine.sh --arch "$width" "$build/wineprefix" \
         "$build/tests/win/zentrilox_win_tests.exe" "$module" "$build/native-outcomes.txt"
     echo "$width Windows tests under Wine took $((SECONDS - start)) s"
+
+    [ "$width" = win64 ] || continue
+    ofx=$build/VarnokZentrilox.ofx.bundle/Contents/Win64/VarnokZentrilox.ofx
+    dump=$("$tools-objdump" -p "$ofx")
+    grep -q "file format $format\$" <<<"$dump" || fail "$ofx is not a $format image"
+    exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump" | tr '\n' ' ')
+    [ "$exports" = "OfxGetNumberOfPlugins OfxGetPlugin " ] || fail "$ofx exports '$exports'"
+    imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
+    for dll in $imports; do
+        case $dll in
+            kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
+            *) fail "$ofx imports $dll, which is not a system DLL (all imports: $imports)" ;;
+        esac
+    done
+    echo "ok   $ofx: $format, the two OFX exports, imports: $imports"
+    build/native/tests/ofx/zx_ofx_host_test \
+        build/native/VarnokZentrilox.ofx.bundle/Contents/Linux-x86-64/VarnokZentrilox.ofx \
+        --write "$build/native-ofx-outcomes.txt"
+    bash scripts/run-wine.sh --arch "$width" "$build/wineprefix" \
+        "$build/tests/ofx/zx_ofx_host_test.exe" "$ofx" --expect "$build/native-ofx-outcomes.txt"
 done

@@ -263,7 +263,7 @@ OfxStatus clip_get_image(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
     p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {t.depth}, {}};
     p[kOfxImageEffectPropComponents] = Prop{kind_string, {}, {}, {t.components}, {}};
     p[kOfxImageEffectPropPreMultiplication] = Prop{kind_string, {}, {}, {t.premultiplication}, {}};
-    std::lock_guard<std::mutex> lock(host.mutex);
+    Guard lock(host.mutex);
     PropSet* raw = img.get();
     host.images[raw] = std::move(img);
     ++host.fetched;
@@ -274,7 +274,7 @@ OfxStatus clip_release_image(OfxPropertySetHandle h) {
     PropSet* set = set_of(h);
     if (set == nullptr) return kOfxStatErrBadHandle;
     Host& host = *set->host;
-    std::lock_guard<std::mutex> lock(host.mutex);
+    Guard lock(host.mutex);
     return host.images.erase(set) == 1 ? kOfxStatOK : kOfxStatErrBadHandle;
 }
 OfxStatus clip_get_rod(OfxImageClipHandle h, OfxTime, OfxRectD* out) {
@@ -550,22 +550,22 @@ Host::~Host() {
 }
 
 void Host::problem(const std::string& text) {
-    std::lock_guard<std::mutex> lock(mutex);
+    Guard lock(mutex);
     problems_.push_back(text);
 }
 
 std::vector<std::string> Host::problems() const {
-    std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mutex));
+    Guard lock(mutex);
     return problems_;
 }
 
 int Host::live_images() const {
-    std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mutex));
+    Guard lock(mutex);
     return static_cast<int>(images.size());
 }
 
 int Host::images_fetched() const {
-    std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mutex));
+    Guard lock(mutex);
     return fetched;
 }
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "ofx/ofx_api.h"
+#include "tests/ofx/ofx_threads.h"
 
 namespace zx::ofxtest {
 
@@ -96,7 +96,7 @@ class Host {
     int images_fetched() const;
 
     // What the suites serve (public for the suite functions).
-    std::mutex mutex;
+    mutable Mutex mutex;
     std::map<PropSet*, std::unique_ptr<PropSet>> images;
     int fetched = 0;
     PropSet host_props;

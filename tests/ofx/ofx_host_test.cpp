@@ -18,13 +18,14 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "embed/sample16.h"
 #include "ofx/ofx_api.h"
 
 #if defined(ZX_WITH_CLI)
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "cli/png_io.h"
@@ -634,10 +635,7 @@ void two_threads(Host& host, Effect* inst) {
             }
         }
     };
-    std::thread a(work, 0);
-    std::thread b(work, 1);
-    a.join();
-    b.join();
+    run_together([&] { work(0); }, [&] { work(1); });
     expect(mismatches[0] == 0 && mismatches[1] == 0, "two threads render as one does");
     expect(host.live_images() == 0, "threads released every image");
     completion->at_times.clear();
@@ -707,9 +705,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 #if defined(ZX_WITH_CLI)
-    g_temp =
-        std::filesystem::temp_directory_path() /
-        ("zx_ofx_test_" + std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+    g_temp = std::filesystem::temp_directory_path() / ("zx_ofx_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(g_temp);
 #endif
     {
