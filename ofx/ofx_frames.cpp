@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "embed/sample16.h"
 
@@ -33,10 +34,15 @@ bool usable(const ImageView& image) {
     const OfxRectI& b = image.bounds;
     if (image.data == nullptr || b.x2 <= b.x1 || b.y2 <= b.y1) return false;
     const long long width = static_cast<long long>(b.x2) - b.x1;
+    const long long height = static_cast<long long>(b.y2) - b.y1;
     const long long row = width * bytes_per_pixel(image.depth);
     const long long stride = image.row_bytes < 0 ? -static_cast<long long>(image.row_bytes)
                                                  : static_cast<long long>(image.row_bytes);
-    return stride >= row;
+    // Rows fit their row bytes, an int, so the width is in range; the height must be too, and
+    // a frame of the image's size must be addressable.
+    return stride >= row && height <= std::numeric_limits<int>::max() &&
+           static_cast<unsigned long long>(row) * static_cast<unsigned long long>(height) <=
+               std::numeric_limits<std::size_t>::max() / 2;
 }
 
 std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {

@@ -24,7 +24,7 @@ struct ImageView {
     PixelDepth depth = PixelDepth::byte;
 };
 
-// Non-empty bounds, data, and rows long enough for the bounds' width.
+// Non-empty bounds of a size a frame can have, data, and rows long enough for the width.
 bool usable(const ImageView& image);
 
 // Top-down rows of `width` RGBA pixels without padding; 16-bit channels run 0..32768.
@@ -39,7 +39,8 @@ struct Frame {
 
 // Sizes `frame` to `area` (pixel coordinates) and fills it from `image`: pixels of the area the
 // image does not cover, or all of them when there is no image, are transparent black. With
-// `premultiplied`, colour is made straight. Throws std::bad_alloc.
+// `premultiplied`, colour is made straight. `area` must be usable() as an image's bounds.
+// Throws std::bad_alloc or std::length_error when the frame cannot be had.
 void read_frame(const ImageView* image, const OfxRectI& area, bool deep, bool premultiplied,
                 Frame& frame);
 

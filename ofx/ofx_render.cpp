@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <stdexcept>
 
 #include "embed/transition.h"
 
@@ -61,6 +62,8 @@ OfxStatus render_filter(const RenderJob& job) {
         out = in;
     } catch (const std::bad_alloc&) {
         return kOfxStatErrMemory;
+    } catch (const std::length_error&) {
+        return kOfxStatErrMemory;
     }
     embed::Host host;
     embed::Status s = prepare(job, true, host);
@@ -84,6 +87,8 @@ OfxStatus render_transition(const RenderJob& job) {
         read_frame(job.second, area, deep, job.second_premultiplied, to);
         out = from;
     } catch (const std::bad_alloc&) {
+        return kOfxStatErrMemory;
+    } catch (const std::length_error&) {
         return kOfxStatErrMemory;
     }
     // The host drives the transition through 0..1; anything else is its nearer end.

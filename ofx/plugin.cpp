@@ -331,11 +331,13 @@ OfxStatus create_instance(OfxImageEffectHandle effect) {
                                          &inst->params[static_cast<std::size_t>(e.index)], nullptr);
     }
     if (s == kOfxStatOK) s = g_host.prop->propSetPointer(props, kOfxPropInstanceData, 0, inst);
+    if (s == kOfxStatOK) s = update_visibility(*inst);
     if (s != kOfxStatOK) {
+        // A host destroys only the instances it could create.
+        g_host.prop->propSetPointer(props, kOfxPropInstanceData, 0, nullptr);
         delete inst;
-        return s;
     }
-    return update_visibility(*inst);
+    return s;
 }
 
 OfxStatus destroy_instance(OfxImageEffectHandle effect) {

@@ -663,6 +663,12 @@ void bad_input(Host& host, Effect* inst) {
         {"empty bounds", [&] { out->image->bounds.x2 = out->image->bounds.x1; },
          kOfxStatErrImageFormat},
         {"no output image", [&] { out->image.reset(); }, kOfxStatFailed},
+        {"bounds too tall",
+         [&] {
+             out->image->bounds.y1 = -2000000000;
+             out->image->bounds.y2 = 2000000000;
+         },
+         kOfxStatErrImageFormat},
     };
     for (const Case& c : cases) {
         src->image = make_image(in, plain);
