@@ -86,7 +86,7 @@ int job_count(const Options& o, int frames) {
 // written one after the other in frame order, so that the run leaves what one worker would:
 // the same files, and after a failed frame no later one.
 void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int frames, int jobs,
-                        ProgressBar& bar) {
+                        ProgressBar& bar, const ThreadStarter& start_thread) {
     std::atomic<int> next{0};
     std::mutex lock;
     std::condition_variable turn;
@@ -131,14 +131,23 @@ void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int 
             }
         }
     };
+    // The calling thread is a worker too. When no more threads can start (no room for a stack,
+    // a process limit), those that did share the frames.
     std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(jobs));
-    for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
+    workers.reserve(static_cast<std::size_t>(jobs - 1));
+    for (int j = 1; j < jobs; ++j) {
+        try {
+            workers.push_back(start_thread ? start_thread(work) : std::thread(work));
+        } catch (...) {
+            break;
+        }
+    }
+    work();
     for (std::thread& worker : workers) worker.join();
     if (failure) std::rethrow_exception(failure);
 }
 
-void render_all(const Options& o) {
+void render_all(const Options& o, const ThreadStarter& start_thread) {
     std::optional<OutputPattern> pattern;
     if (o.frames) pattern = OutputPattern::parse("--output", o.output);
 
@@ -156,7 +165,7 @@ void render_all(const Options& o) {
     ProgressBar bar(show_progress, frames);
     const FramePlan plan{o, pattern};
     if (jobs > 1) {
-        render_in_parallel(plan, layer, frames, jobs, bar);
+        render_in_parallel(plan, layer, frames, jobs, bar, start_thread);
         return;
     }
     EffectRunner runner;
@@ -183,14 +192,14 @@ double frame_completion(double from, double to, int k, int frames) {
     return from + (to - from) * static_cast<double>(k) / static_cast<double>(frames - 1);
 }
 
-int run(int argc, const char* const argv[]) {
+int run(int argc, const char* const argv[], const ThreadStarter& start_thread) {
     try {
         const ParsedCommandLine parsed = parse_command_line(argc, argv, version_text);
         if (parsed.kind != ParsedCommandLine::Kind::run) {
             std::cout << parsed.text << std::flush;
             return std::cout ? 0 : kExitFailure;
         }
-        render_all(parsed.options);
+        render_all(parsed.options, start_thread);
         return 0;
     } catch (const UsageError& e) {
         return report(e.what(), kExitUsage);
