@@ -303,6 +303,34 @@ TEST(MemoryFailure, ATinyFileCannotClaimGigabytes) {
     EXPECT_EQ(dir.contents().size(), 1u);
 }
 
+TEST(MemoryFailure, APipeIsHeldToTheBoundOfAFile) {
+    TempDir dir;
+    write_file(dir.file("forged.png"), forged_header_png());
+    RawPng picture = reference_picture16();
+    picture.interlaced = true;
+    write_raw_png(dir.file("in.png"), picture);
+    ASSERT_EQ(run_tool({dir.file("in.png"), "-o", dir.file("want.png")}).status, 0);
+    Limits limits;
+#if !defined(__SANITIZE_ADDRESS__)
+    limits.address_space = 768LL << 20;
+#endif
+    // Standard input, and a pipe named by a path as a shell gives one.
+    for (const char* script :
+         {"cat \"$1\" | \"$0\" /dev/stdin -o \"$2\"", "\"$0\" <(cat \"$1\") -o \"$2\""}) {
+        const RunResult forged =
+            run_program("/bin/bash",
+                        {"-c", script, ZX_TOOL, dir.file("forged.png"), dir.file("x.png")}, limits);
+        EXPECT_EQ(forged.status, 1) << script;
+        EXPECT_NE(forged.err.find("cannot hold a 16384x16384 picture"), std::string::npos)
+            << forged.err;
+        EXPECT_FALSE(fs::exists(dir.file("x.png")));
+        const RunResult real = run_program(
+            "/bin/bash", {"-c", script, ZX_TOOL, dir.file("in.png"), dir.file("got.png")});
+        EXPECT_EQ(real.status, 0) << real.err;
+        EXPECT_EQ(read_file(dir.file("got.png")), read_file(dir.file("want.png"))) << script;
+    }
+}
+
 TEST(MemoryFailure, AWellCompressedFileIsNotMistakenForAForgedOne) {
     // 2048 x 2048 one-bit grey: about 600 bytes that rightly hold 16 MiB once expanded to RGBA.
     TempDir dir;
