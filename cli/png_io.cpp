@@ -231,8 +231,22 @@ extern "C" void remove_pending_and_reraise(int sig) {
     for (PendingTemp& temp : g_pending_temps) {
         if (temp.state.load() == kPending) unlink(temp.path);
     }
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+    raise(sig);  // delivered as the handler returns, and ends the process as it would have
+}
+
+// Removes the pending temporary files before `sig` ends the process, unless the signal is
+// ignored (a background job's, say) or has a handler already (a sanitizer's).
+void clean_up_on(int sig) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return;
+    struct sigaction action {};
+    action.sa_handler = remove_pending_and_reraise;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
 }
 
 void install_interrupt_cleanup() {
@@ -241,15 +255,13 @@ void install_interrupt_cleanup() {
         // Past the file size limit a write then fails (EFBIG) and is reported like a full
         // disk, instead of killing the tool with its temporary file left behind.
         std::signal(SIGXFSZ, SIG_IGN);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction old {};
-            sigaction(sig, nullptr, &old);
-            if (old.sa_handler == SIG_IGN) continue;  // e.g. a background job keeps ignoring it
-            struct sigaction action {};
-            action.sa_handler = remove_pending_and_reraise;
-            sigemptyset(&action.sa_mask);
-            sigaction(sig, &action, nullptr);
+        // Every signal whose default action ends the process (SIGKILL cannot be caught).
+        for (int sig : {SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                        SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                        SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS}) {
+            clean_up_on(sig);
         }
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) clean_up_on(sig);
     });
 }
 
@@ -311,20 +323,30 @@ class TempFile {
         if (templ.size() > sizeof PendingTemp::path) {
             throw Failure("output '" + name + "': the path is too long");
         }
+        path_ = templ.data();  // the name's room, taken before there is a file to lose
         install_interrupt_cleanup();
         slot_ = claim_pending_slot();
         if (slot_ == nullptr)
             throw Failure("output '" + name + "': too many files written at once");
+        // Signals wait until the file's name is in its slot: in between, the handler would
+        // find the file but not its name.
+        sigset_t all;
+        sigset_t before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &before);
         const int fd = mkstemp(templ.data());
+        const int saved = errno;
+        if (fd >= 0) {
+            std::memcpy(slot_->path, templ.data(), templ.size());
+            slot_->state.store(kPending);
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
         if (fd < 0) {
-            const int saved = errno;
             slot_->state.store(kFree);
             errno = saved;
             throw Failure(system_error("cannot create a file for output '" + name + "'"));
         }
-        path_ = templ.data();
-        std::memcpy(slot_->path, templ.data(), templ.size());
-        slot_->state.store(kPending);
+        path_ = templ.data();  // the same length: no allocation
         if (destination.exists) {
             // Only the superuser may give a file away; anyone else's new file stays theirs.
             [[maybe_unused]] const int given =
