@@ -2,6 +2,7 @@
 // Nothing may unwind into the video tool, so every entry point catches everything.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -107,9 +108,12 @@ void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
     }
 }
 
+// A size the filter will never render, or an effect that did not start, is refused here, as
+// frei0r asks, rather than frame after frame.
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     try {
-        return new (std::nothrow) Filter(width, height);
+        std::unique_ptr<Filter> f(new (std::nothrow) Filter(width, height));
+        return f && f->ready() ? f.release() : nullptr;
     } catch (...) {
         return nullptr;
     }

@@ -288,6 +288,23 @@ def case_melt_project(c):
                      "melt project file")
 
 
+def case_refused_size(c):
+    """A frame wider than the filter takes: construct refuses it. ffmpeg says so and stops;
+    melt (7.12) goes on without a word, so only its survival is checked."""
+    ffmpeg = subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "color=s=%dx%d:d=0.2,format=rgba" % (c.width, c.height), "-vf",
+                             "frei0r=zentrilox", "-f", "rawvideo", c.path("out.rgba")],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    if ffmpeg.returncode != 1 or b"Impossible to load frei0r instance" not in ffmpeg.stderr:
+        sys.exit("ffmpeg (%d) did not report the refusal:\n%s" % (ffmpeg.returncode,
+                                                                 ffmpeg.stderr.decode()[-2000:]))
+    write_profile(c)
+    melt(["-profile", c.path("profile"), "color:red", "out=2", "-filter", "frei0r.zentrilox",
+          "-consumer", "avformat:" + c.path("melt.rgba"), "f=rawvideo", "pix_fmt=rgba", "an=1",
+          "real_time=-1"], c.path("melt.rgba"), c.work)
+    print("refused %dx%d: ffmpeg reported it, melt went on" % (c.width, c.height))
+
+
 CASES = {
     # ffmpeg pads rows of other widths, which no frei0r filter expects.
     "ffmpeg-testsrc2": (case_ffmpeg_testsrc2, 320, 240),
@@ -295,6 +312,7 @@ CASES = {
     "ffmpeg-ramp": (case_ffmpeg_ramp, 192, 108),
     "melt-keyframes": (case_melt_keyframes, 330, 250),
     "melt-project": (case_melt_project, 97, 61),
+    "refused-size": (case_refused_size, 32770, 2),
 }
 
 
