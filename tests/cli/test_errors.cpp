@@ -289,8 +289,10 @@ int signal_while_writing(const TempDir& dir, int sig) {
             if (e->len == 0 || std::strncmp(e->name, ".zx-", 4) != 0) continue;
             int stopped = 0;
             kill(pid, SIGSTOP);
-            waitpid(pid, &stopped, WUNTRACED);
-            if (!WIFSTOPPED(stopped)) return -1;
+            if (waitpid(pid, &stopped, WUNTRACED) != pid || !WIFSTOPPED(stopped)) {
+                close(watch);
+                return -1;  // it ended first
+            }
             sent = fs::exists(dir.path() / e->name) && kill(pid, sig) == 0;
             kill(pid, SIGCONT);
         }

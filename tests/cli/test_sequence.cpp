@@ -171,17 +171,6 @@ TEST(Jobs, ThreadsThatCannotStartLeaveTheirFramesToTheOthers) {
         EXPECT_EQ(tries, started + 1);
         EXPECT_EQ(out.contents(), one.contents()) << started;
     }
-#if !defined(__SANITIZE_ADDRESS__)
-    // For real: 64 threads' stacks do not fit in 256 MiB of address space.
-    TempDir out;
-    Limits limits;
-    limits.address_space = 256LL << 20;
-    const RunResult run = run_tool(
-        {"--size", "40x30", "--frames", "64", "--jobs", "64", "-q", "-o", out.file("f%d.png")},
-        limits);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(out.contents().size(), 64u);
-#endif
 }
 
 TEST(PngCompression, LevelsChangeTheSizeNotThePixels) {
