@@ -29,10 +29,6 @@ void relay_progress(void* user, long done, long total) {
 
 }  // namespace
 
-PF_Fixed percent_to_fixed(double percent) {
-    return static_cast<PF_Fixed>(std::lround(percent * 65536.0));
-}
-
 std::string version_number(A_u_long packed) {
     return std::to_string(packed >> 19 & 0x7) + "." + std::to_string(packed >> 15 & 0xF);
 }

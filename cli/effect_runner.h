@@ -8,6 +8,7 @@
 #include "cli/errors.h"
 #include "cli/options.h"
 #include "embed/embed_host.h"
+#include "embed/percent.h"
 #include "simhost/sim_world.h"
 
 namespace zx::cli {
@@ -17,8 +18,7 @@ struct EffectError : Failure {
     using Failure::Failure;
 };
 
-// The 16.16 fixed-point value of a percent, as the effect receives it.
-PF_Fixed percent_to_fixed(double percent);
+using embed::percent_to_fixed;
 
 // "major.minor" of a version in the host's packing.
 std::string version_number(A_u_long packed);

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "embed/percent.h"
 #include "params/param_table.h"
 
 namespace zx::frei0r {
@@ -49,7 +50,7 @@ inline double percent_of(double x) {
 }
 
 inline std::int32_t fixed_of(double x) {
-    return static_cast<std::int32_t>(std::lround(percent_of(x) * 65536.0));
+    return embed::percent_to_fixed(percent_of(x));
 }
 
 inline std::int32_t slider_of(const ParamEntry& p, double x) {
