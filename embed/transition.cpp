@@ -1,6 +1,5 @@
 #include "embed/transition.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -92,12 +91,7 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
         frames.out_row_bytes < line) {
         return Status::bad_argument;
     }
-    const bool deep = format.depth == Depth::sixteen;
-    if (scratch != nullptr &&
-        (scratch_bytes < need ||
-         (deep && reinterpret_cast<std::uintptr_t>(scratch) % alignof(PF_Pixel16) != 0))) {
-        return Status::bad_argument;
-    }
+    if (scratch != nullptr && scratch_bytes < need) return Status::bad_argument;
     std::unique_ptr<std::uint8_t[]> owned;
     if (scratch == nullptr) {
         owned.reset(new (std::nothrow) std::uint8_t[need]);
@@ -120,7 +114,7 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
         host.render(format, moving, moving_row, shuffled, line, progress, progress_user);
     if (rendered != Status::ok) return rendered;
     auto* out = static_cast<std::uint8_t*>(frames.out);
-    if (deep) {
+    if (format.depth == Depth::sixteen) {
         composite<PF_Pixel16, A_u_short>(format, shuffled, line, still, still_row, out,
                                          frames.out_row_bytes);
     } else {
