@@ -14,7 +14,8 @@
 // 200 - 2t, are exact in double for every t in range, so no front end adds a rounding of its
 // own. Just below 50 % both sides render at Completion 100 % once rounded, yet t = 50 - e still
 // puts A's shuffle over B: a front end that rounded t to 16.16 first would flip that to the
-// other side, which is why t is never passed as a fixed-point value.
+// other side, which is why t is never passed as a fixed-point value. A front end holding t as
+// 0..1 passes t * 100: one rounded multiplication, which keeps every t below 1/2 below 50 %.
 #pragma once
 
 #include <cstddef>
