@@ -10,6 +10,7 @@
 #include <new>
 #include <type_traits>
 
+#include "embed/percent.h"
 #include "host/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
@@ -564,7 +565,7 @@ Status Host::set_value(int index, double value) {
             return Status::ok;
         case ParamType::percent:
             if (value < entry.valid_min || value > entry.valid_max) break;
-            def.u.fd.value = static_cast<PF_Fixed>(std::lround(value * 65536.0));
+            def.u.fd.value = percent_to_fixed(value);
             return Status::ok;
         default:
             break;

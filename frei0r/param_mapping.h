@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "embed/percent.h"
 #include "params/param_table.h"
 
 namespace zx::frei0r {
@@ -38,6 +39,14 @@ inline constexpr std::array<ParamIndex, kUserParamCount> kParams = [] {
 
 static_assert(kUserParamCount == 12, "the twelve parameters a user sets");
 
+// The mixer's parameters are the filter's, with the transition from A to B (0..1, the same
+// percent rule: t = x * 100 %) in Completion's place.
+inline constexpr std::size_t kTransitionParam = [] {
+    std::size_t i = 0;
+    while (kParams[i] != kParamCompletion) ++i;
+    return i;
+}();
+
 inline double unit(double x) {
     if (std::isnan(x) || x < 0) return 0;
     return x > 1 ? 1 : x;
@@ -49,7 +58,7 @@ inline double percent_of(double x) {
 }
 
 inline std::int32_t fixed_of(double x) {
-    return static_cast<std::int32_t>(std::lround(percent_of(x) * 65536.0));
+    return embed::percent_to_fixed(percent_of(x));
 }
 
 inline std::int32_t slider_of(const ParamEntry& p, double x) {

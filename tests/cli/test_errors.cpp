@@ -118,6 +118,12 @@ std::vector<Refusal> usage_refusals() {
          2,
          {"--output", "not an integer"}},
         {"PatternHugeWidth", {"--frames", "2", "-o", "OUT%099999999d"}, 2, {"--output", "wider"}},
+        {"RangePastTheLastFrame",
+         {"--frames", "4", "--range", "2-4", "-o", "OUT%d"},
+         2,
+         {"--range", "LAST <= 3"}},
+        {"RangeBackwards", {"--frames", "4", "--range", "2-1", "-o", "OUT%d"}, 2, {"--range"}},
+        {"RangeWithoutFrames", {"--range", "0-1", "-o", "OUT"}, 2, {"--range", "--frames"}},
     };
 }
 
