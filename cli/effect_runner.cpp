@@ -3,6 +3,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "embed/transition.h"
 #include "params/param_table.h"
 
 namespace zx::cli {
@@ -65,6 +66,10 @@ void EffectRunner::set_layer(simhost::World layer) {
     output_ = simhost::World(width, height, depth);
 }
 
+void EffectRunner::set_target(simhost::World target) {
+    target_ = std::move(target);
+}
+
 void EffectRunner::set_params(const EffectParams& p) {
     for (const ParamEntry& entry : kParamTable) {
         const ParamValue& v = p.value[entry.index];
@@ -97,6 +102,22 @@ const simhost::World& EffectRunner::render(double completion_percent, const Prog
     check(host_.render(format, input_.def()->data, input_.rowbytes(), output_.def()->data,
                        output_.rowbytes(), progress ? relay_progress : nullptr,
                        const_cast<ProgressFn*>(&progress)),
+          "Render");
+    return output_;
+}
+
+const simhost::World& EffectRunner::render_transition(double t_percent,
+                                                      const ProgressFn& progress) {
+    const embed::FrameFormat format{input_.width(), input_.height(),
+                                    input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
+                                    embed::Channels::argb};
+    scratch_.resize(embed::transition_scratch_bytes(format));
+    const embed::TransitionFrames frames{input_.def()->data,  input_.rowbytes(),
+                                         target_.def()->data, target_.rowbytes(),
+                                         output_.def()->data, output_.rowbytes()};
+    check(embed::render_transition(host_, format, frames, t_percent, scratch_.data(),
+                                   scratch_.size(), progress ? relay_progress : nullptr,
+                                   const_cast<ProgressFn*>(&progress)),
           "Render");
     return output_;
 }

@@ -2,8 +2,10 @@
 // Params Setup once, then the parameter values and one Render per frame.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "cli/errors.h"
 #include "cli/options.h"
@@ -33,12 +35,19 @@ class EffectRunner {
 
     // The input layer; the output world is made to match it.
     void set_layer(simhost::World layer);
+    bool has_layer() const { return input_.width() > 0; }
+    const simhost::World& layer() const { return input_; }
+    // The picture a transition ends on, of the layer's size and depth.
+    void set_target(simhost::World target);
+    bool has_target() const { return target_.width() > 0; }
     // Every parameter value; Completion is set again by render().
     void set_params(const EffectParams& params);
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
     const simhost::World& render(double completion_percent, const ProgressFn& progress = {});
+    // Renders the transition from the layer to the target at t (percent, embed/transition.h).
+    const simhost::World& render_transition(double t_percent, const ProgressFn& progress = {});
 
   private:
     void check(embed::Status status, const char* what);
@@ -46,6 +55,8 @@ class EffectRunner {
     embed::Host host_;
     simhost::World input_;
     simhost::World output_;
+    simhost::World target_;
+    std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace zx::cli

@@ -105,6 +105,18 @@ void parse_size(std::string_view option, std::string_view text, Options& options
     options.card_height = static_cast<int>(*height);
 }
 
+std::pair<int, int> parse_range(std::string_view option, std::string_view text, int frames) {
+    const auto [a, b] = split_at(text, '-');
+    const auto first = whole_number(a);
+    const auto last = whole_number(b);
+    if (!first || !last || *first > *last || *last >= frames) {
+        refuse(option, text,
+               "give frames FIRST-LAST with 0 <= FIRST <= LAST <= " + std::to_string(frames - 1) +
+                   ", the last frame of --frames " + std::to_string(frames));
+    }
+    return {static_cast<int>(*first), static_cast<int>(*last)};
+}
+
 // The raw texts as CLI11 collects them; an option not given keeps its default value.
 struct RawOptions {
     std::string input;
@@ -114,6 +126,8 @@ struct RawOptions {
     std::string depth;
     std::string size;
     std::string frames;
+    std::string range;
+    std::string transition_to;
     std::string from;
     std::string to;
     bool quiet = false;
@@ -221,7 +235,11 @@ constexpr const char* kFooter =
     "A sequence (--frames N) renders frame k = 0 .. N-1 at Completion\n"
     "FROM + (TO - FROM) * k / (N - 1) and writes it to OUTPUT with its counter replaced by k;\n"
     "OUTPUT must then hold exactly one integer counter (%d, %4d, %04d, %i or %u) and no other\n"
-    "'%' but '%%'.\n"
+    "'%' but '%%'. INPUT and B holding such a counter are sequences too: frame k renders\n"
+    "their frame k. --range renders some of the frames, each file the same as the whole run's.\n"
+    "A transition (--transition-to B) at t: below 50 % INPUT shuffles away over B at\n"
+    "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
+    "--from and --to (or --completion for one frame) then give t.\n"
     "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
     "folder and renamed only once complete.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
@@ -254,8 +272,9 @@ std::string wrap(const std::string& text) {
 
 void add_options(CLI::App& app, RawOptions& raw) {
     app.add_option("INPUT", raw.input,
-                   "input PNG (any PNG; grey, palette and low bit depths are expanded); "
-                   "without it the built-in test card is rendered")
+                   "input PNG (any PNG; grey, palette and low bit depths are expanded), or "
+                   "with --frames a counter pattern such as in_%04d.png; without it the "
+                   "built-in test card is rendered")
         ->type_name("");
     app.add_option("-o,--output", raw.output, "output PNG, or a counter pattern with --frames")
         ->required()
@@ -283,15 +302,25 @@ void add_options(CLI::App& app, RawOptions& raw) {
                        "render a sequence of N frames, 1.." + std::to_string(kMaxFrames) +
                            ", Completion going linearly from --from to --to")
             ->type_name("N");
+    app.add_option("--range", raw.range,
+                   "render only frames FIRST..LAST of the sequence (counted from 0), e.g. one "
+                   "machine's share of a render farm")
+        ->type_name("FIRST-LAST")
+        ->needs(frames);
+    app.add_option("--transition-to", raw.transition_to,
+                   "render the transition from INPUT to the PNG B (a counter pattern with "
+                   "--frames), of INPUT's size; --from and --to, or --completion, give t")
+        ->type_name("B");
     const Options plain;
     const std::string sweep = "percent " + range_text(param_entry(kParamCompletion));
-    app.add_option(
-           "--from", raw.from,
-           "Completion of the first frame, " + sweep + "; default " + number_text(plain.from))
+    app.add_option("--from", raw.from,
+                   "Completion (a transition's t) of the first frame, " + sweep + "; default " +
+                       number_text(plain.from))
         ->type_name("PCT")
         ->needs(frames);
     app.add_option("--to", raw.to,
-                   "Completion of the last frame, " + sweep + "; default " + number_text(plain.to))
+                   "Completion (a transition's t) of the last frame, " + sweep + "; default " +
+                       number_text(plain.to))
         ->type_name("PCT")
         ->needs(frames);
     app.add_option("--jobs", raw.jobs,
@@ -349,6 +378,11 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
         if (app.count("--to") > 0) {
             o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
         }
+        if (app.count("--range") > 0) o.range = parse_range("--range", raw.range, *o.frames);
+    }
+    if (app.count("--transition-to") > 0) {
+        if (raw.transition_to.empty()) throw UsageError("--transition-to: the file name is empty");
+        o.transition_to = raw.transition_to;
     }
     if (app.count("--jobs") > 0) {
         o.jobs = static_cast<int>(parse_integer("--jobs", raw.jobs, 1, kMaxJobs, "number of jobs"));

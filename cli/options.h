@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/ae_api.h"
@@ -37,14 +38,17 @@ struct EffectParams {
 };
 
 struct Options {
-    std::optional<std::string> input;  // none: the test card
+    std::optional<std::string> input;          // none: the test card; in a sequence maybe a pattern
+    std::optional<std::string> transition_to;  // set: the transition from INPUT to this picture
     std::string output;
     EffectParams params;
     std::optional<int> depth;  // none: the input's own
     int card_width = 640;
     int card_height = 480;
     std::optional<int> frames;  // set: a sequence, `output` is a counter pattern
-    // A sequence sweeps Completion's whole range unless told otherwise.
+    // Frames first..last of the sequence only; none: all of them.
+    std::optional<std::pair<int, int>> range;
+    // A sequence sweeps Completion's whole range (a transition's t) unless told otherwise.
     double from = param_entry(kParamCompletion).valid_min;
     double to = param_entry(kParamCompletion).valid_max;
     bool quiet = false;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -58,11 +59,54 @@ struct Header {
     int file_bits;  // bits per pixel as stored, before expansion
 };
 
+// Appends up to `count` bytes of `file` to `out`, in steps, so that memory follows the bytes
+// that arrive and not the count; false on a read error.
+bool append_from(std::FILE* file, std::uint64_t count, std::vector<unsigned char>& out) {
+    constexpr std::uint64_t kStep = 1 << 20;
+    while (count > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min(count, kStep));
+        const std::size_t at = out.size();
+        out.resize(at + want);
+        const std::size_t got = std::fread(out.data() + at, 1, want, file);
+        out.resize(at + got);
+        if (got < want) return std::ferror(file) == 0;
+        count -= got;
+    }
+    return true;
+}
+
+// The chunks after the signature up to IEND or the end of the stream; false on a read error.
+bool read_chunks(std::FILE* file, std::vector<unsigned char>& out) {
+    for (;;) {
+        const std::size_t start = out.size();
+        if (!append_from(file, 8, out)) return false;
+        if (out.size() < start + 8) return true;  // cut short: libpng says where
+        const unsigned char* head = out.data() + start;
+        const std::uint64_t length =
+            std::uint64_t{head[0]} << 24 | head[1] << 16 | head[2] << 8 | head[3];
+        const bool last = std::memcmp(head + 4, "IEND", 4) == 0;
+        if (!append_from(file, length + 4, out)) return false;  // the data and its CRC
+        if (last || out.size() < start + 12 + length) return true;
+    }
+}
+
+struct MemoryStream {
+    const unsigned char* next;
+    std::size_t left;
+};
+
+void read_memory(png_structp png, png_bytep data, png_size_t length) {
+    auto* stream = static_cast<MemoryStream*>(png_get_io_ptr(png));
+    if (length > stream->left) png_error(png, "Read Error");  // as libpng's own reader says
+    std::memcpy(data, stream->next, length);
+    stream->next += length;
+    stream->left -= length;
+}
+
 // The phases that may longjmp keep only trivially destructible locals and call no C++ code
 // that owns resources, so the jump skips no destructor.
-bool read_header(png_structp png, png_infop info, std::FILE* file, Header* header) {
+bool read_header(png_structp png, png_infop info, Header* header) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
     png_set_sig_bytes(png, 8);
     png_read_info(png, info);
     const int color = png_get_color_type(png, info);
@@ -115,8 +159,25 @@ Image read_png(const std::string& path) {
     if (s.png != nullptr) s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) throw Failure("out of memory reading " + name);
 
+    // Deflate expands a byte to at most 1032, so the size of a file bounds the pixels it can
+    // hold. A pipe's size is known once it is read: its chunks are read into memory first, so
+    // that memory follows the bytes that arrive, and the header meets the same bound.
+    struct stat file_stat {};
+    const bool regular = fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
+    std::vector<unsigned char> stream;
+    MemoryStream memory{};
+    if (regular) {
+        png_init_io(s.png, file.get());
+    } else {
+        if (!read_chunks(file.get(), stream)) throw Failure(system_error("cannot read " + name));
+        memory = {stream.data(), stream.size()};
+        png_set_read_fn(s.png, &memory, read_memory);
+    }
+    const std::uint64_t size =
+        regular ? static_cast<std::uint64_t>(file_stat.st_size) : sizeof signature + stream.size();
+
     Header header{};
-    if (!read_header(s.png, s.info, file.get(), &header)) {
+    if (!read_header(s.png, s.info, &header)) {
         throw Failure(name + " is not a readable PNG: " + sink.message);
     }
     if (header.width < 1 || header.height < 1 || header.width > kMaxSide ||
@@ -129,14 +190,12 @@ Image read_png(const std::string& path) {
         throw Failure(name + " has a pixel format the tool cannot expand to RGBA");
     }
 
-    // Deflate expands a byte to at most 1032, so a file's size bounds the pixels it can hold;
-    // a header that claims more is a cut or forged file, refused before any allocation.
-    struct stat file_stat {};
+    // A header that claims more than the size can hold is a cut or forged file, refused before
+    // any allocation.
     const std::uint64_t declared =
         (std::uint64_t{header.width} * header.height * header.file_bits + 7) / 8;
-    if (fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode) &&
-        declared / 1032 > static_cast<std::uint64_t>(file_stat.st_size)) {
-        throw Failure(name + " is truncated: its " + std::to_string(file_stat.st_size) +
+    if (declared / 1032 > size) {
+        throw Failure(name + " is truncated: its " + std::to_string(size) +
                       " bytes cannot hold a " + std::to_string(header.width) + "x" +
                       std::to_string(header.height) + " picture");
     }
@@ -172,8 +231,22 @@ extern "C" void remove_pending_and_reraise(int sig) {
     for (PendingTemp& temp : g_pending_temps) {
         if (temp.state.load() == kPending) unlink(temp.path);
     }
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+    raise(sig);  // delivered as the handler returns, and ends the process as it would have
+}
+
+// Removes the pending temporary files before `sig` ends the process, unless the signal is
+// ignored (a background job's, say) or has a handler already (a sanitizer's).
+void clean_up_on(int sig) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return;
+    struct sigaction action {};
+    action.sa_handler = remove_pending_and_reraise;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
 }
 
 void install_interrupt_cleanup() {
@@ -182,15 +255,13 @@ void install_interrupt_cleanup() {
         // Past the file size limit a write then fails (EFBIG) and is reported like a full
         // disk, instead of killing the tool with its temporary file left behind.
         std::signal(SIGXFSZ, SIG_IGN);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction old {};
-            sigaction(sig, nullptr, &old);
-            if (old.sa_handler == SIG_IGN) continue;  // e.g. a background job keeps ignoring it
-            struct sigaction action {};
-            action.sa_handler = remove_pending_and_reraise;
-            sigemptyset(&action.sa_mask);
-            sigaction(sig, &action, nullptr);
+        // Every signal whose default action ends the process (SIGKILL cannot be caught).
+        for (int sig : {SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                        SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                        SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS}) {
+            clean_up_on(sig);
         }
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) clean_up_on(sig);
     });
 }
 
@@ -252,20 +323,30 @@ class TempFile {
         if (templ.size() > sizeof PendingTemp::path) {
             throw Failure("output '" + name + "': the path is too long");
         }
+        path_ = templ.data();  // the name's room, taken before there is a file to lose
         install_interrupt_cleanup();
         slot_ = claim_pending_slot();
         if (slot_ == nullptr)
             throw Failure("output '" + name + "': too many files written at once");
+        // Signals wait until the file's name is in its slot: in between, the handler would
+        // find the file but not its name.
+        sigset_t all;
+        sigset_t before;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &before);
         const int fd = mkstemp(templ.data());
+        const int saved = errno;
+        if (fd >= 0) {
+            std::memcpy(slot_->path, templ.data(), templ.size());
+            slot_->state.store(kPending);
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
         if (fd < 0) {
-            const int saved = errno;
             slot_->state.store(kFree);
             errno = saved;
             throw Failure(system_error("cannot create a file for output '" + name + "'"));
         }
-        path_ = templ.data();
-        std::memcpy(slot_->path, templ.data(), templ.size());
-        slot_->state.store(kPending);
+        path_ = templ.data();  // the same length: no allocation
         if (destination.exists) {
             // Only the superuser may give a file away; anyone else's new file stays theirs.
             [[maybe_unused]] const int given =

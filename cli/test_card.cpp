@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "cli/tiny_font.h"
@@ -41,14 +42,24 @@ std::array<unsigned, 4> hsv(double hue_degrees, double s, double v) {
     return {byte(r), byte(g), byte(b), 255};
 }
 
-void put(Image& image, int x, int y, std::array<unsigned, 4> rgba) {
-    for (int ch = 0; ch < 4; ++ch) image.set_sample(x, y, ch, rgba[static_cast<std::size_t>(ch)]);
+std::uint8_t* at(std::uint8_t* pixels, int width, int x, int y) {
+    return pixels + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + x) * 4;
+}
+
+void put(std::uint8_t* pixels, int width, int x, int y, std::array<unsigned, 4> rgba) {
+    std::uint8_t* p = at(pixels, width, x, y);
+    for (std::size_t ch = 0; ch < 4; ++ch) p[ch] = static_cast<std::uint8_t>(rgba[ch]);
 }
 
 }  // namespace
 
 Image make_test_card(int width, int height) {
     Image card = Image::blank(width, height, 8);
+    paint_test_card(card.bytes.data(), width, height);
+    return card;
+}
+
+void paint_test_card(std::uint8_t* pixels, int width, int height) {
     constexpr int kCells = kCardRows * kCardColumns;
     // A stride coprime with the cell count visits every hue once and keeps neighbours apart.
     constexpr int kHueStride = 29;
@@ -56,7 +67,7 @@ Image make_test_card(int width, int height) {
 
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            put(card, x, y, {30u + 50u * x / width, 30u + 50u * y / height, 70u, 255u});
+            put(pixels, width, x, y, {30u + 50u * x / width, 30u + 50u * y / height, 70u, 255u});
         }
     }
     for (int i = 0; i < kCardRows; ++i) {
@@ -71,7 +82,7 @@ Image make_test_card(int width, int height) {
                                     light ? 0.95 : 0.75);
             const int inset = std::max(1, std::min(x1 - x0, y1 - y0) / 16);
             for (int y = y0 + inset; y < y1 - inset; ++y) {
-                for (int x = x0 + inset; x < x1 - inset; ++x) put(card, x, y, colour);
+                for (int x = x0 + inset; x < x1 - inset; ++x) put(pixels, width, x, y, colour);
             }
             const std::string label = std::to_string(n + 1);
             const int scale = std::max(1, std::min(x1 - x0, y1 - y0) / 16);
@@ -80,19 +91,17 @@ Image make_test_card(int width, int height) {
             if (tw + 2 * inset + 1 > x1 - x0 || th + 2 * inset + 1 > y1 - y0) continue;
             const int tx = x0 + (x1 - x0 - tw) / 2;
             const int ty = y0 + (y1 - y0 - th) / 2;
-            draw_text(card, tx + 1, ty + 1, scale, label, {0, 0, 0, 255});
-            draw_text(card, tx, ty, scale, label, {255, 255, 255, 255});
+            draw_text(pixels, width, height, tx + 1, ty + 1, scale, label, {0, 0, 0, 255});
+            draw_text(pixels, width, height, tx, ty, scale, label, {255, 255, 255, 255});
         }
     }
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             if (x % line_spacing != 0 && y % line_spacing != 0) continue;
-            for (int ch = 0; ch < 3; ++ch) {
-                card.set_sample(x, y, ch, card.sample(x, y, ch) * 2 / 3);
-            }
+            std::uint8_t* p = at(pixels, width, x, y);
+            for (int ch = 0; ch < 3; ++ch) p[ch] = static_cast<std::uint8_t>(p[ch] * 2 / 3);
         }
     }
-    return card;
 }
 
 }  // namespace zx::cli

@@ -51,8 +51,11 @@ int text_width(std::string_view text, int scale) {
     return static_cast<int>(text.size()) * (kGlyphWidth + 1) * scale - scale;
 }
 
-void draw_text(Image& image, int x, int y, int scale, std::string_view text,
-               std::array<unsigned, 4> rgba) {
+namespace {
+
+// Calls put(px, py) for every pixel of the text inside width x height.
+template <class Put>
+void draw_glyphs(int width, int height, int x, int y, int scale, std::string_view text, Put put) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const Glyph g = glyph(text[i]);
         const int left = x + static_cast<int>(i) * (kGlyphWidth + 1) * scale;
@@ -60,15 +63,32 @@ void draw_text(Image& image, int x, int y, int scale, std::string_view text,
             for (int gx = 0; gx < kGlyphWidth * scale; ++gx) {
                 const int px = left + gx;
                 const int py = y + gy;
-                if (px < 0 || py < 0 || px >= image.width || py >= image.height) continue;
+                if (px < 0 || py < 0 || px >= width || py >= height) continue;
                 if ((g[static_cast<std::size_t>(gy / scale)] >> (2 - gx / scale) & 1) == 0)
                     continue;
-                for (int ch = 0; ch < 4; ++ch) {
-                    image.set_sample(px, py, ch, rgba[static_cast<std::size_t>(ch)]);
-                }
+                put(px, py);
             }
         }
     }
+}
+
+}  // namespace
+
+void draw_text(Image& image, int x, int y, int scale, std::string_view text,
+               std::array<unsigned, 4> rgba) {
+    draw_glyphs(image.width, image.height, x, y, scale, text, [&](int px, int py) {
+        for (int ch = 0; ch < 4; ++ch) {
+            image.set_sample(px, py, ch, rgba[static_cast<std::size_t>(ch)]);
+        }
+    });
+}
+
+void draw_text(std::uint8_t* pixels, int width, int height, int x, int y, int scale,
+               std::string_view text, std::array<unsigned, 4> rgba) {
+    draw_glyphs(width, height, x, y, scale, text, [&](int px, int py) {
+        std::uint8_t* p = pixels + (static_cast<std::size_t>(py) * width + px) * 4;
+        for (std::size_t ch = 0; ch < 4; ++ch) p[ch] = static_cast<std::uint8_t>(rgba[ch]);
+    });
 }
 
 }  // namespace zx::cli

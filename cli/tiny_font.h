@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "cli/image.h"
@@ -18,5 +19,8 @@ int text_width(std::string_view text, int scale);
 // Draws `text` with its top-left corner at (x, y) into an 8-bit picture, clipped to it.
 void draw_text(Image& image, int x, int y, int scale, std::string_view text,
                std::array<unsigned, 4> rgba);
+// The same into rows of 8-bit RGBA, width * 4 bytes each.
+void draw_text(std::uint8_t* pixels, int width, int height, int x, int y, int scale,
+               std::string_view text, std::array<unsigned, 4> rgba);
 
 }  // namespace zx::cli

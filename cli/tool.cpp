@@ -18,12 +18,12 @@
 
 #include "cli/effect_runner.h"
 #include "cli/errors.h"
+#include "cli/footage.h"
 #include "cli/image.h"
 #include "cli/options.h"
 #include "cli/output_pattern.h"
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
-#include "cli/test_card.h"
 
 namespace zx::cli {
 
@@ -50,26 +50,34 @@ std::string percent_text(double p) {
     return text.str();
 }
 
-// Frame k of the run: its Completion and file name.
+// Frame i of the run, frame k = first + i of the sequence: its pictures, its Completion (a
+// transition's t) and its file name.
 struct FramePlan {
     const Options& o;
     const std::optional<OutputPattern>& pattern;
+    const Footage& footage;
+    int first = 0;
 
     double completion(int k) const {
         return o.frames ? frame_completion(o.from, o.to, k, *o.frames) : o.params.completion();
     }
-    std::string path(int k) const { return pattern ? pattern->name(k) : o.output; }
+    std::string path(int i) const { return pattern ? pattern->name(first + i) : o.output; }
 
-    // Renders frame k into the bytes of its file; an effect failure names the frame in a
+    // Renders frame i into the bytes of its file; an effect failure names the frame in a
     // sequence.
-    std::vector<unsigned char> render(EffectRunner& runner, int k,
+    std::vector<unsigned char> render(EffectRunner& runner, int i,
                                       const EffectRunner::ProgressFn& progress) const {
+        const int k = first + i;
+        footage.load(runner, k);
         try {
-            const simhost::World& result = runner.render(completion(k), progress);
+            const simhost::World& result = footage.transition()
+                                               ? runner.render_transition(completion(k), progress)
+                                               : runner.render(completion(k), progress);
             return encode_png(from_world(result), o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
-            throw EffectError("frame " + std::to_string(k) + " (Completion " +
+            throw EffectError("frame " + std::to_string(k) +
+                              (footage.transition() ? " (t " : " (Completion ") +
                               percent_text(completion(k)) + "): " + e.what());
         }
     }
@@ -85,8 +93,8 @@ int job_count(const Options& o, int frames) {
 // of the layer and its own output. Rendering and compressing run side by side; the files are
 // written one after the other in frame order, so that the run leaves what one worker would:
 // the same files, and after a failed frame no later one.
-void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int frames, int jobs,
-                        ProgressBar& bar) {
+void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar& bar,
+                        const ThreadStarter& start_thread) {
     std::atomic<int> next{0};
     std::mutex lock;
     std::condition_variable turn;
@@ -112,7 +120,6 @@ void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int 
             try {
                 if (!runner) {
                     runner.emplace();
-                    runner->set_layer(layer);
                     runner->set_params(plan.o.params);
                 }
                 const std::vector<unsigned char> bytes = plan.render(*runner, k, {});
@@ -131,42 +138,47 @@ void render_in_parallel(const FramePlan& plan, const simhost::World& layer, int 
             }
         }
     };
+    // The calling thread is a worker too. When no more threads can start (no room for a stack,
+    // a process limit), those that did share the frames.
     std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(jobs));
-    for (int j = 0; j < jobs; ++j) workers.emplace_back(work);
+    workers.reserve(static_cast<std::size_t>(jobs - 1));
+    for (int j = 1; j < jobs; ++j) {
+        try {
+            workers.push_back(start_thread ? start_thread(work) : std::thread(work));
+        } catch (...) {
+            break;
+        }
+    }
+    work();
     for (std::thread& worker : workers) worker.join();
     if (failure) std::rethrow_exception(failure);
 }
 
-void render_all(const Options& o) {
+void render_all(const Options& o, const ThreadStarter& start_thread) {
     std::optional<OutputPattern> pattern;
     if (o.frames) pattern = OutputPattern::parse("--output", o.output);
 
-    Image picture = o.input ? read_png(*o.input) : make_test_card(o.card_width, o.card_height);
-    const int depth = o.depth.value_or(picture.depth);
-    const long long pixels = static_cast<long long>(picture.width) * picture.height;
-    simhost::World layer = to_world(picture, depth);
-    picture = Image{};  // the layer now holds the pixels
-
-    const int frames = o.frames.value_or(1);
+    const Footage footage(o);  // still pictures are read here, before any frame
+    const long long pixels = footage.still_pixels();
+    const int first = o.range ? o.range->first : 0;
+    const int frames = o.range ? o.range->second - first + 1 : o.frames.value_or(1);
     const int jobs = job_count(o, frames);
     const bool show_progress =
         !o.quiet && (o.force_progress ||
                      (isatty(STDERR_FILENO) && (frames > 1 || pixels >= kLargeFramePixels)));
     ProgressBar bar(show_progress, frames);
-    const FramePlan plan{o, pattern};
+    const FramePlan plan{o, pattern, footage, first};
     if (jobs > 1) {
-        render_in_parallel(plan, layer, frames, jobs, bar);
+        render_in_parallel(plan, frames, jobs, bar, start_thread);
         return;
     }
     EffectRunner runner;
-    runner.set_layer(std::move(layer));
     runner.set_params(o.params);
-    for (int k = 0; k < frames; ++k) {
-        write_file(plan.path(k), plan.render(runner, k, [&bar, k](long done, long total) {
-            bar.update(k, done, total);
+    for (int i = 0; i < frames; ++i) {
+        write_file(plan.path(i), plan.render(runner, i, [&bar, i](long done, long total) {
+            bar.update(i, done, total);
         }));
-        bar.update(k, 1, 1);
+        bar.update(i, 1, 1);
     }
 }
 
@@ -183,14 +195,14 @@ double frame_completion(double from, double to, int k, int frames) {
     return from + (to - from) * static_cast<double>(k) / static_cast<double>(frames - 1);
 }
 
-int run(int argc, const char* const argv[]) {
+int run(int argc, const char* const argv[], const ThreadStarter& start_thread) {
     try {
         const ParsedCommandLine parsed = parse_command_line(argc, argv, version_text);
         if (parsed.kind != ParsedCommandLine::Kind::run) {
             std::cout << parsed.text << std::flush;
             return std::cout ? 0 : kExitFailure;
         }
-        render_all(parsed.options);
+        render_all(parsed.options, start_thread);
         return 0;
     } catch (const UsageError& e) {
         return report(e.what(), kExitUsage);

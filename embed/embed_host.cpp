@@ -4,12 +4,13 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <type_traits>
-#include <vector>
 
+#include "embed/percent.h"
 #include "host/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
@@ -64,6 +65,32 @@ struct StreamRec {
     int refs = 0;
 };
 
+// Rows the host converts or copies for a render. Memory comes from malloc, whose failure is a
+// null on every target: operator new throws, and where exceptions are off (WebAssembly)
+// aborts, even in its nothrow form.
+struct Scratch {
+    std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+
+    Scratch() = default;
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    ~Scratch() { std::free(data); }
+
+    bool reserve(std::size_t bytes) {
+        if (bytes <= size) return true;
+        release();
+        data = static_cast<std::uint8_t*>(std::malloc(bytes));
+        size = data != nullptr ? bytes : 0;
+        return data != nullptr;
+    }
+    void release() {
+        std::free(data);
+        data = nullptr;
+        size = 0;
+    }
+};
+
 // The instance whose command is running on this thread. Only host_new_handle needs it: every
 // other callback reaches its instance through an argument (the effect reference, a handle's
 // header, a stream or effect reference), so instances on different threads never meet.
@@ -74,6 +101,13 @@ thread_local Host::Impl* t_current = nullptr;
 // ---------------------------------------------------------------------------------------------
 
 struct Host::Impl {
+    // Made with malloc too, so that the constructor's nothrow new never aborts.
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+        return std::malloc(size);
+    }
+    static void operator delete(void* memory) noexcept { std::free(memory); }
+    static void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+
     std::uint32_t magic = kHostMagic;
     PF_InData in_data{};
     PF_OutData out_data{};
@@ -104,8 +138,8 @@ struct Host::Impl {
     ProgressFn progress = nullptr;
     void* progress_user = nullptr;
 
-    std::vector<std::uint8_t> scratch_in;
-    std::vector<std::uint8_t> scratch_out;
+    Scratch scratch_in;
+    Scratch scratch_out;
     PF_LayerDef output{};
 
     Impl();
@@ -368,7 +402,7 @@ void* Host::Impl::allocate(std::size_t size, PF_Handle& handle) {
         size > std::numeric_limits<std::size_t>::max() - sizeof(HandleBlock)) {
         return nullptr;
     }
-    void* memory = ::operator new(sizeof(HandleBlock) + size, std::nothrow);
+    void* memory = std::malloc(sizeof(HandleBlock) + size);
     if (memory == nullptr) return nullptr;
     auto* block = new (memory) HandleBlock{};
     auto* data = reinterpret_cast<std::uint8_t*>(block + 1);
@@ -393,7 +427,7 @@ void Host::Impl::release(HandleBlock* block) {
     live_bytes -= block->size;
     block->magic = 0;
     block->~HandleBlock();
-    ::operator delete(block);
+    std::free(block);
 }
 
 PF_Err Host::Impl::send(PF_Cmd cmd, PF_LayerDef* output_world) {
@@ -531,7 +565,7 @@ Status Host::set_value(int index, double value) {
             return Status::ok;
         case ParamType::percent:
             if (value < entry.valid_min || value > entry.valid_max) break;
-            def.u.fd.value = static_cast<PF_Fixed>(std::lround(value * 65536.0));
+            def.u.fd.value = percent_to_fixed(value);
             return Status::ok;
         default:
             break;
@@ -642,10 +676,12 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
     Impl& h = *impl_;
     const bool convert = format.channels == Channels::rgba;
     const bool copy_input = convert || overlap(in, in_span, out, out_span);
-    try {
-        if (copy_input) h.scratch_in.resize(line * height);
-        if (convert) h.scratch_out.resize(line * height);
-    } catch (const std::bad_alloc&) {
+    // A frame whose rows the address space cannot hold (a 32-bit one) finds no room either.
+    if (line > std::numeric_limits<std::size_t>::max() / height ||
+        (copy_input && !h.scratch_in.reserve(line * height)) ||
+        (convert && !h.scratch_out.reserve(line * height))) {
+        h.scratch_in.release();  // for the next, smaller frame
+        h.scratch_out.release();
         return Status::out_of_memory;
     }
 
@@ -654,7 +690,7 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
     if (copy_input) {
         for (std::size_t y = 0; y < height; ++y) {
             const std::uint8_t* src = in + y * static_cast<std::size_t>(input_row_bytes);
-            std::uint8_t* dst = h.scratch_in.data() + y * line;
+            std::uint8_t* dst = h.scratch_in.data + y * line;
             if (!convert) {
                 std::memcpy(dst, src, line);
             } else if (deep) {
@@ -663,7 +699,7 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
                 rgba_to_argb<A_u_char>(src, dst, format.width);
             }
         }
-        layer = h.scratch_in.data();
+        layer = h.scratch_in.data;
         layer_row_bytes = static_cast<std::ptrdiff_t>(line);
     }
 
@@ -679,7 +715,7 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
     world.pix_aspect_ratio = {1, 1};
 
     h.output = world;
-    h.output.data = reinterpret_cast<PF_PixelPtr>(convert ? h.scratch_out.data() : out);
+    h.output.data = reinterpret_cast<PF_PixelPtr>(convert ? h.scratch_out.data : out);
     h.output.rowbytes = convert ? static_cast<A_long>(line) : static_cast<A_long>(output_row_bytes);
 
     h.in_data.width = format.width;
@@ -696,7 +732,7 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
 
     if (convert) {
         for (std::size_t y = 0; y < height; ++y) {
-            const std::uint8_t* src = h.scratch_out.data() + y * line;
+            const std::uint8_t* src = h.scratch_out.data + y * line;
             std::uint8_t* dst = out + y * static_cast<std::size_t>(output_row_bytes);
             if (deep) {
                 argb_to_rgba<A_u_short>(src, dst, format.width);

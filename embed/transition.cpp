@@ -1,6 +1,5 @@
 #include "embed/transition.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -20,19 +19,23 @@ std::size_t pixel_bytes(const FrameFormat& format) {
 }
 
 // One pixel of the caller's order as the effect's own, and back.
-template <class Pixel, class Channel>
-Pixel load(const std::uint8_t* p, Channels channels) {
+template <class Pixel, class Channel, Channels kOrder>
+Pixel load(const std::uint8_t* p) {
     Channel c[4];
     std::memcpy(c, p, sizeof c);
-    if (channels == Channels::argb) return {c[0], c[1], c[2], c[3]};
+    if constexpr (kOrder == Channels::argb) return {c[0], c[1], c[2], c[3]};
     return {c[3], c[0], c[1], c[2]};
 }
 
-template <class Pixel, class Channel>
-void store(std::uint8_t* p, Pixel v, Channels channels) {
-    const Channel c[4] = {v.alpha, v.red, v.green, v.blue};
-    const Channel rgba[4] = {v.red, v.green, v.blue, v.alpha};
-    std::memcpy(p, channels == Channels::argb ? c : rgba, sizeof c);
+template <class Pixel, class Channel, Channels kOrder>
+void store(std::uint8_t* p, Pixel v) {
+    if constexpr (kOrder == Channels::argb) {
+        const Channel c[4] = {v.alpha, v.red, v.green, v.blue};
+        std::memcpy(p, c, sizeof c);
+    } else {
+        const Channel c[4] = {v.red, v.green, v.blue, v.alpha};
+        std::memcpy(p, c, sizeof c);
+    }
 }
 
 PF_Pixel over(PF_Pixel lower, PF_Pixel upper) {
@@ -43,7 +46,7 @@ PF_Pixel16 over(PF_Pixel16 lower, PF_Pixel16 upper) {
 }
 
 // out = upper over lower, row by row; out may be lower itself.
-template <class Pixel, class Channel>
+template <class Pixel, class Channel, Channels kOrder>
 void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdiff_t upper_row,
                const std::uint8_t* lower, std::ptrdiff_t lower_row, std::uint8_t* out,
                std::ptrdiff_t out_row) {
@@ -54,11 +57,22 @@ void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdif
         std::uint8_t* o = out + y * out_row;
         for (int x = 0; x < format.width; ++x) {
             const std::size_t at = static_cast<std::size_t>(x) * kPixel;
-            store<Pixel, Channel>(o + at,
-                                  over(load<Pixel, Channel>(l + at, format.channels),
-                                       load<Pixel, Channel>(u + at, format.channels)),
-                                  format.channels);
+            store<Pixel, Channel, kOrder>(o + at, over(load<Pixel, Channel, kOrder>(l + at),
+                                                       load<Pixel, Channel, kOrder>(u + at)));
         }
+    }
+}
+
+template <class Pixel, class Channel>
+void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdiff_t upper_row,
+               const std::uint8_t* lower, std::ptrdiff_t lower_row, std::uint8_t* out,
+               std::ptrdiff_t out_row) {
+    if (format.channels == Channels::argb) {
+        composite<Pixel, Channel, Channels::argb>(format, upper, upper_row, lower, lower_row, out,
+                                                  out_row);
+    } else {
+        composite<Pixel, Channel, Channels::rgba>(format, upper, upper_row, lower, lower_row, out,
+                                                  out_row);
     }
 }
 
@@ -92,12 +106,7 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
         frames.out_row_bytes < line) {
         return Status::bad_argument;
     }
-    const bool deep = format.depth == Depth::sixteen;
-    if (scratch != nullptr &&
-        (scratch_bytes < need ||
-         (deep && reinterpret_cast<std::uintptr_t>(scratch) % alignof(PF_Pixel16) != 0))) {
-        return Status::bad_argument;
-    }
+    if (scratch != nullptr && scratch_bytes < need) return Status::bad_argument;
     std::unique_ptr<std::uint8_t[]> owned;
     if (scratch == nullptr) {
         owned.reset(new (std::nothrow) std::uint8_t[need]);
@@ -120,7 +129,7 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
         host.render(format, moving, moving_row, shuffled, line, progress, progress_user);
     if (rendered != Status::ok) return rendered;
     auto* out = static_cast<std::uint8_t*>(frames.out);
-    if (deep) {
+    if (format.depth == Depth::sixteen) {
         composite<PF_Pixel16, A_u_short>(format, shuffled, line, still, still_row, out,
                                          frames.out_row_bytes);
     } else {

@@ -14,7 +14,8 @@
 // 200 - 2t, are exact in double for every t in range, so no front end adds a rounding of its
 // own. Just below 50 % both sides render at Completion 100 % once rounded, yet t = 50 - e still
 // puts A's shuffle over B: a front end that rounded t to 16.16 first would flip that to the
-// other side, which is why t is never passed as a fixed-point value.
+// other side, which is why t is never passed as a fixed-point value. A front end holding t as
+// 0..1 passes t * 100: one rounded multiplication, which keeps every t below 1/2 below 50 %.
 #pragma once
 
 #include <cstddef>
@@ -49,9 +50,9 @@ struct TransitionFrames {
 std::size_t transition_scratch_bytes(const FrameFormat& format);
 
 // Renders the transition at t (percent). `scratch` of `scratch_bytes` is used when given (at
-// least transition_scratch_bytes(), aligned for the channel type), and allocated for the call
-// otherwise; failing that allocation is out_of_memory. When the result is not ok the output
-// holds no defined picture. Never throws.
+// least transition_scratch_bytes(); 16-bit argb pixels aligned as Host::render wants them), and
+// allocated for the call otherwise; failing that allocation is out_of_memory. When the result is
+// not ok the output holds no defined picture. Never throws.
 Status render_transition(Host& host, const FrameFormat& format, const TransitionFrames& frames,
                          double t_percent, void* scratch = nullptr, std::size_t scratch_bytes = 0,
                          ProgressFn progress = nullptr, void* progress_user = nullptr);

@@ -46,9 +46,7 @@ Color Filter::color(int param) const {
     return known(param) ? colors_[static_cast<std::size_t>(param)] : Color{};
 }
 
-void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
-    if (in == nullptr || out == nullptr || width_ == 0 || height_ == 0) return;
-    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(width_) * 4;
+bool Filter::send_values() {
     bool ok = ready();
     for (std::size_t i = 0; i < kUserParamCount && ok; ++i) {
         const ParamEntry& p = param_entry(kParams[i]);
@@ -75,6 +73,13 @@ void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
         }
         ok = s == embed::Status::ok;
     }
+    return ok;
+}
+
+void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
+    if (in == nullptr || out == nullptr || width_ == 0 || height_ == 0) return;
+    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(width_) * 4;
+    bool ok = send_values();
     if (ok) {
         const embed::FrameFormat format{static_cast<int>(width_), static_cast<int>(height_),
                                         embed::Depth::eight, embed::Channels::rgba};

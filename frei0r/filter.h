@@ -30,6 +30,11 @@ class Filter {
     // effect cannot render the frame, out is a copy of in.
     void update(const std::uint32_t* in, std::uint32_t* out);
 
+    // Hands every value to the host; false when the host is not ready or refuses one.
+    bool send_values();
+    unsigned width() const { return width_; }
+    unsigned height() const { return height_; }
+
     embed::Host& host() { return host_; }
 
   private:

@@ -39,6 +39,14 @@ inline constexpr std::array<ParamIndex, kUserParamCount> kParams = [] {
 
 static_assert(kUserParamCount == 12, "the twelve parameters a user sets");
 
+// The mixer's parameters are the filter's, with the transition from A to B (0..1, the same
+// percent rule: t = x * 100 %) in Completion's place.
+inline constexpr std::size_t kTransitionParam = [] {
+    std::size_t i = 0;
+    while (kParams[i] != kParamCompletion) ++i;
+    return i;
+}();
+
 inline double unit(double x) {
     if (std::isnan(x) || x < 0) return 0;
     return x > 1 ? 1 : x;

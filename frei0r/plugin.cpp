@@ -2,62 +2,19 @@
 // Nothing may unwind into the video tool, so every entry point catches everything.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "frei0r/filter.h"
 #include "frei0r/param_mapping.h"
+#include "frei0r/plugin_params.h"
 #include "host/effect_info.h"
-
-// Debian's header declares C functions without saying so.
-extern "C" {
-#include <frei0r.h>
-}
 
 namespace {
 
 using zx::frei0r::Filter;
-using zx::frei0r::kParams;
 using zx::frei0r::kUserParamCount;
-
-std::string range_text(const ParamEntry& p) {
-    switch (p.type) {
-        case ParamType::percent:
-            return "0..1 = 0..100 %, as 16.16: lround(x*100*65536)";
-        case ParamType::slider:
-            return "0..1 = " + std::to_string(p.slider_min) + ".." + std::to_string(p.slider_max) +
-                   ": " + std::to_string(p.slider_min) + " + lround(x*" +
-                   std::to_string(p.slider_max - p.slider_min) + ")";
-        case ParamType::popup: {
-            const int n = zx::frei0r::selectable_count(p);
-            std::string text = "0..1 over " + std::to_string(n) + " choices, choice lround(x*" +
-                               std::to_string(n - 1) + "): ";
-            for (int k = 0; k < n; ++k) {
-                if (k > 0) text += ", ";
-                text += std::to_string(k) + " " +
-                        std::string(choice_item(p.choices, zx::frei0r::selectable_number(p, k)));
-            }
-            return text;
-        }
-        case ParamType::color:
-            return "each channel lround(c*255), alpha 255";
-        default:
-            return "";
-    }
-}
-
-// Made once; frei0r hands out the pointers for as long as the plug-in is loaded.
-const std::array<std::string, kUserParamCount>& explanations() {
-    static const std::array<std::string, kUserParamCount> texts = [] {
-        std::array<std::string, kUserParamCount> out;
-        for (std::size_t i = 0; i < kUserParamCount; ++i) {
-            const ParamEntry& p = param_entry(kParams[i]);
-            out[i] = std::string(p.name) + ": " + range_text(p);
-        }
-        return out;
-    }();
-    return texts;
-}
 
 Filter* filter_of(f0r_instance_t instance) {
     return static_cast<Filter*>(instance);
@@ -69,7 +26,7 @@ extern "C" {
 
 int f0r_init(void) {
     try {
-        explanations();
+        zx::frei0r::param_explanation(zx::frei0r::Module::filter, 0);
         return 1;
     } catch (...) {
         return 0;
@@ -93,23 +50,15 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int param_index) {
-    if (info == nullptr || param_index < 0 ||
-        static_cast<std::size_t>(param_index) >= kUserParamCount) {
-        return;
-    }
-    const ParamEntry& p = param_entry(kParams[static_cast<std::size_t>(param_index)]);
-    info->name = p.short_name.data();  // a literal, so terminated
-    info->type = p.type == ParamType::color ? F0R_PARAM_COLOR : F0R_PARAM_DOUBLE;
-    try {
-        info->explanation = explanations()[static_cast<std::size_t>(param_index)].c_str();
-    } catch (...) {
-        info->explanation = p.name;
-    }
+    zx::frei0r::describe_param(zx::frei0r::Module::filter, info, param_index);
 }
 
+// A size the filter will never render, or an effect that did not start, is refused here, as
+// frei0r asks, rather than frame after frame.
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     try {
-        return new (std::nothrow) Filter(width, height);
+        std::unique_ptr<Filter> f(new (std::nothrow) Filter(width, height));
+        return f && f->ready() ? f.release() : nullptr;
     } catch (...) {
         return nullptr;
     }
@@ -120,29 +69,11 @@ void f0r_destruct(f0r_instance_t instance) {
 }
 
 void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
-    Filter* f = filter_of(instance);
-    if (f == nullptr || param == nullptr) return;
-    if (param_index >= 0 && static_cast<std::size_t>(param_index) < kUserParamCount &&
-        param_entry(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
-        const auto* c = static_cast<const f0r_param_color_t*>(param);
-        f->set_color(param_index, {c->r, c->g, c->b});
-    } else {
-        f->set_number(param_index, *static_cast<const f0r_param_double*>(param));
-    }
+    zx::frei0r::set_param(filter_of(instance), param, param_index);
 }
 
 void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
-    const Filter* f = filter_of(instance);
-    if (f == nullptr || param == nullptr || param_index < 0 ||
-        static_cast<std::size_t>(param_index) >= kUserParamCount) {
-        return;
-    }
-    if (param_entry(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color) {
-        const zx::frei0r::Color c = f->color(param_index);
-        *static_cast<f0r_param_color_t*>(param) = {c.r, c.g, c.b};
-    } else {
-        *static_cast<f0r_param_double*>(param) = f->number(param_index);
-    }
+    zx::frei0r::get_param(filter_of(instance), param, param_index);
 }
 
 void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe) {

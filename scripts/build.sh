@@ -33,7 +33,8 @@ mkdir -p out/testcard
 build/native/cli/zentrilox -o out/testcard/frame_%03d.png --size 640x480 --frames 25 \
     --from 0 --to 100 --seed 7 --quiet
 echo "rendered $(ls out/testcard | wc -l) frames into out/testcard/"
-echo "frei0r filter: build/native/frei0r/zentrilox.so (install: bash scripts/install-frei0r.sh)"
+echo "frei0r filter and transition: build/native/frei0r/zentrilox.so, zentrilox_transition.so" \
+    "(install: bash scripts/install-frei0r.sh)"
 for width in win64 win32; do
     echo "module: dist/$width/VarnokZentrilox.aex ($(stat -c %s dist/$width/VarnokZentrilox.aex) bytes)," \
         "package: dist/VarnokZentrilox-1.0-$width.zip"

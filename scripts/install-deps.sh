@@ -5,8 +5,9 @@ set -euo pipefail
 
 native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
     libcli11-dev clang-format zip python3)
-# The frei0r filter's header, and the video tools its tests run it in.
-frei0r_packages=(frei0r-plugins-dev ffmpeg melt)
+# The frei0r modules' header, and the video tools their tests run them in (GStreamer's frei0r
+# elements come with its "bad" plug-ins).
+frei0r_packages=(frei0r-plugins-dev ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad)
 # The Windows modules' cross toolchains, 32-bit and 64-bit; Wine and the emulator its 32-bit
 # half runs under come from install-wine.sh.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -192,12 +191,15 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* zxw_picture(Session* s, int width, int height
     return s->picture.as<std::uint8_t>();
 }
 
-// The command-line renderer's test card as the picture.
+// The command-line renderer's test card as the picture, painted in place: a copy would need
+// the memory twice.
 EMSCRIPTEN_KEEPALIVE int zxw_load_test_card(Session* s, int width, int height) {
     std::uint8_t* room = zxw_picture(s, width, height);
-    if (room == nullptr) return static_cast<int>(Status::bad_argument);
-    const zx::cli::Image card = zx::cli::make_test_card(width, height);
-    std::memcpy(room, card.bytes.data(), card.bytes.size());
+    if (room == nullptr) {
+        return static_cast<int>(size_ok(width, height) ? Status::out_of_memory
+                                                       : Status::bad_argument);
+    }
+    zx::cli::paint_test_card(room, width, height);
     return 0;
 }
 

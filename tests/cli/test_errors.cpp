@@ -1,7 +1,14 @@
 // Every refusal: a clear message naming the option or file, exit status 2 for usage errors and
 // 1 for failures, and nothing lost: no new file, no partial file, an earlier output untouched.
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -111,6 +118,12 @@ std::vector<Refusal> usage_refusals() {
          2,
          {"--output", "not an integer"}},
         {"PatternHugeWidth", {"--frames", "2", "-o", "OUT%099999999d"}, 2, {"--output", "wider"}},
+        {"RangePastTheLastFrame",
+         {"--frames", "4", "--range", "2-4", "-o", "OUT%d"},
+         2,
+         {"--range", "LAST <= 3"}},
+        {"RangeBackwards", {"--frames", "4", "--range", "2-1", "-o", "OUT%d"}, 2, {"--range"}},
+        {"RangeWithoutFrames", {"--range", "0-1", "-o", "OUT"}, 2, {"--range", "--frames"}},
     };
 }
 
@@ -253,6 +266,71 @@ TEST(WriteFailure, SequenceStopsAtTheFirstFrameThatCannotBeWritten) {
     EXPECT_EQ(dir.contents().size(), 2u) << "no temporary file stays behind";
 }
 
+// Stops the tool as it creates a temporary file; once one is caught before its rename, sends
+// `sig` and lets the tool go on. The exit status of the tool, or -1 when none was caught.
+int signal_while_writing(const TempDir& dir, int sig) {
+    const int watch = inotify_init1(IN_CLOEXEC);
+    inotify_add_watch(watch, dir.path().c_str(), IN_CREATE);
+    const std::string output = dir.file("f%02d.png");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const rlimit no_core{0, 0};
+        setrlimit(RLIMIT_CORE, &no_core);
+        for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_UNBLOCK, &all, nullptr);
+        execl(ZX_TOOL, ZX_TOOL, "--size", "900x700", "--frames", "60", "--jobs", "1",
+              "--png-compression", "0", "-q", "-o", output.c_str(), nullptr);
+        _exit(127);
+    }
+    bool sent = false;
+    alignas(inotify_event) char events[4096];
+    pollfd ready{watch, POLLIN, 0};
+    while (!sent && poll(&ready, 1, 20000) == 1) {
+        const ssize_t n = read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < n && !sent;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->len == 0 || std::strncmp(e->name, ".zx-", 4) != 0) continue;
+            int stopped = 0;
+            kill(pid, SIGSTOP);
+            if (waitpid(pid, &stopped, WUNTRACED) != pid || !WIFSTOPPED(stopped)) {
+                close(watch);
+                return -1;  // it ended first
+            }
+            sent = fs::exists(dir.path() / e->name) && kill(pid, sig) == 0;
+            kill(pid, SIGCONT);
+        }
+    }
+    close(watch);
+    if (!sent) kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return sent ? status : -1;
+}
+
+TEST(Interrupted, EveryDeadlySignalRemovesTheTemporaryFileAndStillKills) {
+    std::vector<int> signals{SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP,   SIGABRT, SIGUSR1,
+                             SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGVTALRM,
+                             SIGPROF, SIGIO,   SIGPWR,  SIGSYS,  SIGRTMIN,  SIGRTMAX};
+#if !defined(__SANITIZE_ADDRESS__)
+    signals.insert(signals.end(), {SIGBUS, SIGFPE, SIGSEGV});  // the sanitizer's own otherwise
+#endif
+    for (int sig : signals) {
+        TempDir dir;
+        const int status = signal_while_writing(dir, sig);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig);
+        for (const auto& [name, bytes] : dir.contents()) {
+            if (name.rfind(".zx-", 0) == 0) {
+                ADD_FAILURE() << name << " is left after " << strsignal(sig);
+            } else {
+                EXPECT_EQ(read_raw_png(dir.file(name)).width, 900) << name;  // frames are whole
+            }
+        }
+    }
+}
+
 TEST(MemoryFailure, AHugeCardIsRefusedWithoutACrash) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer does not work under an address-space limit";
@@ -301,6 +379,34 @@ TEST(MemoryFailure, ATinyFileCannotClaimGigabytes) {
     EXPECT_NE(run.err.find("is truncated"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("cannot hold a 16384x16384 picture"), std::string::npos) << run.err;
     EXPECT_EQ(dir.contents().size(), 1u);
+}
+
+TEST(MemoryFailure, APipeIsHeldToTheBoundOfAFile) {
+    TempDir dir;
+    write_file(dir.file("forged.png"), forged_header_png());
+    RawPng picture = reference_picture16();
+    picture.interlaced = true;
+    write_raw_png(dir.file("in.png"), picture);
+    ASSERT_EQ(run_tool({dir.file("in.png"), "-o", dir.file("want.png")}).status, 0);
+    Limits limits;
+#if !defined(__SANITIZE_ADDRESS__)
+    limits.address_space = 768LL << 20;
+#endif
+    // Standard input, and a pipe named by a path as a shell gives one.
+    for (const char* script :
+         {"cat \"$1\" | \"$0\" /dev/stdin -o \"$2\"", "\"$0\" <(cat \"$1\") -o \"$2\""}) {
+        const RunResult forged =
+            run_program("/bin/bash",
+                        {"-c", script, ZX_TOOL, dir.file("forged.png"), dir.file("x.png")}, limits);
+        EXPECT_EQ(forged.status, 1) << script;
+        EXPECT_NE(forged.err.find("cannot hold a 16384x16384 picture"), std::string::npos)
+            << forged.err;
+        EXPECT_FALSE(fs::exists(dir.file("x.png")));
+        const RunResult real = run_program(
+            "/bin/bash", {"-c", script, ZX_TOOL, dir.file("in.png"), dir.file("got.png")});
+        EXPECT_EQ(real.status, 0) << real.err;
+        EXPECT_EQ(read_file(dir.file("got.png")), read_file(dir.file("want.png"))) << script;
+    }
 }
 
 TEST(MemoryFailure, AWellCompressedFileIsNotMistakenForAForgedOne) {

@@ -1,10 +1,13 @@
 // Sequences: Completion going linearly over the frames, the names the counter gives them, and
 // the progress bar fed by the effect's progress calls.
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "cli/tool.h"
 #include "test_support.h"
 
 namespace clitest {
@@ -146,6 +149,27 @@ TEST(Jobs, AFailedFrameEndsTheRunAsOneWorkerWould) {
         EXPECT_TRUE(fs::is_regular_file(dir.file("d0/f.png")));
         EXPECT_TRUE(fs::is_empty(dir.file("d2"))) << jobs;
         EXPECT_TRUE(fs::is_empty(dir.file("d1/f.png"))) << jobs;
+    }
+}
+
+TEST(Jobs, ThreadsThatCannotStartLeaveTheirFramesToTheOthers) {
+    const std::vector<std::string> common{"--size", "40x30", "--frames", "9", "--quiet"};
+    TempDir one;
+    ASSERT_EQ(run_tool(with(common, {"--jobs", "1", "-o", one.file("f%d.png")})).status, 0);
+    for (int started : {0, 2}) {
+        int tries = 0;
+        const zx::cli::ThreadStarter start = [&](std::function<void()> work) {
+            if (tries++ == started) throw std::system_error(EAGAIN, std::generic_category());
+            return std::thread(std::move(work));
+        };
+        TempDir out;
+        const std::vector<std::string> args =
+            with(common, {"--jobs", "6", "-o", out.file("f%d.png")});
+        std::vector<const char*> argv{"zentrilox"};
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        EXPECT_EQ(zx::cli::run(static_cast<int>(argv.size()), argv.data(), start), 0) << started;
+        EXPECT_EQ(tries, started + 1);
+        EXPECT_EQ(out.contents(), one.contents()) << started;
     }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Runs the frei0r filter inside the real video tools (ffmpeg, melt) and compares every byte of
-every frame they write with the same frame rendered by the command-line renderer, given the
-values the filter's documented mapping yields.
+"""Runs the frei0r filter and transition inside the real video tools (ffmpeg, melt, GStreamer)
+and compares every byte of every frame they write with the same frame rendered by the
+command-line renderer, given the values the modules' documented mapping yields. A case whose
+tool is missing prints "skipped" with the reason and exits with SKIPPED.
 
 usage: run_hosts.py --cli ZENTRILOX --plugins DIR --work DIR CASE
 """
@@ -11,6 +12,8 @@ import os
 import shutil
 import subprocess
 import sys
+
+SKIPPED = 77
 
 # The documented mapping of frei0r values to the effect's, written out here on its own so that
 # the filter's rules are checked, not copied. Sliders: (option, slider_min, slider_max).
@@ -45,10 +48,15 @@ def lround(v):
     return int(math.floor(v + 0.5)) if v >= 0 else -int(math.floor(-v + 0.5))
 
 
-def cli_args(values):
-    """The command line that gives the effect what the filter gives it for these values."""
+def cli_args(values, sweep=None):
+    """The command line that gives the effect what the filter gives it for these values. With
+    sweep (first, last) the mixer's transition runs from first to last over a sequence."""
     args = []
+    if sweep is not None:
+        args += ["--from", repr(unit(sweep[0]) * 100.0), "--to", repr(unit(sweep[1]) * 100.0)]
     for name in ORDER:
+        if name == "completion" and sweep is not None:
+            continue
         x = values.get(name, DEFAULTS[name])
         if name == "color":
             r, g, b = (lround(unit(c) * 255) for c in x)
@@ -91,21 +99,22 @@ def melt(args, output, cwd):
                                            result.stderr.decode(errors="replace")[-2000:]))
 
 
-def make_clip(path, width, height, frames):
-    """Moving colours with fully transparent dots, a half-transparent band and opaque rest."""
+def make_clip(path, width, height, frames, salt=0):
+    """Moving colours with fully transparent dots, a half-transparent band and opaque rest; a
+    salt gives other colours and moves the band to the right."""
     data = bytearray()
     for f in range(frames):
         for y in range(height):
             row = bytearray(width * 4)
             for x in range(width):
-                if (x + 2 * y + f) % 7 == 3:
+                if (x + 2 * y + f + salt) % 7 == 3:
                     a = 0
-                elif x < width // 6:
+                elif (x < width // 6) if salt == 0 else (x >= width - width // 5):
                     a = 96
                 else:
                     a = 255
-                row[4 * x:4 * x + 4] = bytes(((x * 7 + f * 9) & 255, (y * 5 + f) & 255,
-                                              (x ^ y) & 255, a))
+                row[4 * x:4 * x + 4] = bytes(((x * 7 + f * 9 + salt) & 255,
+                                              (y * 5 + f + 3 * salt) & 255, (x ^ y) & 255, a))
             data += row
     with open(path, "wb") as out:
         out.write(data)
@@ -138,6 +147,36 @@ class Case:
         self.pngs_to_raw("ref_%04d.png", out)
         with open(out, "rb") as f:
             return f.read()
+
+    def transition_reference(self, a_raw, b_raw, values, sweep, tag):
+        """Frames of a_raw going over to the same frames of b_raw, through the command line's
+        --transition-to on the two as input sequences, t running from sweep[0] to sweep[1]."""
+        for name, raw in (("a", a_raw), ("b", b_raw)):
+            with open(self.path("%s_%s.rgba" % (tag, name)), "wb") as f:
+                f.write(raw)
+            self.raw_to_pngs(self.path("%s_%s.rgba" % (tag, name)), "%s_%s_%%04d.png" % (tag, name))
+        frames = len(a_raw) // self.frame_bytes
+        run([self.cli, "-q", self.path(tag + "_a_%04d.png"), "--transition-to",
+             self.path(tag + "_b_%04d.png"), "--frames", str(frames), "-o",
+             self.path(tag + "_ref_%04d.png")] + cli_args(values, sweep))
+        out = self.path(tag + "_ref.rgba")
+        self.pngs_to_raw(tag + "_ref_%04d.png", out)
+        with open(out, "rb") as f:
+            return f.read()
+
+    def expect_frames(self, got, want, what, args):
+        if len(got) != len(want):
+            sys.exit("%s wrote %d bytes, not the %d of %d frames" % (
+                what, len(got), len(want), len(want) // self.frame_bytes))
+        for k in range(len(want) // self.frame_bytes):
+            a = got[k * self.frame_bytes:(k + 1) * self.frame_bytes]
+            b = want[k * self.frame_bytes:(k + 1) * self.frame_bytes]
+            if a != b:
+                i = next(i for i in range(len(a)) if a[i] != b[i])
+                p = i // 4
+                sys.exit("%s frame %d differs first at pixel (%d, %d) channel %d: %d, expected %d; "
+                         "arguments %s" % (what, k, p % self.width, p // self.width, i % 4, a[i],
+                                           b[i], " ".join(args)))
 
     def compare(self, host_raw, input_raw, expected_frames, values_of_frame, what):
         with open(host_raw, "rb") as f:
@@ -241,14 +280,18 @@ def melt_input(c):
     return [c.path("in.nut"), "length=25", "out=24"]
 
 
-def melt_filter_args(values):
-    args = ["-filter", "frei0r.zentrilox", "completion=0=0;24=1"]
+def melt_values(values):
+    args = []
     for name, x in values.items():
         if name == "color":
             args.append("color=#%02x%02x%02x" % tuple(lround(v * 255) for v in x))
         else:
             args.append("%s=%r" % (name, x))
     return args
+
+
+def melt_filter_args(values):
+    return ["-filter", "frei0r.zentrilox", "completion=0=0;24=1"] + melt_values(values)
 
 
 def melt_render(c, source, out):
@@ -288,6 +331,148 @@ def case_melt_project(c):
                      "melt project file")
 
 
+def case_refused_size(c):
+    """A frame wider than the filter takes: construct refuses it. ffmpeg says so and stops;
+    melt (7.12) goes on without a word, so only its survival is checked."""
+    ffmpeg = subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "color=s=%dx%d:d=0.2,format=rgba" % (c.width, c.height), "-vf",
+                             "frei0r=zentrilox", "-f", "rawvideo", c.path("out.rgba")],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    if ffmpeg.returncode != 1 or b"Impossible to load frei0r instance" not in ffmpeg.stderr:
+        sys.exit("ffmpeg (%d) did not report the refusal:\n%s" % (ffmpeg.returncode,
+                                                                 ffmpeg.stderr.decode()[-2000:]))
+    write_profile(c)
+    melt(["-profile", c.path("profile"), "color:red", "out=2", "-filter", "frei0r.zentrilox",
+          "-consumer", "avformat:" + c.path("melt.rgba"), "f=rawvideo", "pix_fmt=rgba", "an=1",
+          "real_time=-1"], c.path("melt.rgba"), c.work)
+    print("refused %dx%d: ffmpeg reported it, melt went on" % (c.width, c.height))
+
+
+# The transition: clip A's last MIX frames mixed with clip B's first, the transition keyframed
+# from 0 to 1 over the overlap. Together the configurations cover every Split, both overlap
+# modes and blend modes other than Normal.
+CLIP = 25
+MIX = 10
+MIXER_CONFIGS = [
+    {"split": 0.0, "row": 0.04, "column": 0.05, "seed": 0.2},
+    {"split": 0.5, "row": 0.03, "strip_width": 0.02, "overlap_mode": 1.0,
+     "color": (0.1, 0.8, 0.3), "blend_mode": 2 / 6, "opacity": 0.8, "seed": 0.7},
+    {"mode": 1.0, "split": 1.0, "strip_height": 0.015, "column": 0.06, "blend_mode": 0.5,
+     "seed": 0.35},
+]
+
+
+def melt_clips(c):
+    for name, salt in (("a", 0), ("b", 5)):
+        if os.path.exists(c.path(name + ".nut")):
+            continue
+        make_clip(c.path(name + ".rgba"), c.width, c.height, CLIP, salt)
+        run(["ffmpeg", "-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba", "-s",
+             "%dx%d" % (c.width, c.height), "-r", "25", "-i", c.path(name + ".rgba"), "-c:v",
+             "rawvideo", c.path(name + ".nut")])
+    write_profile(c)
+    clip = ["length=%d" % CLIP, "out=%d" % (CLIP - 1)]
+    return [c.path("a.nut")] + clip + [c.path("b.nut")] + clip
+
+
+def melt_mix_args(c, values):
+    return melt_clips(c) + ["-mix", str(MIX), "-mixer", "frei0r.zentrilox_transition",
+                            "transition=0=0;%d=1" % (MIX - 1)] + melt_values(values)
+
+
+def check_mix(c, out, values, tag, what):
+    """A alone, the overlap as the command line renders the transition, then B alone."""
+    fb = c.frame_bytes
+    with open(c.path("a.rgba"), "rb") as f:
+        a = f.read()
+    with open(c.path("b.rgba"), "rb") as f:
+        b = f.read()
+    with open(out, "rb") as f:
+        got = f.read()
+    cut = CLIP - MIX
+    mixed = c.transition_reference(a[cut * fb:], b[:MIX * fb], values, (0.0, 1.0), tag)
+    c.expect_frames(got, a[:cut * fb] + mixed + b[MIX * fb:], what,
+                    cli_args(values, (0.0, 1.0)))
+    print("%s: %d frames of %dx%d identical, the %d mixed ones to the command line's "
+          "--transition-to" % (what, len(got) // fb, c.width, c.height, MIX))
+
+
+def case_melt_mixer(c):
+    for i, values in enumerate(MIXER_CONFIGS):
+        out = c.path("mix%d.rgba" % i)
+        melt(["-profile", c.path("profile")] + melt_mix_args(c, values) +
+             ["-consumer", "avformat:" + out, "f=rawvideo", "pix_fmt=rgba", "an=1",
+              "real_time=-1"], out, c.work)
+        check_mix(c, out, values, "m%d" % i, "melt mixer %d" % i)
+
+
+def case_melt_mixer_project(c):
+    values = {"split": 1.0, "strip_height": 0.01, "column": 0.04, "overlap_mode": 1.0,
+              "color": (0.9, 0.2, 0.6), "blend_mode": 5 / 6, "opacity": 0.7, "seed": 0.05}
+    project = c.path("project.mlt")
+    melt(["-profile", c.path("profile")] + melt_mix_args(c, values) +
+         ["-consumer", "xml:" + project], project, c.work)
+    with open(project) as f:
+        if "frei0r.zentrilox_transition" not in f.read():
+            sys.exit("the project file does not hold the transition")
+    melt_render(c, project, c.path("out.rgba"))
+    check_mix(c, c.path("out.rgba"), values, "p", "melt mixer project file")
+
+
+# GStreamer's frei0r elements: frei0r-filter-zentrilox and frei0r-mixer-zentrilox-transition.
+def gst_props(values):
+    props = []
+    for name, x in values.items():
+        if name == "color":
+            props += ["color-%s=%r" % (ch, v) for ch, v in zip("rgb", x)]
+        else:
+            props.append("%s=%r" % (name.replace("_", "-"), x))
+    return props
+
+
+def gst_source(c, raw):
+    return ["filesrc", "location=" + raw, "!", "rawvideoparse", "width=%d" % c.width,
+            "height=%d" % c.height, "format=rgba", "framerate=25/1"]
+
+
+def gst_launch(args):
+    run(["timeout", "60", "gst-launch-1.0", "-q"] + args)
+
+
+def case_gst_filter(c):
+    values = {"completion": 0.45, "split": 0.5, "row": 0.04, "strip_width": 0.02, "seed": 0.5,
+              "overlap_mode": 1.0, "color": (0.2, 0.6, 0.8), "blend_mode": 4 / 6,
+              "opacity": 0.75}
+    make_clip(c.path("in.rgba"), c.width, c.height, 12)
+    gst_launch(gst_source(c, c.path("in.rgba")) + ["!", "frei0r-filter-zentrilox"] +
+               gst_props(values) + ["!", "filesink", "location=" + c.path("out.rgba")])
+    return c.compare(c.path("out.rgba"), c.path("in.rgba"), 12, lambda k: values,
+                     "GStreamer filter")
+
+
+def case_gst_mixer(c):
+    frames = 8
+    make_clip(c.path("a.rgba"), c.width, c.height, frames)
+    make_clip(c.path("b.rgba"), c.width, c.height, frames, 5)
+    with open(c.path("a.rgba"), "rb") as f:
+        a = f.read()
+    with open(c.path("b.rgba"), "rb") as f:
+        b = f.read()
+    for i, (t, values) in enumerate(zip((0.3, 0.5, 0.85), MIXER_CONFIGS)):
+        values = dict(values, transition=t)
+        out = c.path("mix%d.rgba" % i)
+        gst_launch(["frei0r-mixer-zentrilox-transition", "name=mix"] + gst_props(values) +
+                   ["!", "filesink", "location=" + out] + gst_source(c, c.path("a.rgba")) +
+                   ["!", "mix.sink_0"] + gst_source(c, c.path("b.rgba")) + ["!", "mix.sink_1"])
+        del values["transition"]
+        with open(out, "rb") as f:
+            got = f.read()
+        c.expect_frames(got, c.transition_reference(a, b, values, (t, t), "g%d" % i),
+                        "GStreamer mixer at %r" % t, cli_args(values, (t, t)))
+        print("GStreamer mixer at transition %r: %d frames of %dx%d identical to the command "
+              "line's --transition-to" % (t, frames, c.width, c.height))
+
+
 CASES = {
     # ffmpeg pads rows of other widths, which no frei0r filter expects.
     "ffmpeg-testsrc2": (case_ffmpeg_testsrc2, 320, 240),
@@ -295,7 +480,28 @@ CASES = {
     "ffmpeg-ramp": (case_ffmpeg_ramp, 192, 108),
     "melt-keyframes": (case_melt_keyframes, 330, 250),
     "melt-project": (case_melt_project, 97, 61),
+    "refused-size": (case_refused_size, 32770, 2),
+    "melt-mixer": (case_melt_mixer, 330, 250),
+    "melt-mixer-project": (case_melt_mixer_project, 97, 61),
+    "gst-filter": (case_gst_filter, 330, 250),
+    "gst-mixer": (case_gst_mixer, 330, 250),
 }
+
+
+def missing_tool(case):
+    """Why the case cannot run here, or None."""
+    tools = ["ffmpeg"] + (["melt"] if case.startswith("melt") or case == "refused-size" else []) + (
+        ["gst-launch-1.0", "gst-inspect-1.0"] if case.startswith("gst") else [])
+    for tool in tools:
+        if shutil.which(tool) is None:
+            return "%s is not installed (scripts/install-deps.sh installs it)" % tool
+    if case.startswith("gst"):
+        probe = subprocess.run(["timeout", "30", "gst-inspect-1.0", "frei0r"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if probe.returncode != 0:
+            return ("GStreamer's frei0r elements are missing (gstreamer1.0-plugins-bad; "
+                    "scripts/install-deps.sh installs it)")
+    return None
 
 
 def main():
@@ -305,9 +511,10 @@ def main():
     parser.add_argument("--work", required=True)
     parser.add_argument("case", choices=sorted(CASES))
     a = parser.parse_args()
-    for tool in ("ffmpeg", "melt"):
-        if shutil.which(tool) is None:
-            sys.exit("%s is not installed (scripts/install-deps.sh installs it)" % tool)
+    why = missing_tool(a.case)
+    if why is not None:
+        print("skipped: " + why)
+        sys.exit(SKIPPED)
     fn, width, height = CASES[a.case]
     work = os.path.join(a.work, a.case)
     shutil.rmtree(work, ignore_errors=True)

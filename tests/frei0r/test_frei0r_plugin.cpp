@@ -231,6 +231,23 @@ TEST(Frei0rPlugin, RendersWhatTheMappedValuesRender) {
     }
 }
 
+TEST(Frei0rPlugin, RefusesAtConstructTheSizesItWillNeverRender) {
+    for (const auto& [w, h] : {std::pair{32769u, 1u}, std::pair{1u, 40000u},
+                               std::pair{65536u, 65536u}, std::pair{0u, 8u}, std::pair{8u, 0u}}) {
+        const f0r_instance_t refused = plugin().construct(w, h);
+        EXPECT_EQ(refused, nullptr) << w << "x" << h;
+        plugin().destruct(refused);
+    }
+    // The largest sides it takes, it renders.
+    for (const auto& [w, h] : {std::pair{32768, 2}, std::pair{2, 32768}}) {
+        Instance f(static_cast<unsigned>(w), static_cast<unsigned>(h));
+        ASSERT_NE(f.handle(), nullptr);
+        f.set("completion", 0.5);
+        const std::vector<std::uint32_t> in = picture(w, h, 6);
+        EXPECT_EQ(f.update(in), embedded(in, w, h, {{kParamCompletion, 50.0}}));
+    }
+}
+
 TEST(Frei0rPlugin, EveryFrameStandsAlone) {
     const int w = 45, h = 31;
     const std::vector<std::uint32_t> a = picture(w, h, 1), b = picture(w, h, 77);

@@ -258,6 +258,28 @@ test("the panel hides what the effect's visibility command hides", async () => {
     }
 });
 
+test("a picture beyond the module's memory is refused, and the next one renders", async () => {
+    // Cards the size menu does not offer, each with a part that no longer fits in 2 GB: a copy
+    // of the card, the host's rows to convert, the 16-bit buffers.
+    for (const [w, h, depth] of [[16384, 16384, 8], [12000, 12000, 8], [8000, 8000, 16]]) {
+        await label(depth === 16 ? "16-bit" : "8-bit").check();
+        await page.evaluate((size) => {
+            const option = document.createElement("option");
+            option.value = option.textContent = size;
+            document.getElementById("card-size").append(option);
+            document.getElementById("status").textContent = "";
+        }, `${w}x${h}`);
+        await loadPicture({width: w, height: h});
+        await page.locator("#status", {hasText: "memory"}).waitFor({timeout: 60000});
+    }
+    const c = {picture: card, depth: 8, completion: 30, popups: {"Split": "Row & Width"}};
+    await loadPicture(card);
+    await setPanel(c);
+    const r = await pageResult();
+    assert.equal(firstDifference(r.samples, nativeRender(card, ["--completion", "30", "--split",
+        "row-width"], 8)), null);
+});
+
 test("a screenshot, and no request left the machine", async () => {
     await loadPicture(card);
     await setPanel({depth: 8, completion: 42, popups: {"Split": "Row & Width"}});

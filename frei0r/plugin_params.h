@@ -1,0 +1,61 @@
+// The parameter entry points both frei0r modules share: the filter's instance holds the values
+// for the mixer too.
+#pragma once
+
+#include <cstddef>
+
+#include "frei0r/filter.h"
+#include "frei0r/param_mapping.h"
+#include "frei0r/param_text.h"
+
+// Debian's header declares C functions without saying so.
+extern "C" {
+#include <frei0r.h>
+}
+
+namespace zx::frei0r {
+
+inline bool is_color(int param_index) {
+    return param_index >= 0 && static_cast<std::size_t>(param_index) < kUserParamCount &&
+           param_entry(kParams[static_cast<std::size_t>(param_index)]).type == ParamType::color;
+}
+
+inline void describe_param(Module module, f0r_param_info_t* info, int param_index) {
+    if (info == nullptr || param_index < 0 ||
+        static_cast<std::size_t>(param_index) >= kUserParamCount) {
+        return;
+    }
+    const auto i = static_cast<std::size_t>(param_index);
+    info->name = param_name(module, i);
+    info->type = is_color(param_index) ? F0R_PARAM_COLOR : F0R_PARAM_DOUBLE;
+    try {
+        info->explanation = param_explanation(module, i).c_str();
+    } catch (...) {
+        info->explanation = info->name;
+    }
+}
+
+inline void set_param(Filter* f, f0r_param_t param, int param_index) {
+    if (f == nullptr || param == nullptr) return;
+    if (is_color(param_index)) {
+        const auto* c = static_cast<const f0r_param_color_t*>(param);
+        f->set_color(param_index, {c->r, c->g, c->b});
+    } else {
+        f->set_number(param_index, *static_cast<const f0r_param_double*>(param));
+    }
+}
+
+inline void get_param(const Filter* f, f0r_param_t param, int param_index) {
+    if (f == nullptr || param == nullptr || param_index < 0 ||
+        static_cast<std::size_t>(param_index) >= kUserParamCount) {
+        return;
+    }
+    if (is_color(param_index)) {
+        const Color c = f->color(param_index);
+        *static_cast<f0r_param_color_t*>(param) = {c.r, c.g, c.b};
+    } else {
+        *static_cast<f0r_param_double*>(param) = f->number(param_index);
+    }
+}
+
+}  // namespace zx::frei0r
