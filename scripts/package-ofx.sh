@@ -24,6 +24,8 @@ out=$dist/ofx-$platform
 rm -rf "$out"
 mkdir -p "$out/$bundle/Contents/$arch" "$out/$bundle/Contents/Resources"
 cp "$binary" "$out/$bundle/Contents/$arch/"
+# The native build keeps debug information; the package does not need it.
+[ "$platform" = win64 ] || strip --strip-unneeded "$out/$bundle/Contents/$arch/VarnokZentrilox.ofx"
 cp "$native/$bundle/Contents/Info.plist" "$out/$bundle/Contents/"
 cp "${icons[@]}" "$out/$bundle/Contents/Resources/"
 cp "$(dirname "$0")/../resources/INSTALL-OFX.txt" "$out/INSTALL.txt"
