@@ -44,7 +44,7 @@ PF_Err draw_steps(const DrawJob<Pixel>& job, Rule rule) {
 
 // The operators fall into this many groups by their kind's number, each group's rules built in
 // a translation unit of its own (draw_group.h), which the build writes for each depth.
-constexpr int kDrawGroups = 3;
+constexpr int kDrawGroups = 4;
 
 // Draws through the blend rule of the settings' operator, whose kind's number is I or a
 // multiple of kDrawGroups above it.
