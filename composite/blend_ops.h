@@ -43,8 +43,9 @@ concept BlendArithmetic = requires(const typename A::V& v, const typename A::Low
 namespace blendops {
 
 // A mode's colour from a lower and an upper channel, before it is laid over the lower pixel;
-// each inner product is truncated on its own. Color Dodge and Color Burn swap a zero divisor
-// for 1 and discard that result.
+// each inner product is truncated on its own. For channels within full a formula keeps its
+// result there itself (clamp is the identity in the lanes): Color Dodge and Color Burn select
+// full or 0 where the quotient passes full, and swap a zero divisor for 1, discarding that lane.
 template <BlendKind K, class A, class V = typename A::V>
 ZX_INLINE V mode_channel(const V& l, const V& u) {
     constexpr auto kFull = A::kFull;
