@@ -82,12 +82,11 @@ ZX_INLINE V channel(const V& l, const V& u, const typename A::LowerAlpha& la, co
     const V alpha = result_alpha<A>(la, ua);
     if constexpr (K == BlendKind::add) {
         return A::clamp(A::min(A::mix(u, ua, l, la, alpha), V{} + A::kFull));
+    } else if constexpr (K == BlendKind::over) {
+        return A::clamp(A::mix(u, ua, l, A::lower_weight(la, ua), alpha));
     } else {
-        const V k = A::lower_weight(la, ua);
-        if constexpr (K == BlendKind::over) return A::clamp(A::mix(u, ua, l, k, alpha));
-        if constexpr (K != BlendKind::over) {
-            return A::clamp(A::mix(A::clamp(mode_channel<K, A>(l, u)), ua, l, k, alpha));
-        }
+        const V mode = A::clamp(mode_channel<K, A>(l, u));
+        return A::clamp(A::mix(mode, ua, l, A::lower_weight(la, ua), alpha));
     }
 }
 
