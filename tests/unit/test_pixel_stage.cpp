@@ -1,6 +1,6 @@
 // The pixel stage's fast paths against the plain per-pixel rule: the opacity scaling for every
-// alpha, the operator chosen by index against the blend tables, and every overlap rule on
-// random rows of mixed alpha, odd lengths, both depths.
+// alpha, and the lanes of every arithmetic against the reference operator for every mode
+// (every row length: test_kernel_rows.cpp; the overlap rules: stage_checks.h).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "composite/blend.h"
 #include "composite/pixel_stage.h"
 #include "composite/pixel_traits.h"
 #include "composite/stream_copy.h"
+#include "unit/stage_checks.h"
 
 namespace {
 
@@ -65,47 +65,12 @@ TEST(OpacityScale, SixteenBitEqualsTheTruncatedProductForEveryAlphaInAnyOrder) {
     }
 }
 
-template <class P>
-P RandomPixel(std::mt19937& rng) {
-    using T = PixelTraits<P>;
-    using C = typename T::Channel;
-    std::uniform_int_distribution<unsigned> channel(0, static_cast<unsigned>(T::kFull));
-    std::uniform_int_distribution<int> kind(0, 15);
-    P p{0, static_cast<C>(channel(rng)), static_cast<C>(channel(rng)),
-        static_cast<C>(channel(rng))};
-    // Mostly free or opaque, as footage is, with partial alphas between.
-    const int k = kind(rng);
-    p.alpha = k < 4 ? C{0} : k < 11 ? static_cast<C>(T::kFull) : static_cast<C>(channel(rng));
-    // 16-bit worlds can hold channels beyond full; the operators must still agree.
-    if (sizeof(C) == 2 && k == 15) p.red = static_cast<C>(0xFFFF - channel(rng));
-    return p;
-}
-
-template <class P>
-bool Same(const P& a, const P& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
-    std::mt19937 rng(3);
-    for (int i = 0; i < kBlendTableSize; ++i) {
-        for (int n = 0; n < 2000; ++n) {
-            const PF_Pixel l8 = RandomPixel<PF_Pixel>(rng), u8 = RandomPixel<PF_Pixel>(rng);
-            const PF_Pixel got8 = with_blend_op(i, [&](auto op) { return op(l8, u8); });
-            ASSERT_TRUE(Same(got8, PixelTraits<PF_Pixel>::kBlendTable[i](l8, u8))) << i;
-            const PF_Pixel16 l16 = RandomPixel<PF_Pixel16>(rng), u16 = RandomPixel<PF_Pixel16>(rng);
-            const PF_Pixel16 got16 = with_blend_op(i, [&](auto op) { return op(l16, u16); });
-            ASSERT_TRUE(Same(got16, PixelTraits<PF_Pixel16>::kBlendTable[i](l16, u16))) << i;
-        }
-    }
-}
-
 // Every quotient the 8-bit operators divide by a varying divisor: dividends up to the Add sum
 // 2 x 255 x 255, every divisor an alpha can be.
 TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
     for (std::int32_t d = 1; d <= 255; ++d) {
         for (std::int32_t n = 0; n <= 2 * 255 * 255; ++n) {
-            const float got = lanes::quot(static_cast<float>(n), static_cast<float>(d));
+            const float got = lanes::Arith::quot(static_cast<float>(n), static_cast<float>(d));
             if (got != static_cast<float>(n / d)) {
                 FAIL() << n << " / " << d << " gave " << got;
             }
@@ -113,22 +78,21 @@ TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
     }
 }
 
-// The branch-free operators against the table's, for every pair of alphas (every case of
+// The float lanes against the reference, for every pair of alphas (every case of
 // every operator hangs on the alphas) with random colours, and every pair of channels through
 // the mode formulas at full alpha.
-TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
+TEST(BlendLanes, EveryEightBitOperatorEqualsTheReferenceForEveryAlphaPair) {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> channel(0, 255);
-    auto check = [](int index, PF_Pixel l, PF_Pixel u) {
-        const PF_Pixel want = PixelTraits<PF_Pixel>::kBlendTable[index](l, u);
-        const std::uint32_t got = with_blend_op(index, [&](auto op) {
-            return lanes::pack(
-                lanes::blend<decltype(op)::kind>(lanes::unpack(PixelWord<PF_Pixel>::load(&l)),
-                                                 lanes::unpack(PixelWord<PF_Pixel>::load(&u))));
-        });
-        return got == PixelWord<PF_Pixel>::load(&want);
-    };
-    for (int index = 0; index < kBlendTableSize; ++index) {
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        auto check = [op](int, PF_Pixel l, PF_Pixel u) {
+            const PF_Pixel want = op(l, u);
+            return lanes::pack(lanes::blend<kKind>(lanes::unpack(load_word(&l)),
+                                                   lanes::unpack(load_word(&u)))) ==
+                   load_word(&want);
+        };
         for (int la = 1; la <= 255; ++la) {
             for (int ua = 0; ua <= 255; ++ua) {
                 for (int n = 0; n < 3; ++n) {
@@ -150,7 +114,7 @@ TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
                 ASSERT_TRUE(check(index, l, u)) << index << " channels " << lc << " " << uc;
             }
         }
-    }
+    });
 }
 
 TEST(BlendLanes, DivisionBy255InSixteenBitLanesIsExactUpTo65279) {
@@ -163,37 +127,16 @@ TEST(BlendLanes, DivisionBy255InSixteenBitLanesIsExactUpTo65279) {
     }
 }
 
-// A row of opaque footage over opaque output through the narrow kernel, at one upper alpha, in
-// both vector widths; the general path must not be needed.
-template <BlendKind K, class P>
-std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source, unsigned ua,
-                             std::size_t vector_bytes) {
-    using W16 = onto_opaque::Words<P, 16>;
-    using W32 = onto_opaque::Words<P, 32>;
-    bool general_used = false;
-    const auto general = [&](P*, const P*, std::size_t) { general_used = true; };
-    if (vector_bytes == 16) {
-        onto_opaque::blend_row<K, 16>(
-            lower.data(), source.data(), lower.size(), {0, 0},
-            [ua](const W16&, W16& out) { out = W16{} + ua; }, general);
-    } else {
-        onto_opaque::blend_row<K, 32>(
-            lower.data(), source.data(), lower.size(), {0, 0},
-            [ua](const W32&, W32& out) { out = W32{} + ua; }, general);
-    }
-    EXPECT_FALSE(general_used);
-    return lower;
-}
-
-// Opaque stretches under opaque footage in 16-bit channels against the table's operator: every
+// Opaque stretches under opaque footage in 8-bit channels against the reference: every
 // pair of channels at a few upper alphas, random channels at every upper alpha.
-TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
+TEST(BlendLanes, OpaqueStretchesEqualTheReference) {
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> channel(0, 255);
     const auto c = [](int v) { return static_cast<A_u_char>(v); };
-    for (int index = 0; index < kBlendTableSize; ++index) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        {
             for (int ua = 0; ua <= 255; ++ua) {
                 const bool every_pair = ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
                 for (int lc = 0; lc <= 255; ++lc) {
@@ -212,29 +155,29 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
                     for (std::size_t i = 0; i < got.size(); ++i) {
                         PF_Pixel upper = source[i];
                         upper.alpha = c(ua);
-                        const PF_Pixel want =
-                            PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
+                        const PF_Pixel want = op(lower[i], upper);
                         ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
                     }
                     if (!every_pair && lc > 2) break;
                 }
             }
-        });
-    }
+        }
+    });
 }
 
 // The same in 16-bit for channels up to full: edge and random upper alphas, channels at the
 // ends of the range and random.
-TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
+TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheReference) {
     std::mt19937 rng(19);
     std::uniform_int_distribution<int> channel(0, 32768);
     const auto c = [](int v) { return static_cast<A_u_short>(v); };
     std::vector<int> alphas = {0, 1, 2, 16383, 16384, 16385, 22937, 32766, 32767, 32768};
     for (int i = 0; i < 200; ++i) alphas.push_back(channel(rng));
-    for (int index = 0; index < kBlendTableSize; ++index) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
-            for (int ua : alphas) {
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        for (int ua : alphas) {
+            {
                 std::vector<PF_Pixel16> lower(300), source(300);
                 const auto pick = [&](std::size_t i) {
                     return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
@@ -248,77 +191,26 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
                 for (std::size_t i = 0; i < got.size(); ++i) {
                     PF_Pixel16 upper = source[i];
                     upper.alpha = c(ua);
-                    const PF_Pixel16 want =
-                        PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
+                    const PF_Pixel16 want = op(lower[i], upper);
                     ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
                 }
             }
-        });
-    }
-}
-
-// Every row length from 1 to three chunks, in both vector widths and both depths: output free,
-// opaque or (rarely) anything, footage of any alpha; the kernel with the footage's own alphas
-// against the operator pixel by pixel (free output takes the footage pixel).
-template <class P, std::size_t VB>
-void CheckKernelRowLengths() {
-    using T = onto_opaque::ChunkTraits<P>;
-    using W = onto_opaque::Words<P, VB>;
-    std::mt19937 rng(23);
-    std::uniform_int_distribution<int> pick(0, 31);
-    for (int index : {1, 2, 4, 5, 6, 7, 8}) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
-            for (std::size_t n = 1; n <= 3 * T::kPixels; ++n) {
-                std::vector<P> lower(n), source(n);
-                for (std::size_t i = 0; i < n; ++i) {
-                    lower[i] = RandomPixel<P>(rng);
-                    source[i] = RandomPixel<P>(rng);
-                    const int k = pick(rng);
-                    if (k != 0) {
-                        lower[i].alpha = static_cast<typename T::Channel>(k < 12 ? 0 : T::kFull);
-                        lower[i].red =
-                            std::min(lower[i].red, static_cast<decltype(lower[i].red)>(T::kFull));
-                    }
-                }
-                std::vector<P> got = lower;
-                onto_opaque::blend_row<kKind, VB>(
-                    got.data(), source.data(), n, {0, 0},
-                    [](const W& w, W& out) { out = w & T::kAlpha; },
-                    [&](P* d, const P* src, std::size_t count) {
-                        for (std::size_t i = 0; i < count; ++i) {
-                            d[i] = d[i].alpha == 0 ? src[i] : op(d[i], src[i]);
-                        }
-                    });
-                for (std::size_t i = 0; i < n; ++i) {
-                    const P want = lower[i].alpha == 0 ? source[i] : op(lower[i], source[i]);
-                    ASSERT_TRUE(Same(got[i], want))
-                        << "index " << index << " length " << n << " at " << i << " vector " << VB;
-                }
-            }
-        });
-    }
-}
-
-TEST(BlendLanes, KernelsWorkEveryRowLengthInBothWidths) {
-    CheckKernelRowLengths<PF_Pixel, 16>();
-    CheckKernelRowLengths<PF_Pixel, 32>();
-    CheckKernelRowLengths<PF_Pixel16, 16>();
-    CheckKernelRowLengths<PF_Pixel16, 32>();
+        }
+    });
 }
 
 // The whole-row opacity test: every row length up to three chunks, with one pixel of another
 // alpha at every place (in 16-bit also alphas beyond full and sharing full's bit).
 template <class P, std::size_t VB>
 void CheckFullAlphaRows() {
-    using T = onto_opaque::ChunkTraits<P>;
+    using T = PixelTraits<P>;
     using C = typename T::Channel;
     std::vector<C> others;
     for (int alpha : sizeof(P) == 4 ? std::vector<int>{0, 1, 127, 254}
                                     : std::vector<int>{0, 1, 32767, 32769, 0xC000, 0xFFFF}) {
         others.push_back(static_cast<C>(alpha));
     }
-    for (std::size_t n = 0; n <= 3 * T::kPixels; ++n) {
+    for (std::size_t n = 0; n <= 3 * T::kChunkPixels; ++n) {
         std::vector<P> row(n, P{static_cast<C>(T::kFull), 7, 8, 9});
         EXPECT_TRUE(onto_opaque::all_full_alpha<VB>(row.data(), n)) << "length " << n;
         for (std::size_t at = 0; at < n; ++at) {
@@ -359,132 +251,6 @@ TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmove) {
             ASSERT_EQ(dst, want) << "place " << place << " bytes " << bytes;
         }
     }
-}
-
-// The pixel rule one pixel at a time, through the dispatch table.
-template <class P>
-P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
-    if (lower.alpha == 0 || s.completed) return source;
-    const BlendFunc<P> op = PixelTraits<P>::kBlendTable[static_cast<std::size_t>(s.blend_index)];
-    if (!s.footage) return op(lower, s.color);
-    P upper = source;
-    upper.alpha = static_cast<typename PixelTraits<P>::Channel>(upper.alpha * s.opacity);
-    return op(lower, upper);
-}
-
-// Random blocks drawn at random offsets into a small world already holding random pixels,
-// through the chosen rule, against the plain rule pixel by pixel.
-template <class P>
-void CheckEveryRule() {
-    using T = PixelTraits<P>;
-    std::mt19937 rng(11);
-    // Rows padded by a few bytes, so that pixels do not sit on word boundaries in 8-bit; wide
-    // enough for rows that opaque footage covers through the kernels rather than by copying.
-    constexpr A_long kW = 2048 / sizeof(P) + 75, kH = 9;
-    const std::ptrdiff_t rowbytes = kW * static_cast<std::ptrdiff_t>(sizeof(P)) + 6;
-    std::vector<std::uint8_t> in(static_cast<std::size_t>(rowbytes * kH));
-    std::vector<std::uint8_t> out(in.size());
-    auto px = [&](std::vector<std::uint8_t>& w, A_long x, A_long y) {
-        return reinterpret_cast<P*>(w.data() + y * rowbytes) + x;
-    };
-    int cases = 0;
-    for (int index = 0; index < kBlendTableSize; ++index) {
-        for (double opacity : {0.0, 1.0 / 65536 * 0.01, 0.5, 0.7, 1.0}) {
-            for (int flags = 0; flags < 4; ++flags) {
-                OverlapSettings<P> s{(flags & 1) != 0, (flags & 2) != 0, index, opacity,
-                                     RandomPixel<P>(rng)};
-                s.color.alpha = static_cast<typename T::Channel>(
-                    s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
-                for (int round = 0; round < 9; ++round, ++cases) {
-                    for (A_long y = 0; y < kH; ++y) {
-                        for (A_long x = 0; x < kW; ++x) {
-                            *px(in, x, y) = RandomPixel<P>(rng);
-                            *px(out, x, y) = RandomPixel<P>(rng);
-                        }
-                    }
-                    // Whole opaque source rows and whole free output rows take their own paths.
-                    if (round == 1)
-                        std::fill(px(in, 0, 2), px(in, 0, 2) + kW, P{T::kFull, 1, 2, 3});
-                    if (round == 2) std::fill(px(out, 0, 3), px(out, 0, 3) + kW, P{});
-                    // Opaque footage over opaque output everywhere: the opaque stretches.
-                    if (round == 6) {
-                        for (A_long y = 0; y < kH; ++y) {
-                            for (A_long x = 0; x < kW; ++x) {
-                                px(in, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
-                                px(out, x, y)->alpha = static_cast<typename T::Channel>(T::kFull);
-                            }
-                        }
-                    }
-                    // Output free or opaque, as footage leaves it, with a rare other pixel;
-                    // footage opaque on some rows: the chunks of the narrow kernels.
-                    if (round >= 7) {
-                        std::uniform_int_distribution<int> pick(0, 63);
-                        for (A_long y = 0; y < kH; ++y) {
-                            const bool opaque_row = y % 2 == 0;
-                            for (A_long x = 0; x < kW; ++x) {
-                                P& o = *px(out, x, y);
-                                const int k = pick(rng);
-                                if (k != 0) {
-                                    o.alpha = static_cast<typename T::Channel>(
-                                        k < 24 ? 0 : static_cast<A_long>(T::kFull));
-                                    if (sizeof(P) == 2 * 4 && o.red > T::kFull) {
-                                        o.red = static_cast<typename T::Channel>(T::kFull);
-                                    }
-                                }
-                                if (opaque_row) {
-                                    px(in, x, y)->alpha =
-                                        static_cast<typename T::Channel>(T::kFull);
-                                }
-                            }
-                        }
-                    }
-                    std::uniform_int_distribution<A_long> x0(0, kW - 1), y0(0, kH - 1);
-                    std::uniform_int_distribution<A_long> shift(-6, 6);
-                    const A_long bx = x0(rng), by = y0(rng);
-                    const BlockExtent block{bx, std::min<A_long>(kW, bx + 1 + x0(rng)), by,
-                                            std::min<A_long>(kH, by + 1 + y0(rng))};
-                    const Offset offset{shift(rng), shift(rng)};
-                    std::vector<std::uint8_t> want = out;
-                    for (A_long y = block.y0; y < block.y1; ++y) {
-                        for (A_long x = block.x0; x < block.x1; ++x) {
-                            const A_long xd = x + offset.x, yd = y + offset.y;
-                            if (xd < 0 || xd >= kW || yd < 0 || yd >= kH) continue;
-                            *px(want, xd, yd) = PlainRule(s, *px(want, xd, yd), *px(in, x, y));
-                        }
-                    }
-                    // Both builds of the drawing: plain vectors, and wide ones where the
-                    // processor has them; long rows through the cache and streamed.
-                    const std::vector<std::uint8_t> before = out;
-                    for (int build = 0; build < 4; ++build) {
-                        const bool wide = build / 2 != 0, stream = build % 2 != 0;
-                        if (wide && !wide_vectors_available()) continue;
-                        out = before;
-                        const PixelStage<P> stage{in.data(), out.data(), rowbytes, rowbytes,
-                                                  kW,        kH,         stream};
-                        with_overlap_rule(s, [&](auto rule) {
-                            if (wide) {
-                                draw_block_wide(stage, rule, block, offset);
-                            } else {
-                                draw_block(stage, rule, block, offset);
-                            }
-                        });
-                        ASSERT_EQ(out, want)
-                            << "index " << index << " opacity " << opacity << " flags " << flags
-                            << " round " << round << " wide " << wide << " stream " << stream;
-                    }
-                }
-            }
-        }
-    }
-    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 9);
-}
-
-TEST(OverlapRules, EightBitRowsEqualThePlainRule) {
-    CheckEveryRule<PF_Pixel>();
-}
-
-TEST(OverlapRules, SixteenBitRowsEqualThePlainRule) {
-    CheckEveryRule<PF_Pixel16>();
 }
 
 }  // namespace
