@@ -1,163 +1,165 @@
-// The blend operators written once as templates on the pixel type, visible to the pixel loops
-// so that the render's one operator is compiled into them instead of called per pixel. The
-// named operators of blend.h are these same templates.
+// The blend operators, each formula written once over an arithmetic: the integer one here, the
+// reference, which the general path runs pixel by pixel; 8-bit float lanes (blend_lanes.h); and
+// vector lanes over an opaque lower pixel (onto_opaque.h). Operators take (lower, upper): the
+// pixel already in the output first, the incoming pixel second.
 #pragma once
 
-#include <cstdint>
+#include <concepts>
 
+#include "composite/blend_modes.h"
 #include "composite/pixel_traits.h"
 
 // The operators are small and called from the innermost pixel loops: inlined there, their
 // early returns and constant divisors fold into the loop.
 #define ZX_INLINE [[gnu::always_inline]] inline
 
-namespace blendops {
-
-template <class P>
-ZX_INLINE typename PixelTraits<P>::Channel clamp_channel(typename PixelTraits<P>::Wide v) {
-    using T = PixelTraits<P>;
-    if (v < 0) return 0;
-    if (v > T::kFull) return static_cast<typename T::Channel>(T::kFull);
-    return static_cast<typename T::Channel>(v);
-}
-
-template <class P>
-struct Weights {
-    typename PixelTraits<P>::Wide lower;  // k
-    typename PixelTraits<P>::Wide alpha;  // A, never 0 once the upper alpha is non-zero
+// What a formula asks of its arithmetic A. V is one channel, or many channels in vector lanes;
+// +, -, * and the comparisons are V's own, with kFull and kSplit (Overlay's split) as its
+// constants. The rest is spelt out:
+//   div_full(x)                x / full, truncated
+//   quot(n, d)                 n / d truncated, d never 0
+//   select(c, x, y)            x where c holds, else y (both are worked out)
+//   min(x, y)
+//   clamp(x)                   x into [0, full]; the identity where every channel is known to be
+//                              within full, which keeps every result there too
+//   lower_weight(la, ua)       over's weight of the lower pixel, ((base - ua) x la) >> shift;
+//                              la is a LowerAlpha, which an arithmetic over opaque pixels knows
+//   mix(uc, ua, lc, w, alpha)  (uc x ua + lc x w) / alpha, truncated: a channel of the result
+// A 32-bit float arithmetic joins as one more of these: full 1, real division without
+// truncation, lower weight (1 - ua) x la, and a real clamp.
+template <class A>
+concept BlendArithmetic = requires(const typename A::V& v, const typename A::LowerAlpha& la) {
+    { A::select(v < A::kSplit, v, v) } -> std::same_as<typename A::V>;
+    { A::select(v == A::kFull, v, v) } -> std::same_as<typename A::V>;
+    { A::div_full(v) } -> std::same_as<typename A::V>;
+    { A::quot(v, v) } -> std::same_as<typename A::V>;
+    { A::min(v, v) } -> std::same_as<typename A::V>;
+    { A::clamp(v) } -> std::same_as<typename A::V>;
+    { A::lower_weight(la, v) } -> std::same_as<typename A::V>;
+    { A::mix(v, v, v, v, v) } -> std::same_as<typename A::V>;
+    { A::mix(v, v, v, la, v) } -> std::same_as<typename A::V>;
 };
 
-template <class P, class D = PixelTraits<P>>
-ZX_INLINE Weights<P> over_weights(typename D::Wide lower_alpha, typename D::Wide upper_alpha) {
-    using Wide = typename D::Wide;
-    const Wide k = ((D::kWeightBase - upper_alpha) * lower_alpha) >> D::kWeightShift;
-    Wide a = upper_alpha + k;
-    if (a > D::kFull) a = D::kFull;
-    return {k, a};
-}
+namespace blendops {
 
-// Mixes the two colours with the given lower weight; Add passes L.a instead of k. A full
-// result alpha, the usual case over opaque pixels, divides by a constant, which the compiler
-// turns into a multiply and shift: the same quotient without a division instruction.
-template <class P, class D = PixelTraits<P>>
-ZX_INLINE P mix(P lower, P upper, typename D::Wide lower_weight, typename D::Wide alpha) {
-    using Wide = typename D::Wide;
-    const Wide ua = upper.alpha;
-    const Wide r = upper.red * ua + lower.red * lower_weight;
-    const Wide g = upper.green * ua + lower.green * lower_weight;
-    const Wide b = upper.blue * ua + lower.blue * lower_weight;
-    if (alpha == D::kFull) {
-        return {static_cast<typename D::Channel>(alpha), clamp_channel<P>(r / D::kFull),
-                clamp_channel<P>(g / D::kFull), clamp_channel<P>(b / D::kFull)};
+// A mode's colour from a lower and an upper channel, before it is laid over the lower pixel;
+// each inner product is truncated on its own. For channels within full a formula keeps its
+// result there itself (clamp is the identity in the lanes): Color Dodge and Color Burn select
+// full or 0 where the quotient passes full, and swap a zero divisor for 1, discarding that lane.
+template <BlendKind K, class A, class V = typename A::V>
+ZX_INLINE V mode_channel(const V& l, const V& u) {
+    constexpr auto kFull = A::kFull;
+    if constexpr (K == BlendKind::multiply) return A::div_full(l * u);
+    if constexpr (K == BlendKind::screen) return l + u - A::div_full(l * u);
+    if constexpr (K == BlendKind::overlay) {
+        return A::select(l < A::kSplit, A::div_full(2 * l * u),
+                         2 * (l + u - A::div_full(l * u)) - kFull);
     }
-    return {static_cast<typename D::Channel>(alpha), clamp_channel<P>(r / alpha),
-            clamp_channel<P>(g / alpha), clamp_channel<P>(b / alpha)};
+    if constexpr (K == BlendKind::color_dodge) {
+        const auto at_full = u == kFull;
+        const V q = A::quot(l * kFull, A::select(at_full, V{} + 1, kFull - u));
+        return A::select(at_full | (q > kFull), V{} + kFull, q);
+    }
+    if constexpr (K == BlendKind::color_burn) {
+        const auto at_zero = u == 0;
+        const V q = A::quot((kFull - l) * kFull, A::select(at_zero, V{} + 1, u));
+        return A::select(at_zero | (q > kFull), V{}, kFull - q);
+    }
 }
 
-template <class P, class D = PixelTraits<P>>
-ZX_INLINE P over(P lower, P upper) {
-    if (lower.alpha == 0 || upper.alpha == D::kFull) return upper;
-    if (upper.alpha == 0) return lower;
-    const Weights<P> w = over_weights<P>(lower.alpha, upper.alpha);
-    return mix<P>(lower, upper, w.lower, w.alpha);
+// The result alpha of every operator for a lower alpha that is not 0: over's.
+template <class A, class V = typename A::V>
+ZX_INLINE V result_alpha(const typename A::LowerAlpha& la, const V& ua) {
+    return A::min(ua + A::lower_weight(la, ua), V{} + A::kFull);
 }
 
-template <class P, class D = PixelTraits<P>>
-ZX_INLINE P add(P lower, P upper) {
+// A result channel of operator K for a lower alpha that is not 0. Over mixes the two colours
+// with the lower weight k; Add weighs the lower colour by its alpha instead, and clamps the
+// sum; every mode lays its colour over the lower pixel at the upper alpha.
+template <BlendKind K, class A, class V = typename A::V>
+ZX_INLINE V channel(const V& l, const V& u, const typename A::LowerAlpha& la, const V& ua) {
+    static_assert(BlendArithmetic<A>);
+    const V alpha = result_alpha<A>(la, ua);
+    if constexpr (K == BlendKind::add) {
+        return A::clamp(A::min(A::mix(u, ua, l, la, alpha), V{} + A::kFull));
+    } else if constexpr (K == BlendKind::over) {
+        return A::clamp(A::mix(u, ua, l, A::lower_weight(la, ua), alpha));
+    } else {
+        const V mode = A::clamp(mode_channel<K, A>(l, u));
+        return A::clamp(A::mix(mode, ua, l, A::lower_weight(la, ua), alpha));
+    }
+}
+
+template <class V>
+struct Channels {
+    V a, r, g, b;
+};
+
+// A whole pixel, for a lower alpha that is not 0.
+template <BlendKind K, class A, class V = typename A::V>
+ZX_INLINE Channels<V> pixel(const Channels<V>& l, const Channels<V>& u) {
+    return {result_alpha<A>(l.a, u.a), channel<K, A>(l.r, u.r, l.a, u.a),
+            channel<K, A>(l.g, u.g, l.a, u.a), channel<K, A>(l.b, u.b, l.a, u.a)};
+}
+
+// Integer arithmetic in the depth's wide type: the reference. Channels may lie beyond full
+// (16-bit worlds hold up to 65535), so results are clamped.
+template <class P>
+struct Integer {
+    using T = PixelTraits<P>;
+    using V = typename T::Wide;
+    using LowerAlpha = V;
+    static constexpr V kFull = T::kFull;
+    static constexpr V kSplit = T::kOverlaySplit;
+    static V div_full(V x) { return x / kFull; }
+    static V quot(V n, V d) { return n / d; }
+    static V select(bool c, V x, V y) { return c ? x : y; }
+    static V min(V x, V y) { return y < x ? y : x; }
+    static V clamp(V x) { return x < 0 ? 0 : x > kFull ? kFull : x; }
+    static V lower_weight(V la, V ua) { return ((T::kWeightBase - ua) * la) >> T::kWeightShift; }
+    // A full result alpha, the usual case over opaque pixels, divides by a constant, which the
+    // compiler turns into a multiply and shift: the same quotient without a division.
+    static V mix(V uc, V ua, V lc, V w, V alpha) {
+        const V n = uc * ua + lc * w;
+        return alpha == kFull ? n / kFull : n / alpha;
+    }
+};
+
+// The reference operator. An operand of alpha 0 gives the other, the lower rule first; over a
+// full upper alpha gives the upper pixel as it is, channels beyond full included.
+template <BlendKind K, class P>
+ZX_INLINE P reference(P lower, P upper) {
+    using T = PixelTraits<P>;
+    using C = typename T::Channel;
+    using Wide = typename T::Wide;
     if (lower.alpha == 0) return upper;
     if (upper.alpha == 0) return lower;
-    const Weights<P> w = over_weights<P>(lower.alpha, upper.alpha);
-    return mix<P>(lower, upper, lower.alpha, w.alpha);
-}
-
-// Mode formulas of one channel, before the clamp; each inner product is truncated on its own.
-template <class P, class D = PixelTraits<P>>
-typename D::Wide multiply(typename D::Wide l, typename D::Wide u) {
-    return l * u / D::kFull;
-}
-
-template <class P, class D = PixelTraits<P>>
-typename D::Wide screen(typename D::Wide l, typename D::Wide u) {
-    return l + u - l * u / D::kFull;
-}
-
-template <class P, class D = PixelTraits<P>>
-typename D::Wide overlay(typename D::Wide l, typename D::Wide u) {
-    if (l < D::kOverlaySplit) return (2 * l * u) / D::kFull;
-    return 2 * (l + u - l * u / D::kFull) - D::kFull;
-}
-
-template <class P, class D = PixelTraits<P>>
-typename D::Wide color_dodge(typename D::Wide l, typename D::Wide u) {
-    if (u == D::kFull) return D::kFull;
-    return (l * D::kFull) / (D::kFull - u);
-}
-
-template <class P, class D = PixelTraits<P>>
-typename D::Wide color_burn(typename D::Wide l, typename D::Wide u) {
-    if (u == 0) return 0;
-    return D::kFull - ((D::kFull - l) * D::kFull) / u;
-}
-
-template <class P,
-          typename PixelTraits<P>::Wide (*Formula)(typename PixelTraits<P>::Wide,
-                                                   typename PixelTraits<P>::Wide),
-          class D = PixelTraits<P>>
-ZX_INLINE P blend_mode(P lower, P upper) {
-    if (lower.alpha == 0) return upper;
-    if (upper.alpha == 0) return lower;
-    const P mode{upper.alpha, clamp_channel<P>(Formula(lower.red, upper.red)),
-                 clamp_channel<P>(Formula(lower.green, upper.green)),
-                 clamp_channel<P>(Formula(lower.blue, upper.blue))};
-    if (lower.alpha == D::kFull && upper.alpha == D::kFull) return mode;
-    return over<P>(lower, mode);
+    if (K == BlendKind::over && upper.alpha == T::kFull) return upper;
+    const Channels<Wide> r =
+        pixel<K, Integer<P>>(Channels<Wide>{lower.alpha, lower.red, lower.green, lower.blue},
+                             Channels<Wide>{upper.alpha, upper.red, upper.green, upper.blue});
+    return {static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g), static_cast<C>(r.b)};
 }
 
 }  // namespace blendops
 
-// The operators by kind, one type each, so that a pixel loop can take the operator as a
-// template argument and have it inlined.
-enum class BlendKind { over, add, multiply, screen, overlay, color_dodge, color_burn };
-
+// The operators by kind, one type each, so that a pixel loop takes the operator as a template
+// argument and has it inlined.
 template <BlendKind K>
 struct BlendOp {
     static constexpr BlendKind kind = K;
     template <class P>
     ZX_INLINE P operator()(P lower, P upper) const {
-        using namespace blendops;
-        if constexpr (K == BlendKind::over) return over<P>(lower, upper);
-        if constexpr (K == BlendKind::add) return add<P>(lower, upper);
-        if constexpr (K == BlendKind::multiply) return blend_mode<P, multiply<P>>(lower, upper);
-        if constexpr (K == BlendKind::screen) return blend_mode<P, screen<P>>(lower, upper);
-        if constexpr (K == BlendKind::overlay) return blend_mode<P, overlay<P>>(lower, upper);
-        if constexpr (K == BlendKind::color_dodge) {
-            return blend_mode<P, color_dodge<P>>(lower, upper);
-        }
-        if constexpr (K == BlendKind::color_burn) {
-            return blend_mode<P, color_burn<P>>(lower, upper);
-        }
+        return blendops::reference<K>(lower, upper);
     }
 };
 
-// Calls f with the operator of a blend-table index (blend_table_index), chosen once: the same
-// layout as the tables of blend.h.
-template <class F>
-decltype(auto) with_blend_op(int index, F&& f) {
-    switch (index) {
-        case 2:
-        case 3:
-            return f(BlendOp<BlendKind::add>{});
-        case 4:
-            return f(BlendOp<BlendKind::multiply>{});
-        case 5:
-            return f(BlendOp<BlendKind::screen>{});
-        case 6:
-            return f(BlendOp<BlendKind::overlay>{});
-        case 7:
-            return f(BlendOp<BlendKind::color_dodge>{});
-        case 8:
-            return f(BlendOp<BlendKind::color_burn>{});
-        default:
-            return f(BlendOp<BlendKind::over>{});
+// Calls f with the operator of kind k, chosen once.
+template <int I = 0, class F>
+decltype(auto) with_blend_op(BlendKind k, F&& f) {
+    constexpr auto kKind = static_cast<BlendKind>(I);
+    if constexpr (I + 1 < static_cast<int>(BlendKind::count)) {
+        if (k != kKind) return with_blend_op<I + 1>(k, static_cast<F&&>(f));
     }
+    return f(BlendOp<kKind>{});
 }

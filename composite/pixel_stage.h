@@ -11,7 +11,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "composite/blend.h"
 #include "composite/blend_lanes.h"
 #include "composite/blend_ops.h"
 #include "composite/onto_opaque.h"
@@ -39,32 +38,11 @@ struct PixelStage {
 // The parameters that decide what an overlap does, in the render's depth.
 template <class Pixel>
 struct OverlapSettings {
-    bool completed;   // completion exactly 1.0: every pixel is a plain copy
-    bool footage;     // overlap mode "Footage", else the flat colour
-    int blend_index;  // entry of the depth's blend table (blend_table_index)
+    bool completed;  // completion exactly 1.0: every pixel is a plain copy
+    bool footage;    // overlap mode "Footage", else the flat colour
+    BlendKind kind;  // the Blend Mode's operator
     double opacity;
     Pixel color;  // the flat colour, its alpha already scaled by the opacity
-};
-
-// A pixel as one machine word, for tests the compiler can run on many pixels at once. Rows may
-// start anywhere, so words are moved with memcpy.
-template <class Pixel>
-struct PixelWord {
-    using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
-    static_assert(sizeof(Pixel) == sizeof(Word));
-    using Channel = typename PixelTraits<Pixel>::Channel;
-    // std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
-    static constexpr Word kAlphaBits =
-        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(~Channel{0}), 0, 0, 0});
-    static constexpr Word kFullAlpha =
-        __builtin_bit_cast(Word, Pixel{static_cast<Channel>(PixelTraits<Pixel>::kFull), 0, 0, 0});
-
-    static Word load(const Pixel* p) {
-        Word w;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-    }
-    static void store(Pixel* p, Word w) { std::memcpy(p, &w, sizeof w); }
 };
 
 constexpr std::size_t kFreeChunk = 8;
@@ -73,10 +51,9 @@ constexpr std::size_t kFreeChunk = 8;
 // with OR, which the compiler runs many at once.
 template <class Pixel>
 inline bool chunk_occupied(const Pixel* p) {
-    using W = PixelWord<Pixel>;
-    typename W::Word any = 0;
-    for (std::size_t k = 0; k < kFreeChunk; ++k) any |= W::load(p + k);
-    return (any & W::kAlphaBits) != 0;
+    typename PixelTraits<Pixel>::Word any = 0;
+    for (std::size_t k = 0; k < kFreeChunk; ++k) any |= load_word(p + k);
+    return (any & PixelTraits<Pixel>::kAlphaBits) != 0;
 }
 
 // End of the run of free pixels (alpha 0) starting at x; whole chunks first, so the common
@@ -103,11 +80,10 @@ inline std::size_t busy_run_end(const Pixel* dst, std::size_t x, std::size_t run
 // output word. No branch, so the compiler runs it on many pixels at once.
 template <class Pixel, class Occupied>
 inline void select_row(Pixel* dst, const Pixel* src, std::size_t run, Occupied occupied) {
-    using W = PixelWord<Pixel>;
     for (std::size_t x = 0; x < run; ++x) {
-        const typename W::Word d = W::load(dst + x);
-        const typename W::Word s = W::load(src + x);
-        W::store(dst + x, (d & W::kAlphaBits) == 0 ? s : occupied(d));
+        const auto d = load_word(dst + x);
+        const auto s = load_word(src + x);
+        store_word(dst + x, (d & PixelTraits<Pixel>::kAlphaBits) == 0 ? s : occupied(d));
     }
 }
 
@@ -198,7 +174,7 @@ struct FlatColorRule {
     Pixel color;
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool) {
-        const auto c = __builtin_bit_cast(typename PixelWord<Pixel>::Word, color);
+        const auto c = __builtin_bit_cast(typename PixelTraits<Pixel>::Word, color);
         // The colour as a word, or spread over a vector of words.
         select_row_ahead<VB>(dst, src, run, ahead,
                              [c](const auto& d) { return std::remove_cvref_t<decltype(d)>{} + c; });
@@ -305,7 +281,7 @@ struct BlendRule {
                            RowAhead ahead) {
         // The kernels ask for the lines below chunk by chunk: spread over the row, the requests
         // do not queue up behind each other.
-        using T = onto_opaque::ChunkTraits<Pixel>;
+        using T = PixelTraits<Pixel>;
         // The rule's own incoming pixel, not a copy: rows can be a few pixels long, and the
         // 8-bit opacity table is longer than that.
         Upper& up = upper;
@@ -329,13 +305,14 @@ struct BlendRule {
         }
         if constexpr (std::is_same_v<Upper, FootageAsIs>) {
             onto_opaque::blend_row<Op::kind, VB>(
-                dst, src, run, ahead, [](const W& s, W& out) { out = s & T::kAlpha; }, general);
+                dst, src, run, ahead, [](const W& s, W& out) { out = s & T::kAlphaBits; }, general);
         } else {
             onto_opaque::blend_row<Op::kind, VB>(
                 dst, src, run, ahead,
                 [&up](const W& s, W& out) {
                     for (std::size_t k = 0; k < sizeof(W) / sizeof(typename T::Word); ++k) {
-                        const Pixel p{static_cast<typename T::Channel>(s[k] & T::kAlpha), 0, 0, 0};
+                        const Pixel p{static_cast<typename T::Channel>(s[k] & T::kAlphaBits), 0, 0,
+                                      0};
                         out[k] = up(p).alpha;
                     }
                 },
@@ -352,14 +329,13 @@ struct BlendRule {
     // the loop on many pixels at once, which pays even for the few free pixels among them.
     template <class Lane>
     static void blend_lanes(PF_Pixel* dst, const PF_Pixel* src, std::size_t n, Lane lane) {
-        using W = PixelWord<PF_Pixel>;
-        static_assert(W::kAlphaBits == 0xFF, "alpha in the low byte of a pixel word");
+        static_assert(PixelTraits<PF_Pixel>::kAlphaBits == 0xFF, "alpha in the low byte");
         for (std::size_t x = 0; x < n; ++x) {
-            const std::uint32_t d = W::load(dst + x);
-            const std::uint32_t s = W::load(src + x);
+            const std::uint32_t d = load_word(dst + x);
+            const std::uint32_t s = load_word(src + x);
             const lanes::Px r = lanes::blend<Op::kind>(lanes::unpack(d), lane(lanes::unpack(s)));
             const std::uint32_t free = -static_cast<std::uint32_t>((d & 0xFF) == 0);
-            W::store(dst + x, (s & free) | (lanes::pack(r) & ~free));
+            store_word(dst + x, (s & free) | (lanes::pack(r) & ~free));
         }
     }
 };
@@ -369,30 +345,38 @@ BlendRule<Pixel, Op, Upper> blend_rule(Op op, Upper upper, bool plain_cover) {
     return BlendRule<Pixel, Op, Upper>{op, upper, plain_cover};
 }
 
-// Calls f with the rule of the render's settings; the opacity table is made only when the
-// footage is scaled.
+// Calls f with the blend rule of operator op for the render's settings, which call for one.
+template <class Pixel, class Op, class F>
+decltype(auto) with_blend_rule(const OverlapSettings<Pixel>& s, Op op, F&& f) {
+    if (!s.footage) return f(blend_rule<Pixel>(op, FlatColor<Pixel>{s.color}, false));
+    if (s.opacity == 1.0) {
+        return f(blend_rule<Pixel>(op, FootageAsIs{}, Op::kind == BlendKind::over));
+    }
+    return f(blend_rule<Pixel>(op, FootageScaled<Pixel>{OpacityScale<Pixel>(s.opacity)}, false));
+}
+
+// Calls plain with the rule of the render's settings where it needs no operator, else blended
+// with the operator: each operator's rules can then be built apart.
+template <class Pixel, class Plain, class Blended>
+decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, Plain&& plain,
+                                 Blended&& blended) {
+    constexpr auto kFull = PixelTraits<Pixel>::kFull;
+    if (s.completed) return plain(CopyRule<Pixel>{});
+    if (!s.footage) {
+        if (s.color.alpha == 0) return plain(KeepRule<Pixel>{});
+        if (s.kind == BlendKind::over && s.color.alpha == kFull) {
+            return plain(FlatColorRule<Pixel>{s.color});
+        }
+    } else if (s.opacity != 1.0 && OpacityScale<Pixel>(s.opacity).all_zero()) {
+        return plain(KeepRule<Pixel>{});
+    }
+    return with_blend_op(s.kind, blended);
+}
+
+// Calls f with the rule of the render's settings.
 template <class Pixel, class F>
 decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, F&& f) {
-    constexpr auto kFull = PixelTraits<Pixel>::kFull;
-    const bool normal = s.blend_index == 0 || s.blend_index == kBlendNormalIndex;
-    if (s.completed) return f(CopyRule<Pixel>{});
-    if (!s.footage) {
-        if (s.color.alpha == 0) return f(KeepRule<Pixel>{});
-        if (normal && s.color.alpha == kFull) return f(FlatColorRule<Pixel>{s.color});
-        return with_blend_op(s.blend_index, [&](auto op) {
-            return f(blend_rule<Pixel>(op, FlatColor<Pixel>{s.color}, false));
-        });
-    }
-    if (s.opacity == 1.0) {
-        return with_blend_op(s.blend_index, [&](auto op) {
-            return f(blend_rule<Pixel>(op, FootageAsIs{}, normal));
-        });
-    }
-    const OpacityScale<Pixel> scale(s.opacity);
-    if (scale.all_zero()) return f(KeepRule<Pixel>{});
-    return with_blend_op(s.blend_index, [&](auto op) {
-        return f(blend_rule<Pixel>(op, FootageScaled<Pixel>{scale}, false));
-    });
+    return with_overlap_rule(s, f, [&](auto op) { return with_blend_rule(s, op, f); });
 }
 
 // Copies the block's pixels to their moved place; where the output already holds a pixel

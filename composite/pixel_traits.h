@@ -1,12 +1,13 @@
-// The two pixel depths the effect works in, described once: channel type, full value, the
-// integer width of blend arithmetic, the blend operators and dispatch table, and the channel
-// conversions between the depths. Code that
+// The two pixel depths the effect works in, each described once: channel type, full value, the
+// integer width of blend arithmetic, the pixel as one machine word, the lanes the vector
+// kernels split channels into, and the channel conversions between the depths. Code that
 // handles pixels is written once as a template on the pixel type and reads its constants here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-#include "composite/blend.h"
 #include "host/ae_api.h"
 
 // 8-bit channel to the 16-bit range, 255 becoming 32768, rounded to nearest.
@@ -34,10 +35,15 @@ struct PixelTraits<PF_Pixel> {
     static constexpr Wide kOverlaySplit = 128;
     // An 8-bit channel at this depth.
     static constexpr Channel from8(A_u_char c) { return c; }
-    static constexpr BlendOps<PF_Pixel> kOps{BlendOver8,     BlendAdd8,     BlendMultiply8,
-                                             BlendScreen8,   BlendOverlay8, BlendColorDodge8,
-                                             BlendColorBurn8};
-    static constexpr BlendTable<PF_Pixel> kBlendTable = blend_table(kOps);
+    // The pixel as one machine word, for tests the compiler runs on many pixels at once, and the
+    // vector kernels' lane: two channels of a word apart in 16-bit lanes, so products of two
+    // channels (up to 255 x 255) fit. A chunk is 64 bytes.
+    using Word = std::uint32_t;
+    using Lane = std::uint16_t;
+    static constexpr std::size_t kChunkPixels = 16;
+    // The alpha comes first in memory: the word's low bits on every target the effect is built
+    // for. With it at full, the rest 0, the word is the full value itself.
+    static constexpr Word kAlphaBits = 0xFF;
 };
 
 template <>
@@ -50,11 +56,35 @@ struct PixelTraits<PF_Pixel16> {
     static constexpr int kWeightShift = 15;
     static constexpr Wide kOverlaySplit = 16384;
     static constexpr Channel from8(A_u_char c) { return channel8_to_16(c); }
-    static constexpr BlendOps<PF_Pixel16> kOps{BlendOver16,     BlendAdd16,     BlendMultiply16,
-                                               BlendScreen16,   BlendOverlay16, BlendColorDodge16,
-                                               BlendColorBurn16};
-    static constexpr BlendTable<PF_Pixel16> kBlendTable = blend_table(kOps);
+    // Two 16-bit channels apart in 32-bit lanes: products up to 2^30 fit.
+    using Word = std::uint64_t;
+    using Lane = std::uint32_t;
+    static constexpr std::size_t kChunkPixels = 8;
+    static constexpr Word kAlphaBits = 0xFFFF;
 };
 
+// A pixel word and back. Rows may start anywhere, so words are moved with memcpy.
+template <class Pixel>
+typename PixelTraits<Pixel>::Word load_word(const Pixel* p) {
+    typename PixelTraits<Pixel>::Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+template <class Pixel>
+void store_word(Pixel* p, typename PixelTraits<Pixel>::Word w) {
+    std::memcpy(p, &w, sizeof w);
+}
+
+// std::bit_cast's own builtin: the WebAssembly toolchain's C++ library has no std::bit_cast.
+template <class Pixel, class T = PixelTraits<Pixel>>
+constexpr bool word_layout_holds() {
+    using C = typename T::Channel;
+    return sizeof(Pixel) == sizeof(typename T::Word) &&
+           __builtin_bit_cast(typename T::Word, Pixel{static_cast<C>(~C{0}), 0, 0, 0}) ==
+               T::kAlphaBits &&
+           sizeof(typename T::Lane) == 2 * sizeof(C) && T::kChunkPixels * sizeof(Pixel) == 64;
+}
+static_assert(word_layout_holds<PF_Pixel>() && word_layout_holds<PF_Pixel16>());
 static_assert(PixelTraits<PF_Pixel16>::from8(255) == PixelTraits<PF_Pixel16>::kFull);
 static_assert(channel16_to_8(channel8_to_16(128)) == 128);

@@ -1,14 +1,19 @@
 #include "render/render_pass.h"
 
-#include "composite/blend.h"
+#include "composite/blend_modes.h"
 #include "composite/pixel_stage.h"
 #include "host/suite_cache.h"
 #include "layout/block_grid.h"
 #include "layout/random_source.h"
 #include "layout/strip_layout.h"
 #include "params/param_ids.h"
+#include "params/param_table.h"
+#include "render/draw_steps.h"
 #include "render/host_tables.h"
 #include "render/render_context.h"
+
+// The panel's popup text is the host's literal; the render reads the operators from the table.
+static_assert(choices_match_table(param_entry(kParamBlendMode).choices));
 
 namespace {
 
@@ -49,44 +54,32 @@ PixelStage<Pixel> make_stage(const RenderContext& ctx) {
 template <class Pixel>
 OverlapSettings<Pixel> overlap_settings(const ParamSnapshot& snap) {
     return OverlapSettings<Pixel>{snap.completion == 1.0, snap.overlap_mode == kOverlapFootage,
-                                  blend_table_index(snap.blend_mode), snap.opacity,
+                                  blend_kind(snap.blend_mode), snap.opacity,
                                   overlap_color<Pixel>(snap)};
 }
 
-// Draws every step in order and reports progress after each; a failed report ends the
-// reports but not the drawing.
-template <class Pixel, class Rule, class StepAt>
-PF_Err draw_steps(const PF_InData* in_data, const PixelStage<Pixel>& stage, Rule rule, A_long count,
-                  StepAt step_at) {
-    PF_Err err = PF_Err_NONE;
-    const bool wide = wide_vectors_available();
-    for (A_long step = 0; step < count; ++step) {
-        const DrawStep s = step_at(step);
-        if (wide) {
-            draw_block_wide(stage, rule, s.source, s.offset);
-        } else {
-            draw_block(stage, rule, s.source, s.offset);
-        }
-        if (err == PF_Err_NONE) err = in_data->inter.progress(in_data->effect_ref, step, count + 1);
-    }
-    return err;
-}
-
-template <class Pixel, class StepAt>
-PF_Err draw_depth(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
-                  A_long count, StepAt step_at) {
-    const PixelStage<Pixel> stage = make_stage<Pixel>(ctx);
-    return with_overlap_rule(overlap_settings<Pixel>(snap), [&](auto rule) {
-        return draw_steps(in_data, stage, rule, count, step_at);
-    });
+template <class Pixel>
+PF_Err draw_depth(const DrawJob<Pixel>& job, const ParamSnapshot& snap) {
+    const OverlapSettings<Pixel> s = overlap_settings<Pixel>(snap);
+    return with_overlap_rule(
+        s, [&](auto rule) { return draw_steps(job, rule); },
+        [&](auto op) {
+            constexpr int kGroup = static_cast<int>(decltype(op)::kind) % kDrawGroups;
+            return draw_group<Pixel, kGroup>(job, s);
+        });
 }
 
 // The one place where the render's depth is chosen: the output world's deep flag.
-template <class StepAt>
+template <class Layout>
 PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
-                A_long count, StepAt step_at) {
-    if (ctx.deep) return draw_depth<PF_Pixel16>(in_data, ctx, snap, count, step_at);
-    return draw_depth<PF_Pixel>(in_data, ctx, snap, count, step_at);
+                A_long count, const Layout& layout) {
+    const StepSource steps{
+        &layout, [](const void* l, A_long step) { return (*static_cast<const Layout*>(l))(step); }};
+    if (ctx.deep) {
+        return draw_depth(DrawJob<PF_Pixel16>{in_data, make_stage<PF_Pixel16>(ctx), count, steps},
+                          snap);
+    }
+    return draw_depth(DrawJob<PF_Pixel>{in_data, make_stage<PF_Pixel>(ctx), count, steps}, snap);
 }
 
 // How the pass ended: its error code, its step count and whether it reached the close (the

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "composite/blend.h"
+#include "composite/blend_ops.h"
 #include "composite/pixel_traits.h"
 #include "host_helpers.h"
 #include "params/param_setup.h"
@@ -436,23 +436,22 @@ inline std::pair<A_long, A_long> ref_offset(A_long dx, A_long dy, bool x_first, 
 
 template <class P>
 P ref_blend(A_long mode, P l, P u) {
-    const BlendOps<P>& op = PixelTraits<P>::kOps;
     switch (mode) {
         case 2:
         case 3:
-            return op.add(l, u);
+            return BlendOp<BlendKind::add>{}(l, u);
         case 4:
-            return op.multiply(l, u);
+            return BlendOp<BlendKind::multiply>{}(l, u);
         case 5:
-            return op.screen(l, u);
+            return BlendOp<BlendKind::screen>{}(l, u);
         case 6:
-            return op.overlay(l, u);
+            return BlendOp<BlendKind::overlay>{}(l, u);
         case 7:
-            return op.color_dodge(l, u);
+            return BlendOp<BlendKind::color_dodge>{}(l, u);
         case 8:
-            return op.color_burn(l, u);
+            return BlendOp<BlendKind::color_burn>{}(l, u);
         default:
-            return op.over(l, u);
+            return BlendOp<BlendKind::over>{}(l, u);
     }
 }
 

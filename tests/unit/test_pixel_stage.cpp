@@ -1,6 +1,6 @@
 // The pixel stage's fast paths against the plain per-pixel rule: the opacity scaling for every
-// alpha, the operator chosen by index against the blend tables, and every overlap rule on
-// random rows of mixed alpha, odd lengths, both depths.
+// alpha, the lanes of every arithmetic against the reference operator for every mode, and
+// every overlap rule on random rows of mixed alpha, odd lengths, both depths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "composite/blend.h"
 #include "composite/pixel_stage.h"
 #include "composite/pixel_traits.h"
 #include "composite/stream_copy.h"
@@ -86,17 +85,11 @@ bool Same(const P& a, const P& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
-    std::mt19937 rng(3);
-    for (int i = 0; i < kBlendTableSize; ++i) {
-        for (int n = 0; n < 2000; ++n) {
-            const PF_Pixel l8 = RandomPixel<PF_Pixel>(rng), u8 = RandomPixel<PF_Pixel>(rng);
-            const PF_Pixel got8 = with_blend_op(i, [&](auto op) { return op(l8, u8); });
-            ASSERT_TRUE(Same(got8, PixelTraits<PF_Pixel>::kBlendTable[i](l8, u8))) << i;
-            const PF_Pixel16 l16 = RandomPixel<PF_Pixel16>(rng), u16 = RandomPixel<PF_Pixel16>(rng);
-            const PF_Pixel16 got16 = with_blend_op(i, [&](auto op) { return op(l16, u16); });
-            ASSERT_TRUE(Same(got16, PixelTraits<PF_Pixel16>::kBlendTable[i](l16, u16))) << i;
-        }
+// Calls f with every operator.
+template <class F>
+void ForEachOperator(F f) {
+    for (int k = 0; k < static_cast<int>(BlendKind::count); ++k) {
+        with_blend_op(static_cast<BlendKind>(k), f);
     }
 }
 
@@ -105,7 +98,7 @@ TEST(BlendOp, EveryTableIndexChoosesTheTablesOperator) {
 TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
     for (std::int32_t d = 1; d <= 255; ++d) {
         for (std::int32_t n = 0; n <= 2 * 255 * 255; ++n) {
-            const float got = lanes::quot(static_cast<float>(n), static_cast<float>(d));
+            const float got = lanes::Arith::quot(static_cast<float>(n), static_cast<float>(d));
             if (got != static_cast<float>(n / d)) {
                 FAIL() << n << " / " << d << " gave " << got;
             }
@@ -113,22 +106,21 @@ TEST(BlendLanes, FloatDivisionIsTheIntegerQuotientForEveryEightBitOperand) {
     }
 }
 
-// The branch-free operators against the table's, for every pair of alphas (every case of
+// The float lanes against the reference, for every pair of alphas (every case of
 // every operator hangs on the alphas) with random colours, and every pair of channels through
 // the mode formulas at full alpha.
-TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
+TEST(BlendLanes, EveryEightBitOperatorEqualsTheReferenceForEveryAlphaPair) {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> channel(0, 255);
-    auto check = [](int index, PF_Pixel l, PF_Pixel u) {
-        const PF_Pixel want = PixelTraits<PF_Pixel>::kBlendTable[index](l, u);
-        const std::uint32_t got = with_blend_op(index, [&](auto op) {
-            return lanes::pack(
-                lanes::blend<decltype(op)::kind>(lanes::unpack(PixelWord<PF_Pixel>::load(&l)),
-                                                 lanes::unpack(PixelWord<PF_Pixel>::load(&u))));
-        });
-        return got == PixelWord<PF_Pixel>::load(&want);
-    };
-    for (int index = 0; index < kBlendTableSize; ++index) {
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        auto check = [op](int, PF_Pixel l, PF_Pixel u) {
+            const PF_Pixel want = op(l, u);
+            return lanes::pack(lanes::blend<kKind>(lanes::unpack(load_word(&l)),
+                                                   lanes::unpack(load_word(&u)))) ==
+                   load_word(&want);
+        };
         for (int la = 1; la <= 255; ++la) {
             for (int ua = 0; ua <= 255; ++ua) {
                 for (int n = 0; n < 3; ++n) {
@@ -150,7 +142,7 @@ TEST(BlendLanes, EveryEightBitOperatorEqualsTheTablesForEveryAlphaPair) {
                 ASSERT_TRUE(check(index, l, u)) << index << " channels " << lc << " " << uc;
             }
         }
-    }
+    });
 }
 
 TEST(BlendLanes, DivisionBy255InSixteenBitLanesIsExactUpTo65279) {
@@ -185,15 +177,16 @@ std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source,
     return lower;
 }
 
-// Opaque stretches under opaque footage in 16-bit channels against the table's operator: every
+// Opaque stretches under opaque footage in 8-bit channels against the reference: every
 // pair of channels at a few upper alphas, random channels at every upper alpha.
-TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
+TEST(BlendLanes, OpaqueStretchesEqualTheReference) {
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> channel(0, 255);
     const auto c = [](int v) { return static_cast<A_u_char>(v); };
-    for (int index = 0; index < kBlendTableSize; ++index) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        {
             for (int ua = 0; ua <= 255; ++ua) {
                 const bool every_pair = ua <= 2 || ua == 127 || ua == 128 || ua == 178 || ua >= 254;
                 for (int lc = 0; lc <= 255; ++lc) {
@@ -212,29 +205,29 @@ TEST(BlendLanes, OpaqueStretchesEqualTheTablesOperator) {
                     for (std::size_t i = 0; i < got.size(); ++i) {
                         PF_Pixel upper = source[i];
                         upper.alpha = c(ua);
-                        const PF_Pixel want =
-                            PixelTraits<PF_Pixel>::kBlendTable[index](lower[i], upper);
+                        const PF_Pixel want = op(lower[i], upper);
                         ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
                     }
                     if (!every_pair && lc > 2) break;
                 }
             }
-        });
-    }
+        }
+    });
 }
 
 // The same in 16-bit for channels up to full: edge and random upper alphas, channels at the
 // ends of the range and random.
-TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
+TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheReference) {
     std::mt19937 rng(19);
     std::uniform_int_distribution<int> channel(0, 32768);
     const auto c = [](int v) { return static_cast<A_u_short>(v); };
     std::vector<int> alphas = {0, 1, 2, 16383, 16384, 16385, 22937, 32766, 32767, 32768};
     for (int i = 0; i < 200; ++i) alphas.push_back(channel(rng));
-    for (int index = 0; index < kBlendTableSize; ++index) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
-            for (int ua : alphas) {
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        for (int ua : alphas) {
+            {
                 std::vector<PF_Pixel16> lower(300), source(300);
                 const auto pick = [&](std::size_t i) {
                     return i < 4 ? c(i % 2 == 0 ? 0 : 32768) : c(channel(rng));
@@ -248,13 +241,12 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
                 for (std::size_t i = 0; i < got.size(); ++i) {
                     PF_Pixel16 upper = source[i];
                     upper.alpha = c(ua);
-                    const PF_Pixel16 want =
-                        PixelTraits<PF_Pixel16>::kBlendTable[index](lower[i], upper);
+                    const PF_Pixel16 want = op(lower[i], upper);
                     ASSERT_TRUE(Same(got[i], want)) << index << " alpha " << ua << " at " << i;
                 }
             }
-        });
-    }
+        }
+    });
 }
 
 // Every row length from 1 to three chunks, in both vector widths and both depths: output free,
@@ -262,14 +254,15 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheTablesOperator) {
 // against the operator pixel by pixel (free output takes the footage pixel).
 template <class P, std::size_t VB>
 void CheckKernelRowLengths() {
-    using T = onto_opaque::ChunkTraits<P>;
+    using T = PixelTraits<P>;
     using W = onto_opaque::Words<P, VB>;
     std::mt19937 rng(23);
     std::uniform_int_distribution<int> pick(0, 31);
-    for (int index : {1, 2, 4, 5, 6, 7, 8}) {
-        with_blend_op(index, [&](auto op) {
-            constexpr BlendKind kKind = decltype(op)::kind;
-            for (std::size_t n = 1; n <= 3 * T::kPixels; ++n) {
+    ForEachOperator([&](auto op) {
+        constexpr BlendKind kKind = decltype(op)::kind;
+        const int index = static_cast<int>(kKind);
+        {
+            for (std::size_t n = 1; n <= 3 * T::kChunkPixels; ++n) {
                 std::vector<P> lower(n), source(n);
                 for (std::size_t i = 0; i < n; ++i) {
                     lower[i] = RandomPixel<P>(rng);
@@ -284,7 +277,7 @@ void CheckKernelRowLengths() {
                 std::vector<P> got = lower;
                 onto_opaque::blend_row<kKind, VB>(
                     got.data(), source.data(), n, {0, 0},
-                    [](const W& w, W& out) { out = w & T::kAlpha; },
+                    [](const W& w, W& out) { out = w & T::kAlphaBits; },
                     [&](P* d, const P* src, std::size_t count) {
                         for (std::size_t i = 0; i < count; ++i) {
                             d[i] = d[i].alpha == 0 ? src[i] : op(d[i], src[i]);
@@ -296,8 +289,8 @@ void CheckKernelRowLengths() {
                         << "index " << index << " length " << n << " at " << i << " vector " << VB;
                 }
             }
-        });
-    }
+        }
+    });
 }
 
 TEST(BlendLanes, KernelsWorkEveryRowLengthInBothWidths) {
@@ -311,14 +304,14 @@ TEST(BlendLanes, KernelsWorkEveryRowLengthInBothWidths) {
 // alpha at every place (in 16-bit also alphas beyond full and sharing full's bit).
 template <class P, std::size_t VB>
 void CheckFullAlphaRows() {
-    using T = onto_opaque::ChunkTraits<P>;
+    using T = PixelTraits<P>;
     using C = typename T::Channel;
     std::vector<C> others;
     for (int alpha : sizeof(P) == 4 ? std::vector<int>{0, 1, 127, 254}
                                     : std::vector<int>{0, 1, 32767, 32769, 0xC000, 0xFFFF}) {
         others.push_back(static_cast<C>(alpha));
     }
-    for (std::size_t n = 0; n <= 3 * T::kPixels; ++n) {
+    for (std::size_t n = 0; n <= 3 * T::kChunkPixels; ++n) {
         std::vector<P> row(n, P{static_cast<C>(T::kFull), 7, 8, 9});
         EXPECT_TRUE(onto_opaque::all_full_alpha<VB>(row.data(), n)) << "length " << n;
         for (std::size_t at = 0; at < n; ++at) {
@@ -361,15 +354,13 @@ TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmove) {
     }
 }
 
-// The pixel rule one pixel at a time, through the dispatch table.
+// The pixel rule one pixel at a time, through the reference operator.
 template <class P>
 P PlainRule(const OverlapSettings<P>& s, P lower, P source) {
     if (lower.alpha == 0 || s.completed) return source;
-    const BlendFunc<P> op = PixelTraits<P>::kBlendTable[static_cast<std::size_t>(s.blend_index)];
-    if (!s.footage) return op(lower, s.color);
     P upper = source;
     upper.alpha = static_cast<typename PixelTraits<P>::Channel>(upper.alpha * s.opacity);
-    return op(lower, upper);
+    return with_blend_op(s.kind, [&](auto op) { return op(lower, s.footage ? upper : s.color); });
 }
 
 // Random blocks drawn at random offsets into a small world already holding random pixels,
@@ -388,11 +379,12 @@ void CheckEveryRule() {
         return reinterpret_cast<P*>(w.data() + y * rowbytes) + x;
     };
     int cases = 0;
-    for (int index = 0; index < kBlendTableSize; ++index) {
+    constexpr int kKinds = static_cast<int>(BlendKind::count);
+    for (int index = 0; index < kKinds; ++index) {
         for (double opacity : {0.0, 1.0 / 65536 * 0.01, 0.5, 0.7, 1.0}) {
             for (int flags = 0; flags < 4; ++flags) {
-                OverlapSettings<P> s{(flags & 1) != 0, (flags & 2) != 0, index, opacity,
-                                     RandomPixel<P>(rng)};
+                OverlapSettings<P> s{(flags & 1) != 0, (flags & 2) != 0,
+                                     static_cast<BlendKind>(index), opacity, RandomPixel<P>(rng)};
                 s.color.alpha = static_cast<typename T::Channel>(
                     s.completed ? 0 : static_cast<A_long>(T::kFull * opacity));
                 for (int round = 0; round < 9; ++round, ++cases) {
@@ -476,7 +468,7 @@ void CheckEveryRule() {
             }
         }
     }
-    EXPECT_EQ(cases, kBlendTableSize * 5 * 4 * 9);
+    EXPECT_EQ(cases, kKinds * 5 * 4 * 9);
 }
 
 TEST(OverlapRules, EightBitRowsEqualThePlainRule) {

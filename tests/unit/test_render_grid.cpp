@@ -103,12 +103,13 @@ TEST(RenderGridColour, HalfOpacityColourIsLaidOverWithAlpha127Or16384) {
     picture.fill_test_picture();
     auto h8 = render_two_blocks(picture, s);
     expect_two_block_picture<PF_Pixel>(h8->output(), [&](A_long x, A_long y) {
-        return BlendOver8(picture.px8(x - 2, y), PF_Pixel{127, 255, 128, 0});
+        return BlendOp<BlendKind::over>{}(picture.px8(x - 2, y), PF_Pixel{127, 255, 128, 0});
     });
     const World picture16 = converted_to_16(picture);
     auto h16 = render_two_blocks(picture16, s);
     expect_two_block_picture<PF_Pixel16>(h16->output(), [&](A_long x, A_long y) {
-        return BlendOver16(picture16.px16(x - 2, y), PF_Pixel16{16384, 32768, 16448, 0});
+        return BlendOp<BlendKind::over>{}(picture16.px16(x - 2, y),
+                                          PF_Pixel16{16384, 32768, 16448, 0});
     });
 }
 
@@ -162,14 +163,14 @@ TEST(RenderGridPixelRule, OpacityScalesTheIncomingAlphaByTruncation) {
     expect_two_block_picture<PF_Pixel>(p8->output(), [&](A_long x, A_long y) {
         PF_Pixel upper = picture.px8(x + 2, y);
         upper.alpha = 84;
-        return BlendOver8(picture.px8(x - 2, y), upper);
+        return BlendOp<BlendKind::over>{}(picture.px8(x - 2, y), upper);
     });
     const World picture16 = converted_to_16(picture);
     auto p16 = render_two_blocks(picture16, s);
     expect_two_block_picture<PF_Pixel16>(p16->output(), [&](A_long x, A_long y) {
         PF_Pixel16 upper = picture16.px16(x + 2, y);
         upper.alpha = 10813;
-        return BlendOver16(picture16.px16(x - 2, y), upper);
+        return BlendOp<BlendKind::over>{}(picture16.px16(x - 2, y), upper);
     });
 }
 
@@ -211,7 +212,7 @@ TEST(RenderGridPixelRule, OnlyExactlyFullAlphaSimplyCovers) {
     }
     auto out = render_two_blocks(picture, two_block_swap());
     expect_two_block_picture<PF_Pixel16>(out->output(), [&](A_long x, A_long y) {
-        return BlendOver16(picture.px16(x - 2, y), picture.px16(x + 2, y));
+        return BlendOp<BlendKind::over>{}(picture.px16(x - 2, y), picture.px16(x + 2, y));
     });
 }
 
