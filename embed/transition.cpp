@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "composite/blend.h"
+#include "composite/blend_ops.h"
 #include "embed/percent.h"
 #include "params/param_table.h"
 
@@ -38,13 +38,6 @@ void store(std::uint8_t* p, Pixel v) {
     }
 }
 
-PF_Pixel over(PF_Pixel lower, PF_Pixel upper) {
-    return BlendOver8(lower, upper);
-}
-PF_Pixel16 over(PF_Pixel16 lower, PF_Pixel16 upper) {
-    return BlendOver16(lower, upper);
-}
-
 // out = upper over lower, row by row; out may be lower itself.
 template <class Pixel, class Channel, Channels kOrder>
 void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdiff_t upper_row,
@@ -57,8 +50,9 @@ void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdif
         std::uint8_t* o = out + y * out_row;
         for (int x = 0; x < format.width; ++x) {
             const std::size_t at = static_cast<std::size_t>(x) * kPixel;
-            store<Pixel, Channel, kOrder>(o + at, over(load<Pixel, Channel, kOrder>(l + at),
-                                                       load<Pixel, Channel, kOrder>(u + at)));
+            store<Pixel, Channel, kOrder>(
+                o + at, BlendOp<BlendKind::over>{}(load<Pixel, Channel, kOrder>(l + at),
+                                                   load<Pixel, Channel, kOrder>(u + at)));
         }
     }
 }

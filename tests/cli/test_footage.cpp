@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "composite/blend.h"
+#include "composite/blend_ops.h"
 #include "test_support.h"
 
 namespace clitest {
@@ -29,7 +29,7 @@ simhost::World over(const simhost::World& upper, const simhost::World& lower) {
     simhost::World out = lower;
     for (A_long y = 0; y < out.height(); ++y) {
         for (A_long x = 0; x < out.width(); ++x) {
-            out.px8(x, y) = BlendOver8(lower.px8(x, y), upper.px8(x, y));
+            out.px8(x, y) = BlendOp<BlendKind::over>{}(lower.px8(x, y), upper.px8(x, y));
         }
     }
     return out;

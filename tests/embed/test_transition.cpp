@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "composite/blend.h"
+#include "composite/blend_ops.h"
 #include "embed/transition.h"
 #include "params/param_table.h"
 
@@ -62,12 +62,14 @@ std::vector<Channel> over(const std::vector<Channel>& upper, const std::vector<C
     std::vector<Channel> out(upper.size());
     for (std::size_t i = 0; i < out.size(); i += 4) {
         if constexpr (sizeof(Channel) == 1) {
-            const PF_Pixel p = BlendOver8({lower[i], lower[i + 1], lower[i + 2], lower[i + 3]},
-                                          {upper[i], upper[i + 1], upper[i + 2], upper[i + 3]});
+            const PF_Pixel p = BlendOp<BlendKind::over>{}(
+                PF_Pixel{lower[i], lower[i + 1], lower[i + 2], lower[i + 3]},
+                PF_Pixel{upper[i], upper[i + 1], upper[i + 2], upper[i + 3]});
             out[i] = p.alpha, out[i + 1] = p.red, out[i + 2] = p.green, out[i + 3] = p.blue;
         } else {
-            const PF_Pixel16 p = BlendOver16({lower[i], lower[i + 1], lower[i + 2], lower[i + 3]},
-                                             {upper[i], upper[i + 1], upper[i + 2], upper[i + 3]});
+            const PF_Pixel16 p = BlendOp<BlendKind::over>{}(
+                PF_Pixel16{lower[i], lower[i + 1], lower[i + 2], lower[i + 3]},
+                PF_Pixel16{upper[i], upper[i + 1], upper[i + 2], upper[i + 3]});
             out[i] = p.alpha, out[i + 1] = p.red, out[i + 2] = p.green, out[i + 3] = p.blue;
         }
     }

@@ -30,7 +30,7 @@
 
 #include "cli/png_io.h"
 #include "cli/tool.h"
-#include "composite/blend.h"
+#include "composite/blend_ops.h"
 #endif
 
 using namespace zx::ofxtest;
@@ -354,7 +354,7 @@ Picture cli_transition(const Picture& from, const Picture& to, const Settings& s
             const PF_Pixel16 l{ch(out.s[i + 3]), ch(out.s[i]), ch(out.s[i + 1]), ch(out.s[i + 2])};
             const PF_Pixel16 u{ch(upper.s[i + 3]), ch(upper.s[i]), ch(upper.s[i + 1]),
                                ch(upper.s[i + 2])};
-            const PF_Pixel16 o = BlendOver16(l, u);
+            const PF_Pixel16 o = BlendOp<BlendKind::over>{}(l, u);
             const std::uint32_t r[4] = {o.red, o.green, o.blue, o.alpha};
             for (int c = 0; c < 4; ++c) {
                 out.s[i + static_cast<std::size_t>(c)] =
@@ -365,7 +365,7 @@ Picture cli_transition(const Picture& from, const Picture& to, const Settings& s
             const PF_Pixel l{ch(out.s[i + 3]), ch(out.s[i]), ch(out.s[i + 1]), ch(out.s[i + 2])};
             const PF_Pixel u{ch(upper.s[i + 3]), ch(upper.s[i]), ch(upper.s[i + 1]),
                              ch(upper.s[i + 2])};
-            const PF_Pixel o = BlendOver8(l, u);
+            const PF_Pixel o = BlendOp<BlendKind::over>{}(l, u);
             const std::uint32_t r[4] = {o.red, o.green, o.blue, o.alpha};
             for (int c = 0; c < 4; ++c) out.s[i + static_cast<std::size_t>(c)] = r[c];
         }
