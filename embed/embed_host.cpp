@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
 
