@@ -8,7 +8,7 @@
 #include "cli/errors.h"
 #include "cli/options.h"
 #include "embed/embed_host.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace zx::cli {
 

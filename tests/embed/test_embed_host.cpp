@@ -14,7 +14,7 @@
 #include "entry/entry_point.h"
 #include "params/param_table.h"
 #include "simhost/sim_host.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace {
 
