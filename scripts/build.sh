@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 bash scripts/install-deps.sh
+version=$(cmake -P cmake/version.cmake)
 
 cmake --preset native
 cmake --build --preset native -j"$jobs"
@@ -31,6 +32,6 @@ echo "rendered $(ls out/testcard | wc -l) frames into out/testcard/"
 echo "frei0r filter: build/native/frei0r/zentrilox.so (install: bash scripts/install-frei0r.sh)"
 for width in win64 win32; do
     echo "module: dist/$width/VarnokZentrilox.aex ($(stat -c %s dist/$width/VarnokZentrilox.aex) bytes)," \
-        "package: dist/VarnokZentrilox-1.0-$width.zip"
+        "package: dist/VarnokZentrilox-$version-$width.zip"
 done
 echo "page: build/wasm/site (open it with: python3 -m http.server -d build/wasm/site, then http://localhost:8000/)"
