@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the native effect, the command-line renderer,
-# the WebAssembly page (build/wasm/site) and the 64-bit and 32-bit Windows modules, packages
-# each module into dist/, and renders the built-in test card as a short animated sequence into
-# out/testcard/.
+# The main job: installs what building needs, builds the products (the native effect, the
+# command-line renderer and the frei0r filter in build/native, the WebAssembly page in
+# build/wasm/site, the 64-bit and 32-bit Windows modules), packages each module into dist/,
+# and renders the built-in test card as a short animated sequence into out/testcard/. The test
+# programs are scripts/test.sh's to build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build
 version=$(cmake -P cmake/version.cmake)
 
-cmake --preset native
-cmake --build --preset native -j"$jobs"
+cmake --preset products
+cmake --build --preset products -j"$jobs"
 
 cmake --preset wasm
 cmake --build --preset wasm -j"$jobs"
