@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "bench/bench_cases.h"
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 
 namespace {
 

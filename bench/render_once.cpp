@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/bench_cases.h"
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 
 extern "C" __attribute__((noinline)) PF_Err render_counted(simhost::SimHost* host) {
     return host->send(PF_Cmd_RENDER);

@@ -11,7 +11,7 @@
 #include "cli/options.h"
 #include "embed/embed_host.h"
 #include "embed/percent.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace zx::cli {
 

@@ -8,7 +8,7 @@
 #include "composite/pixel_traits.h"  // channel8_to_16, channel16_to_8: changing the working depth
 #include "embed/sample16.h"
 #include "host/ae_api.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace zx::cli {
 

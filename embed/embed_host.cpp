@@ -11,7 +11,7 @@
 #include <type_traits>
 
 #include "embed/percent.h"
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
 

@@ -8,6 +8,8 @@ inline constexpr const char* kEffectDescription = "Corvalesse!.";
 inline constexpr const char* kEffectCategory = "Varnok";
 inline constexpr const char* kEffectMatchName = "VarnokZentrilox by Dulmatera";
 inline constexpr const char* kEntryPointName = "EntryPointFunc";
+// The one place the version is written: the packed version below, the build's project version
+// and the packages' names (cmake/version.cmake) are made from these two lines.
 inline constexpr A_long kMajorVersion = 1;
 inline constexpr A_long kMinorVersion = 0;
 
@@ -18,8 +20,9 @@ constexpr A_u_long pack_version(A_u_long version, A_u_long subversion, A_u_long 
     return (version << 19) | (subversion << 15) | (fix << 11) | (stage << 9) | build;
 }
 inline constexpr A_u_long kStageRelease = 3;
-inline constexpr A_u_long kEffectVersion = pack_version(1, 0, 0, kStageRelease, 1);
-static_assert(kEffectVersion == 0x80601);
+inline constexpr A_u_long kEffectVersion =
+    pack_version(kMajorVersion, kMinorVersion, 0, kStageRelease, 1);
+static_assert(pack_version(1, 0, 0, kStageRelease, 1) == 0x80601);
 
 inline constexpr PF_OutFlags kGlobalOutFlags =
     PF_OutFlag_USE_OUTPUT_EXTENT | PF_OutFlag_DEEP_COLOR_AWARE | PF_OutFlag_SEND_UPDATE_PARAMS_UI;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "params/param_ids.h"
@@ -23,6 +24,19 @@ enum class ParamType : std::int32_t {
 struct ParamColor {
     std::uint8_t alpha = 0, red = 0, green = 0, blue = 0;
 };
+
+// The panel shows the parameter only for some choices of a popup: bit n stands for choice n.
+// No popup: always shown.
+struct ShownWhen {
+    ParamIndex popup = kParamInput;
+    std::uint32_t choices = 0;
+};
+
+constexpr ShownWhen shown_for(ParamIndex popup, std::initializer_list<int> choices) {
+    ShownWhen rule{.popup = popup};
+    for (int choice : choices) rule.choices |= std::uint32_t{1} << choice;
+    return rule;
+}
 
 struct ParamEntry {
     ParamIndex index = kParamInput;  // the position in the host's array, which is also the id
@@ -48,6 +62,7 @@ struct ParamEntry {
     std::string_view option{};
     std::string_view value_name{};
     std::string_view help{};
+    ShownWhen shown_when{};
 };
 
 namespace param_table_detail {
@@ -107,7 +122,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .dephault = 6,
      .option = "--rows",
      .value_name = "N",
-     .help = "block rows"},
+     .help = "block rows",
+     .shown_when = shown_for(kParamSplit, {kSplitRowColumn, kSplitRowWidth})},
     {.index = kParamHeight,
      .name = "Height",
      .short_name = "strip_height",
@@ -119,7 +135,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .dephault = 100,
      .option = "--strip-height",
      .value_name = "N",
-     .help = "base height of the random strips"},
+     .help = "base height of the random strips",
+     .shown_when = shown_for(kParamSplit, {kSplitHeightColumn})},
     {.index = kParamColumn,
      .name = "Column",
      .short_name = "column",
@@ -131,7 +148,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .dephault = 8,
      .option = "--columns",
      .value_name = "N",
-     .help = "block columns"},
+     .help = "block columns",
+     .shown_when = shown_for(kParamSplit, {kSplitRowColumn, kSplitHeightColumn})},
     {.index = kParamWidth,
      .name = "Width",
      .short_name = "strip_width",
@@ -143,7 +161,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .dephault = 100,
      .option = "--strip-width",
      .value_name = "N",
-     .help = "base width of the random strips"},
+     .help = "base width of the random strips",
+     .shown_when = shown_for(kParamSplit, {kSplitRowWidth})},
     {.index = kParamSeed,
      .name = "Seed",
      .short_name = "seed",
@@ -173,7 +192,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .color = {255, 255, 0, 0},
      .option = "--color",
      .value_name = "HEX",
-     .help = "RRGGBB (alpha FF) or AARRGGBB in hex"},
+     .help = "RRGGBB (alpha FF) or AARRGGBB in hex",
+     .shown_when = shown_for(kParamOverlapMode, {kOverlapColor})},
     // "(-" is the host's separator line; it still takes a number.
     {.index = kParamBlendMode,
      .type = ParamType::popup,
@@ -206,6 +226,16 @@ constexpr std::string_view choice_item(std::string_view choices, int number) {
         choices.remove_prefix(bar + 1);
     }
     return choices.substr(0, choices.find('|'));
+}
+
+// Whether the panel shows `entry` while its popup holds `popup_value`. A value outside the
+// popup's choices counts as its last choice, as the render reads it.
+constexpr bool param_shown(const ParamEntry& entry, std::int32_t popup_value) {
+    const ShownWhen& rule = entry.shown_when;
+    if (rule.popup == kParamInput) return true;
+    const int last = choice_count(param_entry(rule.popup).choices);
+    const int choice = popup_value >= 1 && popup_value <= last ? popup_value : last;
+    return ((rule.choices >> choice) & 1u) != 0;
 }
 
 // The host draws "(-" as a line between items; it is not a choice anyone can make.
@@ -248,6 +278,21 @@ static_assert(
         return true;
     }(),
     "the table lists every parameter at its index");
+static_assert(
+    [] {
+        for (const ParamEntry& entry : kParamTable) {
+            const ShownWhen& rule = entry.shown_when;
+            if (rule.popup == kParamInput) continue;
+            const ParamEntry& popup = param_entry(rule.popup);
+            const std::uint32_t every = (std::uint32_t{2} << choice_count(popup.choices)) - 2;
+            if (popup.type != ParamType::popup || rule.choices == 0 ||
+                (rule.choices & ~every) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "a parameter is shown only for choices its popup has");
 static_assert(choice_number(kParamMode, "Manhattan") == kModeManhattan &&
               choice_number(kParamMode, "Euclidean") == kModeEuclidean);
 static_assert(choice_number(kParamSplit, "Row & Column") == kSplitRowColumn &&

@@ -4,33 +4,30 @@
 
 #include "host/effect_info.h"
 #include "host/suite_cache.h"
-#include "params/param_ids.h"
+#include "params/param_table.h"
 
 namespace {
 
-// The streams whose visibility follows the choices, in the order they are fetched and released.
-constexpr std::array<ParamIndex, 5> kToggledParams = {kParamRow, kParamHeight, kParamColumn,
-                                                      kParamWidth, kParamColor};
+// The parameters shown for some choices only, in the table's order: the order in which their
+// streams are fetched and released.
+constexpr std::size_t kToggledCount = [] {
+    std::size_t count = 0;
+    for (const ParamEntry& entry : kParamTable) count += entry.shown_when.popup != kParamInput;
+    return count;
+}();
 
-struct Visibility {
-    std::array<bool, 5> hidden;  // in the order of kToggledParams
-};
-
-Visibility visibility_for(A_long split, A_long overlap_mode) {
-    Visibility v{};
-    switch (split) {
-        case kSplitRowColumn:
-            v.hidden = {false, true, false, true, false};
-            break;
-        case kSplitRowWidth:
-            v.hidden = {false, true, true, false, false};
-            break;
-        default:
-            v.hidden = {true, false, false, true, false};
-            break;
+constexpr std::array<ParamIndex, kToggledCount> kToggledParams = [] {
+    std::array<ParamIndex, kToggledCount> toggled{};
+    std::size_t n = 0;
+    for (const ParamEntry& entry : kParamTable) {
+        if (entry.shown_when.popup != kParamInput) toggled[n++] = entry.index;
     }
-    v.hidden[4] = overlap_mode == kOverlapFootage;
-    return v;
+    return toggled;
+}();
+
+bool hidden_now(ParamIndex index, PF_ParamDef* params[]) {
+    const ParamEntry& entry = param_entry(index);
+    return !param_shown(entry, params[entry.shown_when.popup]->u.pd.value);
 }
 
 }  // namespace
@@ -65,11 +62,10 @@ PF_Err update_param_visibility(PF_InData* in_data, PF_OutData* out_data, PF_Para
                                                                    kToggledParams[i], &streams[i]);
         }
         if (err == PF_Err_NONE) {
-            const Visibility v = visibility_for(params[kParamSplit]->u.pd.value,
-                                                params[kParamOverlapMode]->u.pd.value);
             for (std::size_t i = 0; i < kToggledParams.size() && err == PF_Err_NONE; ++i) {
                 err = suites.dynamic_streams()->AEGP_SetDynamicStreamFlag(
-                    streams[i], AEGP_DynStreamFlag_HIDDEN, 0, v.hidden[i] ? 1 : 0);
+                    streams[i], AEGP_DynStreamFlag_HIDDEN, 0,
+                    hidden_now(kToggledParams[i], params) ? 1 : 0);
             }
         }
     } catch (SuiteMissing) {

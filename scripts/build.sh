@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds the native effect, the command-line renderer,
-# the WebAssembly page (build/wasm/site) and the 64-bit and 32-bit Windows modules, packages
-# each module into dist/, builds the OpenFX bundle for Linux x86-64 and Win64 and zips each
-# into dist/, and renders the built-in test card as a short animated sequence into
-# out/testcard/.
+# The main job: installs what building needs, builds the products (the native effect, the
+# command-line renderer and the frei0r filter and transition in build/native, the WebAssembly
+# page in build/wasm/site, the 64-bit and 32-bit Windows modules, the OpenFX bundle for Linux
+# x86-64 and Win64), packages each module and bundle into dist/, and renders the built-in test
+# card as a short animated sequence into out/testcard/. The test programs are scripts/test.sh's
+# to build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh build
+version=$(cmake -P cmake/version.cmake)
 
-cmake --preset native
-cmake --build --preset native -j"$jobs"
+cmake --preset products
+cmake --build --preset products -j"$jobs"
 
 cmake --preset wasm
 cmake --build --preset wasm -j"$jobs"
@@ -37,10 +39,10 @@ echo "frei0r filter and transition: build/native/frei0r/zentrilox.so, zentrilox_
     "(install: bash scripts/install-frei0r.sh)"
 for width in win64 win32; do
     echo "module: dist/$width/VarnokZentrilox.aex ($(stat -c %s dist/$width/VarnokZentrilox.aex) bytes)," \
-        "package: dist/VarnokZentrilox-1.0-$width.zip"
+        "package: dist/VarnokZentrilox-$version-$width.zip"
 done
 for platform in linux-x86-64 win64; do
     echo "OpenFX bundle: dist/ofx-$platform/VarnokZentrilox.ofx.bundle," \
-        "package: dist/VarnokZentrilox-1.0-ofx-$platform.zip"
+        "package: dist/VarnokZentrilox-$version-ofx-$platform.zip"
 done
 echo "page: build/wasm/site (open it with: python3 -m http.server -d build/wasm/site, then http://localhost:8000/)"

@@ -1,33 +1,49 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project builds, tests and packages with. Safe to run again:
-# when everything is present it changes nothing and asks no registry.
+# Installs the Debian packages the project needs. Safe to run again: when everything is present
+# it changes nothing and asks no registry.
+#
+#   usage: install-deps.sh [build|test]
+#     build  what scripts/build.sh builds and packages the products with
+#     test   that, and what scripts/test.sh runs the tests with (the default)
 set -euo pipefail
+purpose=${1:-test}
+case $purpose in
+    build | test) ;;
+    *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
+esac
 
-native_packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-    libcli11-dev clang-format zip python3)
-# The frei0r modules' header, and the video tools their tests run them in (GStreamer's frei0r
-# elements come with its "bad" plug-ins).
-frei0r_packages=(frei0r-plugins-dev ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad)
-# The Windows modules' cross toolchains, 32-bit and 64-bit; Wine and the emulator its 32-bit
-# half runs under come from install-wine.sh.
+# The native effect, the command-line renderer, the frei0r filter's header, and zip for the
+# Windows modules' packages.
+native_packages=(cmake g++ make libpng-dev libcli11-dev frei0r-plugins-dev zip)
+# The Windows modules' cross toolchains, 32-bit and 64-bit.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-x86-64)
+# The page's WebAssembly build.
+web_packages=(emscripten)
+wanted=("${native_packages[@]}" "${windows_packages[@]}" "${web_packages[@]}")
 
-# The page: the WebAssembly build and the browser its test drives. npm (for the test's two
-# packages) comes with node; Debian's only when there is none.
-web_packages=(emscripten chromium)
-# The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
-fuzz_packages=(clang-14 libclang-rt-14-dev)
-
-bash "$(dirname "$0")/install-wine.sh"
+if [ "$purpose" = test ]; then
+    # The test programs and the benchmarks, the format check, and python for the driver of the
+    # frei0r filter's tests.
+    wanted+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format python3)
+    # The video tools the frei0r modules are tested in (GStreamer's frei0r elements come with
+    # its "bad" plug-ins), and the browser the page's test drives.
+    wanted+=(ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad chromium)
+    # The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
+    wanted+=(clang-14 libclang-rt-14-dev)
+    # Wine, and the emulator its 32-bit half runs under, for the Windows modules' tests.
+    bash "$(dirname "$0")/install-wine.sh"
+fi
 
 missing=()
-for pkg in "${native_packages[@]}" "${frei0r_packages[@]}" "${fuzz_packages[@]}" \
-    "${windows_packages[@]}" "${web_packages[@]}"; do
+for pkg in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
         missing+=("$pkg")
 done
-command -v npm >/dev/null || missing+=(npm)
+# npm, for the browser test's two packages, comes with node; Debian's only when there is none.
+if [ "$purpose" = test ]; then
+    command -v npm >/dev/null || missing+=(npm)
+fi
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
@@ -38,6 +54,5 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

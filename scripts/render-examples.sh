@@ -17,7 +17,7 @@ tool="$build/cli/zentrilox"
 montage="$build/cli/zx_montage"
 for exe in "$tool" "$montage"; do
     if [[ ! -x $exe ]]; then
-        echo "$0: $exe is missing; build the project first" >&2
+        echo "$0: $exe is missing; build it first (cmake --build --preset native --target zentrilox zx_montage)" >&2
         exit 1
     fi
 done

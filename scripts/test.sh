@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror

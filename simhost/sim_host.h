@@ -76,7 +76,7 @@
 #include <vector>
 
 #include "host/ae_api.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace simhost {
 

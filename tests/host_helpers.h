@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "params/param_ids.h"
 #include "simhost/sim_host.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace clitest {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "params/param_ids.h"
 #include "png_reference.h"
 #include "simhost/sim_host.h"

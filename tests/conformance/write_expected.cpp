@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "tests/conformance/scenarios.h"
 
 int main(int argc, char** argv) {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "embed/embed_host.h"
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "params/param_table.h"
 #include "simhost/sim_host.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace {
 

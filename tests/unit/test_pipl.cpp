@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "resources/pipl.h"
 #include "simhost/sim_host.h"
 

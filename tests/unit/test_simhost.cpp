@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "simhost/sim_host.h"
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // panel against: {"SPLIT,OVERLAP":[index, ...], ...}
 #include <cstdio>
 
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 #include "params/param_table.h"
 #include "simhost/sim_host.h"
 

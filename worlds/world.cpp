@@ -1,4 +1,4 @@
-#include "simhost/sim_world.h"
+#include "worlds/world.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "host/entry_point.h"
+#include "entry/entry_point.h"
 
+#include "entry/small_commands.h"
 #include "host/ae_api_layout.h"
-#include "host/small_commands.h"
 #include "host/suite_cache.h"
 #include "params/param_setup.h"
 #include "params/param_visibility.h"

@@ -1,4 +1,5 @@
-// Pixel worlds for the simulated host.
+// Pixel worlds: the frames the simulated host hands to the effect, and in which the command line
+// and the page keep their pictures.
 //
 // A World owns the pixels of one 8-bit or 16-bit frame and exposes them as the host's
 // PF_EffectWorld, so it can be handed to the effect as the input layer or the output.

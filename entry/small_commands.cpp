@@ -1,4 +1,4 @@
-#include "host/small_commands.h"
+#include "entry/small_commands.h"
 
 #include <cstring>
 
