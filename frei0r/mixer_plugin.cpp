@@ -8,7 +8,6 @@
 #include "frei0r/mixer.h"
 #include "frei0r/param_mapping.h"
 #include "frei0r/plugin_params.h"
-#include "host/effect_info.h"
 
 namespace {
 
@@ -35,18 +34,10 @@ int f0r_init(void) {
 void f0r_deinit(void) {}
 
 void f0r_get_plugin_info(f0r_plugin_info_t* info) {
-    if (info == nullptr) return;
-    info->name = "zentrilox_transition";
-    info->author = "Varnok";
-    info->plugin_type = F0R_PLUGIN_TYPE_MIXER2;
-    info->color_model = F0R_COLOR_MODEL_RGBA8888;
-    info->frei0r_version = FREI0R_MAJOR_VERSION;
-    info->major_version = static_cast<int>(kMajorVersion);
-    info->minor_version = static_cast<int>(kMinorVersion);
-    info->num_params = static_cast<int>(zx::frei0r::kUserParamCount);
-    info->explanation =
+    zx::frei0r::describe_plugin(
+        info, "zentrilox_transition", F0R_PLUGIN_TYPE_MIXER2,
         "Block-shuffle transition from input 1 to input 2 as transition goes from 0 to 1: "
-        "the first's blocks shuffle away, then the second's shuffle into place";
+        "the first's blocks shuffle away, then the second's shuffle into place");
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int param_index) {

@@ -9,12 +9,10 @@
 #include "frei0r/filter.h"
 #include "frei0r/param_mapping.h"
 #include "frei0r/plugin_params.h"
-#include "host/effect_info.h"
 
 namespace {
 
 using zx::frei0r::Filter;
-using zx::frei0r::kUserParamCount;
 
 Filter* filter_of(f0r_instance_t instance) {
     return static_cast<Filter*>(instance);
@@ -36,17 +34,9 @@ int f0r_init(void) {
 void f0r_deinit(void) {}
 
 void f0r_get_plugin_info(f0r_plugin_info_t* info) {
-    if (info == nullptr) return;
-    info->name = "zentrilox";
-    info->author = "Varnok";
-    info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
-    info->color_model = F0R_COLOR_MODEL_RGBA8888;
-    info->frei0r_version = FREI0R_MAJOR_VERSION;
-    info->major_version = static_cast<int>(kMajorVersion);
-    info->minor_version = static_cast<int>(kMinorVersion);
-    info->num_params = static_cast<int>(kUserParamCount);
-    info->explanation =
-        "Block-shuffle transition: blocks travel to random targets as completion goes from 0 to 1";
+    zx::frei0r::describe_plugin(
+        info, "zentrilox", F0R_PLUGIN_TYPE_FILTER,
+        "Block-shuffle transition: blocks travel to random targets as completion goes from 0 to 1");
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int param_index) {

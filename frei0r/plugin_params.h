@@ -7,6 +7,7 @@
 #include "frei0r/filter.h"
 #include "frei0r/param_mapping.h"
 #include "frei0r/param_text.h"
+#include "host/effect_info.h"
 
 // Debian's header declares C functions without saying so.
 extern "C" {
@@ -14,6 +15,21 @@ extern "C" {
 }
 
 namespace zx::frei0r {
+
+// What both modules tell a tool about themselves; they differ in name, type and explanation.
+inline void describe_plugin(f0r_plugin_info_t* info, const char* name, int plugin_type,
+                            const char* explanation) {
+    if (info == nullptr) return;
+    info->name = name;
+    info->author = "Varnok";
+    info->plugin_type = plugin_type;
+    info->color_model = F0R_COLOR_MODEL_RGBA8888;
+    info->frei0r_version = FREI0R_MAJOR_VERSION;
+    info->major_version = static_cast<int>(kMajorVersion);
+    info->minor_version = static_cast<int>(kMinorVersion);
+    info->num_params = static_cast<int>(kUserParamCount);
+    info->explanation = explanation;
+}
 
 inline bool is_color(int param_index) {
     return param_index >= 0 && static_cast<std::size_t>(param_index) < kUserParamCount &&

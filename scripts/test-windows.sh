@@ -13,6 +13,25 @@ widths=("$@")
 
 fail() { echo "test-windows: $*" >&2; exit 1; }
 
+# check_image IMAGE EXPORTS: IMAGE is a $format image that exports exactly EXPORTS (names in
+# order, one space apart) and imports only system DLLs.
+check_image() {
+    local image=$1 expected=$2 dump exports imports dll
+    dump=$("$tools-objdump" -p "$image")
+    grep -q "file format $format\$" <<<"$dump" || fail "$image is not a $format image"
+    exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump" |
+        paste -sd' ')
+    [ "$exports" = "$expected" ] || fail "$image exports '$exports', expected '$expected'"
+    imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | paste -sd' ')
+    for dll in $imports; do
+        case $dll in
+            kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
+            *) fail "$image imports $dll, which is not a system DLL (all imports: $imports)" ;;
+        esac
+    done
+    echo "ok   $image: $format, exports $exports, imports: $imports"
+}
+
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs" --target zentrilox_conformance zx_ofx_host_test
 
@@ -28,18 +47,7 @@ for width in "${widths[@]}"; do
 
     build=build/$preset
     module=$build/VarnokZentrilox.aex
-    dump=$("$tools-objdump" -p "$module")
-    grep -q "file format $format\$" <<<"$dump" || fail "$module is not a $format image"
-    exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump")
-    [ "$exports" = "EntryPointFunc" ] || fail "exports are '$exports', expected only EntryPointFunc"
-    imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
-    for dll in $imports; do
-        case $dll in
-            kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
-            *) fail "imports $dll, which is not a system DLL (all imports: $imports)" ;;
-        esac
-    done
-    echo "ok   $module: $format, one export (EntryPointFunc), imports: $imports"
+    check_image "$module" "EntryPointFunc"
 
     build/native/tests/zentrilox_conformance "$build/native-outcomes.txt"
     start=$SECONDS
@@ -49,18 +57,7 @@ for width in "${widths[@]}"; do
 
     [ "$width" = win64 ] || continue
     ofx=$build/VarnokZentrilox.ofx.bundle/Contents/Win64/VarnokZentrilox.ofx
-    dump=$("$tools-objdump" -p "$ofx")
-    grep -q "file format $format\$" <<<"$dump" || fail "$ofx is not a $format image"
-    exports=$(awk '/Ordinal\/Name Pointer/{on=1; next} on && /^[ \t]*\[/{print $NF} on && NF == 0{on=0}' <<<"$dump" | tr '\n' ' ')
-    [ "$exports" = "OfxGetNumberOfPlugins OfxGetPlugin " ] || fail "$ofx exports '$exports'"
-    imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
-    for dll in $imports; do
-        case $dll in
-            kernel32.dll | msvcrt.dll | user32.dll | advapi32.dll) ;;
-            *) fail "$ofx imports $dll, which is not a system DLL (all imports: $imports)" ;;
-        esac
-    done
-    echo "ok   $ofx: $format, the two OFX exports, imports: $imports"
+    check_image "$ofx" "OfxGetNumberOfPlugins OfxGetPlugin"
     build/native/tests/ofx/zx_ofx_host_test \
         build/native/VarnokZentrilox.ofx.bundle/Contents/Linux-x86-64/VarnokZentrilox.ofx \
         --write "$build/native-ofx-outcomes.txt"
