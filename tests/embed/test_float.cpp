@@ -2,7 +2,8 @@
 // 16-bit render moved (it equals an input pixel) must be that input's float pixel bit for bit;
 // any other is blended and must lie within 2 / 32768 of the 16-bit result. Alphas are
 // multiples of 256 and the opacities halves, so the 16-bit weights are exact and what remains
-// is the integer formulas' own truncation.
+// is the integer formulas' own truncation. Two blocks, so a pixel is blended at most once:
+// each further blend carries the truncation of the last into its lower pixel.
 #include <gtest/gtest.h>
 
 #include <cmath>
