@@ -1,6 +1,6 @@
 // The pixel stage's fast paths against the plain per-pixel rule: the opacity scaling for every
-// alpha, and the lanes of every arithmetic against the reference operator for every mode. The
-// overlap rules are checked in overlap_rules.h.
+// alpha, and the lanes of every arithmetic against the reference operator for every mode
+// (every row length: test_kernel_rows.cpp; the overlap rules: stage_checks.h).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 #include "composite/pixel_stage.h"
 #include "composite/pixel_traits.h"
 #include "composite/stream_copy.h"
-#include "unit/overlap_rules.h"
+#include "unit/stage_checks.h"
 
 namespace {
 
@@ -62,19 +62,6 @@ TEST(OpacityScale, SixteenBitEqualsTheTruncatedProductForEveryAlphaInAnyOrder) {
             ASSERT_EQ(scale(static_cast<A_u_short>(a)), Product<A_u_short>(a, o)) << a << " " << o;
         }
         EXPECT_EQ(scale.all_zero(), all_zero) << o;
-    }
-}
-
-template <class P>
-bool Same(const P& a, const P& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// Calls f with every operator.
-template <class F>
-void ForEachOperator(F f) {
-    for (int k = 0; k < static_cast<int>(BlendKind::count); ++k) {
-        with_blend_op(static_cast<BlendKind>(k), f);
     }
 }
 
@@ -138,28 +125,6 @@ TEST(BlendLanes, DivisionBy255InSixteenBitLanesIsExactUpTo65279) {
         const V q = onto_opaque::div255(v);
         for (unsigned i = 0; i < 8; ++i) ASSERT_EQ(q[i], v[i] / 255) << v[i];
     }
-}
-
-// A row of opaque footage over opaque output through the narrow kernel, at one upper alpha, in
-// both vector widths; the general path must not be needed.
-template <BlendKind K, class P>
-std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source, unsigned ua,
-                             std::size_t vector_bytes) {
-    using W16 = onto_opaque::Words<P, 16>;
-    using W32 = onto_opaque::Words<P, 32>;
-    bool general_used = false;
-    const auto general = [&](P*, const P*, std::size_t) { general_used = true; };
-    if (vector_bytes == 16) {
-        onto_opaque::blend_row<K, 16>(
-            lower.data(), source.data(), lower.size(), {0, 0},
-            [ua](const W16&, W16& out) { out = W16{} + ua; }, general);
-    } else {
-        onto_opaque::blend_row<K, 32>(
-            lower.data(), source.data(), lower.size(), {0, 0},
-            [ua](const W32&, W32& out) { out = W32{} + ua; }, general);
-    }
-    EXPECT_FALSE(general_used);
-    return lower;
 }
 
 // Opaque stretches under opaque footage in 8-bit channels against the reference: every
@@ -232,57 +197,6 @@ TEST(BlendLanes, SixteenBitOpaqueStretchesEqualTheReference) {
             }
         }
     });
-}
-
-// Every row length from 1 to three chunks, in both vector widths and both depths: output free,
-// opaque or (rarely) anything, footage of any alpha; the kernel with the footage's own alphas
-// against the operator pixel by pixel (free output takes the footage pixel).
-template <class P, std::size_t VB>
-void CheckKernelRowLengths() {
-    using T = PixelTraits<P>;
-    using W = onto_opaque::Words<P, VB>;
-    std::mt19937 rng(23);
-    std::uniform_int_distribution<int> pick(0, 31);
-    ForEachOperator([&](auto op) {
-        constexpr BlendKind kKind = decltype(op)::kind;
-        const int index = static_cast<int>(kKind);
-        {
-            for (std::size_t n = 1; n <= 3 * T::kChunkPixels; ++n) {
-                std::vector<P> lower(n), source(n);
-                for (std::size_t i = 0; i < n; ++i) {
-                    lower[i] = RandomPixel<P>(rng);
-                    source[i] = RandomPixel<P>(rng);
-                    const int k = pick(rng);
-                    if (k != 0) {
-                        lower[i].alpha = static_cast<typename T::Channel>(k < 12 ? 0 : T::kFull);
-                        lower[i].red =
-                            std::min(lower[i].red, static_cast<decltype(lower[i].red)>(T::kFull));
-                    }
-                }
-                std::vector<P> got = lower;
-                onto_opaque::blend_row<kKind, VB>(
-                    got.data(), source.data(), n, {0, 0},
-                    [](const W& w, W& out) { out = w & T::kAlphaBits; },
-                    [&](P* d, const P* src, std::size_t count) {
-                        for (std::size_t i = 0; i < count; ++i) {
-                            d[i] = d[i].alpha == 0 ? src[i] : op(d[i], src[i]);
-                        }
-                    });
-                for (std::size_t i = 0; i < n; ++i) {
-                    const P want = lower[i].alpha == 0 ? source[i] : op(lower[i], source[i]);
-                    ASSERT_TRUE(Same(got[i], want))
-                        << "index " << index << " length " << n << " at " << i << " vector " << VB;
-                }
-            }
-        }
-    });
-}
-
-TEST(BlendLanes, KernelsWorkEveryRowLengthInBothWidths) {
-    CheckKernelRowLengths<PF_Pixel, 16>();
-    CheckKernelRowLengths<PF_Pixel, 32>();
-    CheckKernelRowLengths<PF_Pixel16, 16>();
-    CheckKernelRowLengths<PF_Pixel16, 32>();
 }
 
 // The whole-row opacity test: every row length up to three chunks, with one pixel of another

@@ -1,11 +1,13 @@
-// Every overlap rule on random rows of mixed alpha, odd lengths, both depths, against the
-// plain per-pixel rule; the build writes one test unit per depth and operator group.
+// What the pixel stage's tests share, and the check of every overlap rule on random rows of
+// mixed alpha, odd lengths, both depths, against the plain per-pixel rule, for which the build
+// writes one test unit per depth and operator group.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -29,6 +31,41 @@ P RandomPixel(std::mt19937& rng) {
     // 16-bit worlds can hold channels beyond full; the operators must still agree.
     if (sizeof(C) == 2 && k == 15) p.red = static_cast<C>(0xFFFF - channel(rng));
     return p;
+}
+
+template <class P>
+bool Same(const P& a, const P& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Calls f with every operator.
+template <class F>
+void ForEachOperator(F f) {
+    for (int k = 0; k < static_cast<int>(BlendKind::count); ++k) {
+        with_blend_op(static_cast<BlendKind>(k), f);
+    }
+}
+
+// A row of opaque footage over opaque output through the narrow kernel, at one upper alpha, in
+// both vector widths; the general path must not be needed.
+template <BlendKind K, class P>
+std::vector<P> OntoOpaqueRow(std::vector<P> lower, const std::vector<P>& source, unsigned ua,
+                             std::size_t vector_bytes) {
+    using W16 = onto_opaque::Words<P, 16>;
+    using W32 = onto_opaque::Words<P, 32>;
+    bool general_used = false;
+    const auto general = [&](P*, const P*, std::size_t) { general_used = true; };
+    if (vector_bytes == 16) {
+        onto_opaque::blend_row<K, 16>(
+            lower.data(), source.data(), lower.size(), {0, 0},
+            [ua](const W16&, W16& out) { out = W16{} + ua; }, general);
+    } else {
+        onto_opaque::blend_row<K, 32>(
+            lower.data(), source.data(), lower.size(), {0, 0},
+            [ua](const W32&, W32& out) { out = W32{} + ua; }, general);
+    }
+    EXPECT_FALSE(general_used);
+    return lower;
 }
 
 // The pixel rule one pixel at a time, through the reference operator.
