@@ -1,10 +1,12 @@
 // The blend operators, each formula written once over an arithmetic: the integer one here, the
-// reference, which the general path runs pixel by pixel; 8-bit float lanes (blend_lanes.h); and
-// vector lanes over an opaque lower pixel (onto_opaque.h). Operators take (lower, upper): the
-// pixel already in the output first, the incoming pixel second.
+// reference, which the general path runs pixel by pixel; real arithmetic for float pixels, also
+// here; 8-bit float lanes (blend_lanes.h); and vector lanes over an opaque lower pixel
+// (onto_opaque.h). Operators take (lower, upper): the pixel already in the output first, the
+// incoming pixel second.
 #pragma once
 
 #include <concepts>
+#include <type_traits>
 
 #include "composite/blend_modes.h"
 #include "composite/pixel_traits.h"
@@ -16,17 +18,16 @@
 // What a formula asks of its arithmetic A. V is one channel, or many channels in vector lanes;
 // +, -, * and the comparisons are V's own, with kFull and kSplit (Overlay's split) as its
 // constants. The rest is spelt out:
-//   div_full(x)                x / full, truncated
-//   quot(n, d)                 n / d truncated, d never 0
+//   div_full(x)                x / full, truncated in integers
+//   quot(n, d)                 n / d, truncated in integers; d never 0
 //   select(c, x, y)            x where c holds, else y (both are worked out)
 //   min(x, y)
 //   clamp(x)                   x into [0, full]; the identity where every channel is known to be
 //                              within full, which keeps every result there too
-//   lower_weight(la, ua)       over's weight of the lower pixel, ((base - ua) x la) >> shift;
+//   lower_weight(la, ua)       over's weight of the lower pixel, ((base - ua) x la) >> shift
+//                              in integers, (1 - ua) x la in reals;
 //                              la is a LowerAlpha, which an arithmetic over opaque pixels knows
-//   mix(uc, ua, lc, w, alpha)  (uc x ua + lc x w) / alpha, truncated: a channel of the result
-// A 32-bit float arithmetic joins as one more of these: full 1, real division without
-// truncation, lower weight (1 - ua) x la, and a real clamp.
+//   mix(uc, ua, lc, w, alpha)  (uc x ua + lc x w) / alpha, truncated in integers: a channel
 template <class A>
 concept BlendArithmetic = requires(const typename A::V& v, const typename A::LowerAlpha& la) {
     { A::select(v < A::kSplit, v, v) } -> std::same_as<typename A::V>;
@@ -125,6 +126,26 @@ struct Integer {
     }
 };
 
+// Real arithmetic for float pixels: full is 1, nothing is truncated, and results are clamped
+// to 0 .. 1 where the integer ones are clamped to 0 .. full.
+struct Real {
+    using V = float;
+    using LowerAlpha = V;
+    static constexpr V kFull = 1.0f;
+    static constexpr V kSplit = 0.5f;
+    static V div_full(V x) { return x; }
+    static V quot(V n, V d) { return n / d; }
+    static V select(bool c, V x, V y) { return c ? x : y; }
+    static V min(V x, V y) { return y < x ? y : x; }
+    static V clamp(V x) { return x < 0.0f ? 0.0f : x > kFull ? kFull : x; }
+    static V lower_weight(V la, V ua) { return (kFull - ua) * la; }
+    static V mix(V uc, V ua, V lc, V w, V alpha) { return (uc * ua + lc * w) / alpha; }
+};
+
+template <class P>
+using ArithmeticOf = std::conditional_t<std::is_floating_point_v<typename PixelTraits<P>::Channel>,
+                                        Real, Integer<P>>;
+
 // The reference operator. An operand of alpha 0 gives the other, the lower rule first; over a
 // full upper alpha gives the upper pixel as it is, channels beyond full included.
 template <BlendKind K, class P>
@@ -136,8 +157,8 @@ ZX_INLINE P reference(P lower, P upper) {
     if (upper.alpha == 0) return lower;
     if (K == BlendKind::over && upper.alpha == T::kFull) return upper;
     const Channels<Wide> r =
-        pixel<K, Integer<P>>(Channels<Wide>{lower.alpha, lower.red, lower.green, lower.blue},
-                             Channels<Wide>{upper.alpha, upper.red, upper.green, upper.blue});
+        pixel<K, ArithmeticOf<P>>(Channels<Wide>{lower.alpha, lower.red, lower.green, lower.blue},
+                                  Channels<Wide>{upper.alpha, upper.red, upper.green, upper.blue});
     return {static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g), static_cast<C>(r.b)};
 }
 

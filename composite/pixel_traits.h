@@ -1,4 +1,4 @@
-// The two pixel depths the effect works in, each described once: channel type, full value, the
+// The pixel depths the effect works in, each described once: channel type, full value, the
 // integer width of blend arithmetic, the pixel as one machine word, the lanes the vector
 // kernels split channels into, and the channel conversions between the depths. Code that
 // handles pixels is written once as a template on the pixel type and reads its constants here.
@@ -61,6 +61,21 @@ struct PixelTraits<PF_Pixel16> {
     using Lane = std::uint32_t;
     static constexpr std::size_t kChunkPixels = 8;
     static constexpr Word kAlphaBits = 0xFFFF;
+};
+
+// Float channels, alpha first as in the other depths: full is 1.0 and channels may lie beyond
+// it or below 0. Blended in real arithmetic pixel by pixel, so no word or lanes.
+struct PixelF32 {
+    float alpha, red, green, blue;
+};
+
+template <>
+struct PixelTraits<PixelF32> {
+    using Channel = float;
+    using Wide = float;
+    static constexpr Wide kFull = 1.0f;
+    static constexpr Wide kOverlaySplit = 0.5f;
+    static constexpr Channel from8(A_u_char c) { return static_cast<float>(c) / 255.0f; }
 };
 
 // A pixel word and back. Rows may start anywhere, so words are moved with memcpy.

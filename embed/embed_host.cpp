@@ -14,6 +14,7 @@
 #include "entry/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
+#include "render/render_pass.h"
 
 namespace zx::embed {
 
@@ -148,6 +149,10 @@ struct Host::Impl {
     Impl& operator=(const Impl&) = delete;
 
     PF_Err send(PF_Cmd cmd, PF_LayerDef* output_world);
+    // The render of float worlds, called as the Render command is sent.
+    PF_Err send_float_render(PF_LayerDef* output_world);
+    template <class Call>
+    PF_Err call(Call call);
     void setup();
 
     void* allocate(std::size_t size, PF_Handle& handle);
@@ -430,7 +435,8 @@ void Host::Impl::release(HandleBlock* block) {
     std::free(block);
 }
 
-PF_Err Host::Impl::send(PF_Cmd cmd, PF_LayerDef* output_world) {
+template <class Call>
+PF_Err Host::Impl::call(Call call) {
     struct CallScope {
         Impl* saved;
         explicit CallScope(Impl* self) : saved(t_current) { t_current = self; }
@@ -444,13 +450,23 @@ PF_Err Host::Impl::send(PF_Cmd cmd, PF_LayerDef* output_world) {
     in_data.global_data = global_data;
     PF_Err err = PF_Err_NONE;
     try {
-        err = EntryPointFunc(cmd, &in_data, &out_data, param_ptrs.data(), output_world, nullptr);
+        err = call();
     } catch (...) {
         err = PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
     out_data.return_msg[PF_MAX_EFFECT_MSG_LEN] = 0;
     result = err;
     return err;
+}
+
+PF_Err Host::Impl::send(PF_Cmd cmd, PF_LayerDef* output_world) {
+    return call([&] {
+        return EntryPointFunc(cmd, &in_data, &out_data, param_ptrs.data(), output_world, nullptr);
+    });
+}
+
+PF_Err Host::Impl::send_float_render(PF_LayerDef* output_world) {
+    return call([&] { return render_float(&in_data, &out_data, param_ptrs.data(), output_world); });
 }
 
 void Host::Impl::setup() {
@@ -650,7 +666,9 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
                     void* progress_user) {
     if (status() != Status::ok) return status();
     const bool deep = format.depth == Depth::sixteen;
-    const std::ptrdiff_t pixel = deep ? 8 : 4;
+    const bool real = format.depth == Depth::float32;
+    const std::ptrdiff_t pixel = real ? 16 : deep ? 8 : 4;
+    const std::ptrdiff_t channel = pixel / 4;
     constexpr std::ptrdiff_t kMaxRowBytes = std::numeric_limits<A_long>::max();
     if (input == nullptr || output == nullptr || format.width < 1 || format.height < 1 ||
         format.width > kMaxRowBytes / pixel || input_row_bytes < format.width * pixel ||
@@ -658,12 +676,12 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
         output_row_bytes > kMaxRowBytes) {
         return Status::bad_argument;
     }
-    // 16-bit channels are read in place in the effect's own order.
-    if (deep && format.channels == Channels::argb &&
-        (reinterpret_cast<std::uintptr_t>(input) % alignof(PF_Pixel16) != 0 ||
-         reinterpret_cast<std::uintptr_t>(output) % alignof(PF_Pixel16) != 0 ||
-         input_row_bytes % static_cast<std::ptrdiff_t>(alignof(PF_Pixel16)) != 0 ||
-         output_row_bytes % static_cast<std::ptrdiff_t>(alignof(PF_Pixel16)) != 0)) {
+    // 16-bit and float channels are read in place in the effect's own order.
+    const auto align = static_cast<std::uintptr_t>(channel);
+    if (channel > 1 && format.channels == Channels::argb &&
+        (reinterpret_cast<std::uintptr_t>(input) % align != 0 ||
+         reinterpret_cast<std::uintptr_t>(output) % align != 0 || input_row_bytes % channel != 0 ||
+         output_row_bytes % channel != 0)) {
         return Status::bad_argument;
     }
     const std::size_t height = static_cast<std::size_t>(format.height);
@@ -693,6 +711,8 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
             std::uint8_t* dst = h.scratch_in.data + y * line;
             if (!convert) {
                 std::memcpy(dst, src, line);
+            } else if (real) {
+                rgba_to_argb<float>(src, dst, format.width);
             } else if (deep) {
                 rgba_to_argb<A_u_short>(src, dst, format.width);
             } else {
@@ -723,7 +743,7 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
     h.in_data.extent_hint = {0, 0, format.width, format.height};
     h.progress = progress;
     h.progress_user = progress_user;
-    const PF_Err err = h.send(PF_Cmd_RENDER, &h.output);
+    const PF_Err err = real ? h.send_float_render(&h.output) : h.send(PF_Cmd_RENDER, &h.output);
     h.progress = nullptr;
     h.progress_user = nullptr;
     h.params[0].u.ld = PF_LayerDef{};
@@ -734,7 +754,9 @@ Status Host::render(const FrameFormat& format, const void* input, std::ptrdiff_t
         for (std::size_t y = 0; y < height; ++y) {
             const std::uint8_t* src = h.scratch_out.data + y * line;
             std::uint8_t* dst = out + y * static_cast<std::size_t>(output_row_bytes);
-            if (deep) {
+            if (real) {
+                argb_to_rgba<float>(src, dst, format.width);
+            } else if (deep) {
                 argb_to_rgba<A_u_short>(src, dst, format.width);
             } else {
                 argb_to_rgba<A_u_char>(src, dst, format.width);

@@ -31,14 +31,16 @@ enum class Status : int {
 };
 const char* status_text(Status status);
 
-enum class Depth { eight, sixteen };
+// float32 is the effect's float path (full 1.0), which the compositing host never sends: it
+// is rendered by the embedded host's own call, not the Render command.
+enum class Depth { eight, sixteen, float32 };
 
 enum class Channels {
-    argb,  // the effect's own pixels: PF_Pixel8 or PF_Pixel16 (alpha, red, green, blue)
+    argb,  // the effect's own pixels: PF_Pixel8, PF_Pixel16 or PixelF32 (alpha, red, green, blue)
     rgba,  // red, green, blue, alpha, as canvases and video tools hold them
 };
 
-// 16-bit channels run 0..32768 in either order.
+// 16-bit channels run 0..32768 in either order, float ones 0..1 (and beyond).
 struct FrameFormat {
     int width = 0;
     int height = 0;

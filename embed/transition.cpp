@@ -15,7 +15,7 @@ namespace zx::embed {
 namespace {
 
 std::size_t pixel_bytes(const FrameFormat& format) {
-    return format.depth == Depth::sixteen ? 8 : 4;
+    return format.depth == Depth::float32 ? 16 : format.depth == Depth::sixteen ? 8 : 4;
 }
 
 // One pixel of the caller's order as the effect's own, and back.
@@ -123,7 +123,10 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
         host.render(format, moving, moving_row, shuffled, line, progress, progress_user);
     if (rendered != Status::ok) return rendered;
     auto* out = static_cast<std::uint8_t*>(frames.out);
-    if (format.depth == Depth::sixteen) {
+    if (format.depth == Depth::float32) {
+        composite<PixelF32, float>(format, shuffled, line, still, still_row, out,
+                                   frames.out_row_bytes);
+    } else if (format.depth == Depth::sixteen) {
         composite<PF_Pixel16, A_u_short>(format, shuffled, line, still, still_row, out,
                                          frames.out_row_bytes);
     } else {

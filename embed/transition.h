@@ -50,9 +50,9 @@ struct TransitionFrames {
 std::size_t transition_scratch_bytes(const FrameFormat& format);
 
 // Renders the transition at t (percent). `scratch` of `scratch_bytes` is used when given (at
-// least transition_scratch_bytes(); 16-bit argb pixels aligned as Host::render wants them), and
-// allocated for the call otherwise; failing that allocation is out_of_memory. When the result is
-// not ok the output holds no defined picture. Never throws.
+// least transition_scratch_bytes(); 16-bit and float argb pixels aligned as Host::render wants
+// them), and allocated for the call otherwise; failing that allocation is out_of_memory. When
+// the result is not ok the output holds no defined picture. Never throws.
 Status render_transition(Host& host, const FrameFormat& format, const TransitionFrames& frames,
                          double t_percent, void* scratch = nullptr, std::size_t scratch_bytes = 0,
                          ProgressFn progress = nullptr, void* progress_user = nullptr);

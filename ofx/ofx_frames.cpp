@@ -27,7 +27,7 @@ constexpr std::uint32_t kFull16 = 32768;
 }  // namespace
 
 int bytes_per_pixel(PixelDepth depth) {
-    return depth == PixelDepth::byte ? 4 : 8;
+    return depth == PixelDepth::byte ? 4 : depth == PixelDepth::shorts ? 8 : 16;
 }
 
 bool usable(const ImageView& image) {
@@ -55,20 +55,36 @@ std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) 
     return (c * a + full / 2) / full;
 }
 
-void read_frame(const ImageView* image, const OfxRectI& area, bool deep, bool premultiplied,
+float unpremultiply(float c, float a) {
+    return a == 0.0f ? c : c / a;
+}
+
+float premultiply(float c, float a) {
+    return a == 0.0f ? c : c * a;
+}
+
+void read_frame(const ImageView* image, const OfxRectI& area, PixelDepth depth, bool premultiplied,
                 Frame& frame) {
     frame.width = area.x2 - area.x1;
     frame.height = area.y2 - area.y1;
-    frame.deep = deep;
+    frame.depth = depth;
+    const int bpp = bytes_per_pixel(depth);
     frame.bytes.assign(frame.row_bytes() * static_cast<std::size_t>(frame.height), 0);
     if (image == nullptr) return;
     for (int row = 0; row < frame.height; ++row) {
         const int y = area.y2 - 1 - row;
         std::uint8_t* dst = frame.bytes.data() + static_cast<std::size_t>(row) * frame.row_bytes();
-        for (int x = area.x1; x < area.x2; ++x, dst += deep ? 8 : 4) {
+        for (int x = area.x1; x < area.x2; ++x, dst += bpp) {
             if (!inside(image->bounds, x, y)) continue;
             const std::uint8_t* src = pixel_at(*image, x, y);
-            if (!deep) {
+            if (depth == PixelDepth::floats) {
+                float p[4];
+                std::memcpy(p, src, 16);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) p[i] = unpremultiply(p[i], p[3]);
+                }
+                std::memcpy(dst, p, 16);
+            } else if (depth == PixelDepth::byte) {
                 std::uint8_t p[4];
                 std::memcpy(p, src, 4);
                 if (premultiplied) {
@@ -102,10 +118,20 @@ void write_frame(const Frame& frame, const OfxRectI& area, const OfxRectI& windo
     for (int y = y1; y < y2; ++y) {
         const std::size_t row = static_cast<std::size_t>(area.y2 - 1 - y);
         const std::uint8_t* src = frame.bytes.data() + row * frame.row_bytes() +
-                                  static_cast<std::size_t>(x1 - area.x1) * (frame.deep ? 8 : 4);
+                                  static_cast<std::size_t>(x1 - area.x1) *
+                                      static_cast<std::size_t>(bytes_per_pixel(frame.depth));
         std::uint8_t* dst = pixel_at(image, x1, y);
         for (int x = x1; x < x2; ++x) {
-            if (!frame.deep) {
+            if (frame.depth == PixelDepth::floats) {
+                float p[4];
+                std::memcpy(p, src, 16);
+                if (premultiplied) {
+                    for (int i = 0; i < 3; ++i) p[i] = premultiply(p[i], p[3]);
+                }
+                std::memcpy(dst, p, 16);
+                src += 16;
+                dst += 16;
+            } else if (frame.depth == PixelDepth::byte) {
                 std::uint8_t p[4];
                 std::memcpy(p, src, 4);
                 if (premultiplied) {

@@ -1,7 +1,7 @@
 // Between the images an OpenFX host hands over and the frames the effect renders: OFX rows run
 // bottom-up from the bounds' lower left, their row bytes may be negative or padded, and their
-// bounds need not start at the origin; the effect takes top-down RGBA rows of 8-bit channels
-// or 16-bit channels running 0..32768.
+// bounds need not start at the origin; the effect takes top-down RGBA rows of 8-bit channels,
+// 16-bit channels running 0..32768, or float channels as they are.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,7 @@
 
 namespace zx::ofx {
 
-enum class PixelDepth { byte, shorts };
+enum class PixelDepth { byte, shorts, floats };
 
 int bytes_per_pixel(PixelDepth depth);
 
@@ -31,17 +31,19 @@ bool usable(const ImageView& image);
 struct Frame {
     int width = 0;
     int height = 0;
-    bool deep = false;
+    PixelDepth depth = PixelDepth::byte;
     std::vector<std::uint8_t> bytes;
 
-    std::size_t row_bytes() const { return static_cast<std::size_t>(width) * (deep ? 8u : 4u); }
+    std::size_t row_bytes() const {
+        return static_cast<std::size_t>(width) * static_cast<std::size_t>(bytes_per_pixel(depth));
+    }
 };
 
 // Sizes `frame` to `area` (pixel coordinates) and fills it from `image`: pixels of the area the
 // image does not cover, or all of them when there is no image, are transparent black. With
 // `premultiplied`, colour is made straight. `area` must be usable() as an image's bounds.
 // Throws std::bad_alloc or std::length_error when the frame cannot be had.
-void read_frame(const ImageView* image, const OfxRectI& area, bool deep, bool premultiplied,
+void read_frame(const ImageView* image, const OfxRectI& area, PixelDepth depth, bool premultiplied,
                 Frame& frame);
 
 // Writes the pixels of `frame` (covering `area`) that lie inside `window` and the image's
@@ -54,5 +56,8 @@ void write_frame(const Frame& frame, const OfxRectI& area, const OfxRectI& windo
 // is both ways.
 std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
 std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
+// The same on float channels, full 1.0, in real arithmetic.
+float unpremultiply(float c, float a);
+float premultiply(float c, float a);
 
 }  // namespace zx::ofx

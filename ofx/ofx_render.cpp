@@ -12,8 +12,10 @@ namespace zx::ofx {
 namespace {
 
 embed::FrameFormat format_of(const Frame& frame) {
-    return {frame.width, frame.height, frame.deep ? embed::Depth::sixteen : embed::Depth::eight,
-            embed::Channels::rgba};
+    const embed::Depth depth = frame.depth == PixelDepth::floats   ? embed::Depth::float32
+                               : frame.depth == PixelDepth::shorts ? embed::Depth::sixteen
+                                                                   : embed::Depth::eight;
+    return {frame.width, frame.height, depth, embed::Channels::rgba};
 }
 
 // A host holding the job's values; Completion too when `with_completion`.
@@ -54,11 +56,11 @@ Downsample downsample_of(double scale) {
 
 OfxStatus render_filter(const RenderJob& job) {
     const OfxRectI& area = job.output.bounds;
-    const bool deep = job.output.depth == PixelDepth::shorts;
+    const PixelDepth depth = job.output.depth;
     Frame in;
     Frame out;
     try {
-        read_frame(job.first, area, deep, job.first_premultiplied, in);
+        read_frame(job.first, area, depth, job.first_premultiplied, in);
         out = in;
     } catch (const std::bad_alloc&) {
         return kOfxStatErrMemory;
@@ -78,13 +80,13 @@ OfxStatus render_filter(const RenderJob& job) {
 
 OfxStatus render_transition(const RenderJob& job) {
     const OfxRectI& area = job.output.bounds;
-    const bool deep = job.output.depth == PixelDepth::shorts;
+    const PixelDepth depth = job.output.depth;
     Frame from;
     Frame to;
     Frame out;
     try {
-        read_frame(job.first, area, deep, job.first_premultiplied, from);
-        read_frame(job.second, area, deep, job.second_premultiplied, to);
+        read_frame(job.first, area, depth, job.first_premultiplied, from);
+        read_frame(job.second, area, depth, job.second_premultiplied, to);
         out = from;
     } catch (const std::bad_alloc&) {
         return kOfxStatErrMemory;

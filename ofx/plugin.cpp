@@ -76,6 +76,7 @@ OfxStatus describe(OfxImageEffectHandle effect) {
                         kOfxImageEffectContextTransition),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 0, kOfxBitDepthByte),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 1, kOfxBitDepthShort),
+        p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 2, kOfxBitDepthFloat),
         // Each render has its own embedded host and frames.
         p.propSetString(props, kOfxImageEffectPluginRenderThreadSafety, 0,
                         kOfxImageEffectRenderFullySafe),
@@ -406,6 +407,8 @@ class FetchedImage {
             view_.depth = PixelDepth::byte;
         } else if (std::strcmp(depth, kOfxBitDepthShort) == 0) {
             view_.depth = PixelDepth::shorts;
+        } else if (std::strcmp(depth, kOfxBitDepthFloat) == 0) {
+            view_.depth = PixelDepth::floats;
         } else {
             return kOfxStatErrUnsupported;
         }

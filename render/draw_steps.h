@@ -3,6 +3,8 @@
 // split over a few translation units (draw_group), so that none takes long to compile.
 #pragma once
 
+#include <type_traits>
+
 #include "composite/blend_ops.h"
 #include "composite/pixel_stage.h"
 #include "host/ae_api.h"
@@ -30,7 +32,9 @@ PF_Err draw_steps(const DrawJob<Pixel>& job, Rule rule) {
     const bool wide = wide_vectors_available();
     for (A_long step = 0; step < job.count; ++step) {
         const DrawStep s = job.steps.at(job.steps.layout, step);
-        if (wide) {
+        if constexpr (std::is_same_v<Pixel, PixelF32>) {
+            draw_block(job.stage, rule, s.source, s.offset);  // general loops only
+        } else if (wide) {
             draw_block_wide(job.stage, rule, s.source, s.offset);
         } else {
             draw_block(job.stage, rule, s.source, s.offset);
@@ -50,3 +54,6 @@ constexpr int kDrawGroups = 4;
 // multiple of kDrawGroups above it.
 template <class Pixel, int G, int I = G>
 PF_Err draw_group(const DrawJob<Pixel>& job, const OverlapSettings<Pixel>& s);
+
+// The float drawing (draw_float.cpp): every operator pixel by pixel in real arithmetic.
+PF_Err draw_float(const DrawJob<PixelF32>& job, const OverlapSettings<PixelF32>& s);

@@ -19,7 +19,7 @@ bool world_usable(const PF_EffectWorld& world) {
 }  // namespace
 
 PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                            PF_EffectWorld* output, RenderContext& ctx) {
+                            PF_EffectWorld* output, RenderContext& ctx, bool real) {
     if (params == nullptr || params[kParamInput] == nullptr || output == nullptr) {
         return kBuildFailed;
     }
@@ -28,7 +28,8 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.out_data = out_data;
     ctx.input = input;
     ctx.output = output;
-    ctx.deep = (output->world_flags & PF_WorldFlag_DEEP) ? 1 : 0;
+    ctx.deep = !real && (output->world_flags & PF_WorldFlag_DEEP) ? 1 : 0;
+    ctx.real = real;
     ctx.in_pixels = input->data;
     ctx.out_pixels = output->data;
     ctx.width = input->width;
@@ -37,13 +38,15 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     ctx.out_rowbytes = output->rowbytes;
 
     // The output's row padding is no place for pixels: the output must be as wide as the input.
-    const std::int64_t row_used = std::int64_t{ctx.width} * (ctx.deep ? 8 : 4);
+    const std::int64_t row_used = std::int64_t{ctx.width} * (real ? 16 : ctx.deep ? 8 : 4);
     if (ctx.in_rowbytes < row_used || ctx.out_rowbytes < row_used ||
         input->height != output->height || output->width < input->width) {
         return kBuildFailed;
     }
-    // 16-bit channels are read in place, so every row must start on a channel boundary.
-    if (ctx.deep && (ctx.in_rowbytes % 2 != 0 || ctx.out_rowbytes % 2 != 0)) return kBuildFailed;
+    // 16-bit and float channels are read in place, so every row must start on a channel
+    // boundary.
+    const A_long channel = real ? 4 : ctx.deep ? 2 : 1;
+    if (ctx.in_rowbytes % channel != 0 || ctx.out_rowbytes % channel != 0) return kBuildFailed;
     if (!world_usable(*input) || !world_usable(*output)) return kBuildFailed;
     return PF_Err_NONE;
 }

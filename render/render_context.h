@@ -2,6 +2,8 @@
 // the host's records.
 #pragma once
 
+#include <type_traits>
+
 #include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 #include "layout/layout_params.h"
@@ -21,6 +23,7 @@ struct RenderContext {
     A_long in_rowbytes;
     A_long out_rowbytes;
     A_u_char deep;  // 1: 16-bit pixels, from the output world's flags
+    bool real;      // float pixels (PixelF32), which only the embedded host's own render sends
 };
 
 // The parameter values of one render in working units; the layout's share is its base.
@@ -33,9 +36,10 @@ struct ParamSnapshot : LayoutParams {
 
 inline constexpr PF_Err kBuildFailed = 255;
 
-// Both return 0, or kBuildFailed when the frame cannot be rendered.
+// Both return 0, or kBuildFailed when the frame cannot be rendered. With `real` the worlds
+// hold float pixels, whatever their flags say.
 PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                            PF_EffectWorld* output, RenderContext& ctx);
+                            PF_EffectWorld* output, RenderContext& ctx, bool real = false);
 PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                             PF_EffectWorld* output, ParamSnapshot& snap);
 
@@ -45,10 +49,13 @@ template <class Pixel>
 Pixel overlap_color(const ParamSnapshot& snap) {
     using Traits = PixelTraits<Pixel>;
     using Channel = typename Traits::Channel;
-    const auto alpha = static_cast<A_long>(static_cast<double>(Traits::kFull) * snap.opacity);
-    return Pixel{snap.completion == 1.0 ? Channel{0} : static_cast<Channel>(alpha),
-                 Traits::from8(snap.color.red), Traits::from8(snap.color.green),
-                 Traits::from8(snap.color.blue)};
+    Channel alpha = static_cast<Channel>(snap.opacity);  // float: real, not truncated
+    if constexpr (!std::is_floating_point_v<Channel>) {
+        alpha = static_cast<Channel>(
+            static_cast<A_long>(static_cast<double>(Traits::kFull) * snap.opacity));
+    }
+    return Pixel{snap.completion == 1.0 ? Channel{0} : alpha, Traits::from8(snap.color.red),
+                 Traits::from8(snap.color.green), Traits::from8(snap.color.blue)};
 }
 
 inline FrameSize frame_of(const RenderContext& ctx) {

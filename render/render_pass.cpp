@@ -1,5 +1,7 @@
 #include "render/render_pass.h"
 
+#include <cstring>
+
 #include "composite/blend_modes.h"
 #include "composite/pixel_stage.h"
 #include "host/suite_cache.h"
@@ -39,6 +41,22 @@ bool frame_beyond_caches(const RenderContext& ctx) {
     return magnitude * static_cast<std::size_t>(ctx.height) >= stream_copy::kMinFrameBytes;
 }
 
+// The output as the input (0 %) or transparent black, float pixels row by row.
+void copy_or_clear_float(const RenderContext& ctx, bool copy) {
+    const auto bytes = static_cast<std::size_t>(ctx.width) * sizeof(PixelF32);
+    for (A_long y = 0; y < ctx.height; ++y) {
+        auto* out = reinterpret_cast<std::uint8_t*>(ctx.out_pixels) +
+                    static_cast<std::ptrdiff_t>(y) * ctx.out_rowbytes;
+        const auto* in = reinterpret_cast<const std::uint8_t*>(ctx.in_pixels) +
+                         static_cast<std::ptrdiff_t>(y) * ctx.in_rowbytes;
+        if (copy) {
+            std::memmove(out, in, bytes);
+        } else {
+            std::memset(out, 0, bytes);  // 0.0f in every channel
+        }
+    }
+}
+
 // Where the pixels of the render's depth are.
 template <class Pixel>
 PixelStage<Pixel> make_stage(const RenderContext& ctx) {
@@ -48,7 +66,7 @@ PixelStage<Pixel> make_stage(const RenderContext& ctx) {
                              ctx.out_rowbytes,
                              ctx.width,
                              ctx.height,
-                             frame_beyond_caches(ctx)};
+                             !ctx.real && frame_beyond_caches(ctx)};
 }
 
 template <class Pixel>
@@ -69,12 +87,17 @@ PF_Err draw_depth(const DrawJob<Pixel>& job, const ParamSnapshot& snap) {
         });
 }
 
-// The one place where the render's depth is chosen: the output world's deep flag.
+// The one place where the render's depth is chosen: float for the embedded host's own render,
+// else the output world's deep flag.
 template <class Layout>
 PF_Err draw_all(const PF_InData* in_data, const RenderContext& ctx, const ParamSnapshot& snap,
                 A_long count, const Layout& layout) {
     const StepSource steps{
         &layout, [](const void* l, A_long step) { return (*static_cast<const Layout*>(l))(step); }};
+    if (ctx.real) {
+        return draw_float(DrawJob<PixelF32>{in_data, make_stage<PixelF32>(ctx), count, steps},
+                          overlap_settings<PixelF32>(snap));
+    }
     if (ctx.deep) {
         return draw_depth(DrawJob<PF_Pixel16>{in_data, make_stage<PF_Pixel16>(ctx), count, steps},
                           snap);
@@ -114,7 +137,10 @@ PassEnd run_pass(PF_InData* in_data, PF_OutData* out_data, const RenderContext& 
 
     // At exactly 0 % the output is the input; otherwise it starts transparent black.
     const bool untouched = snap.completion == 0.0;
-    if (err == PF_Err_NONE) {
+    if (err == PF_Err_NONE && ctx.real) {
+        // The host's copy and fill know only its own depths.
+        copy_or_clear_float(ctx, untouched);
+    } else if (err == PF_Err_NONE) {
         if (untouched) {
             err =
                 in_data->utils->copy(in_data->effect_ref, ctx.input, ctx.output, nullptr, nullptr);
@@ -147,12 +173,14 @@ PassEnd run_pass(PF_InData* in_data, PF_OutData* out_data, const RenderContext& 
 
 }  // namespace
 
-PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-              PF_LayerDef* output) {
+namespace {
+
+PF_Err render_pass(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                   PF_LayerDef* output, bool real) {
     SuiteCache suites(in_data->pica_basicP);
     RenderContext ctx{};
     ParamSnapshot snap{};
-    if (build_render_context(in_data, out_data, params, output, ctx) != PF_Err_NONE ||
+    if (build_render_context(in_data, out_data, params, output, ctx, real) != PF_Err_NONE ||
         build_param_snapshot(in_data, out_data, params, output, snap) != PF_Err_NONE) {
         return unusable_frame(in_data, out_data);
     }
@@ -162,4 +190,21 @@ PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
         return in_data->inter.progress(in_data->effect_ref, end.steps + 1, end.steps + 1);
     }
     return end.err;
+}
+
+}  // namespace
+
+PF_Err render(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+              PF_LayerDef* output) {
+    return render_pass(in_data, out_data, params, output, false);
+}
+
+PF_Err render_float(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                    PF_LayerDef* output) {
+    // As the entry point does for the Render command.
+    try {
+        return render_pass(in_data, out_data, params, output, true);
+    } catch (SuiteMissing code) {
+        return code;
+    }
 }

@@ -31,6 +31,9 @@
 #include "cli/png_io.h"
 #include "cli/tool.h"
 #include "composite/blend_ops.h"
+#include "embed/transition.h"
+#include "params/param_ids.h"
+#include "params/param_table.h"
 #endif
 
 using namespace zx::ofxtest;
@@ -46,12 +49,13 @@ void expect(bool ok, const std::string& what) {
     }
 }
 
-// RGBA samples, top row first: 0..255, or 0..65535 when deep.
+// RGBA samples, top row first: 0..255, or 0..65535 when deep, or float bits when real.
 struct Picture {
     int w = 0;
     int h = 0;
     bool deep = false;
     std::vector<std::uint32_t> s;
+    bool real = false;
     std::uint32_t& at(int x, int y, int c) {
         return s[(static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
                   static_cast<std::size_t>(x)) *
@@ -79,8 +83,37 @@ Picture make_picture(int w, int h, bool deep, std::uint32_t salt = 0) {
     return p;
 }
 
+float real_at(const Picture& p, std::size_t i) {
+    float v;
+    std::memcpy(&v, &p.s[i], sizeof v);
+    return v;
+}
+
+void set_real(Picture& p, std::size_t i, float v) {
+    std::memcpy(&p.s[i], &v, sizeof v);
+}
+
+// The 16-bit picture's channels as float, k / 32768.
+Picture real_picture(const Picture& deep) {
+    Picture p = deep;
+    p.deep = false;
+    p.real = true;
+    for (std::size_t i = 0; i < p.s.size(); ++i) {
+        set_real(p, i, zx::embed::png16_to_channel(deep.s[i]) / 32768.0f);
+    }
+    return p;
+}
+
 // Colour no greater than alpha, as premultiplied pictures have it.
 Picture premultiplied(Picture p) {
+    if (p.real) {
+        for (std::size_t i = 0; i < p.s.size(); i += 4) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                set_real(p, i + c, real_at(p, i + c) * real_at(p, i + 3));
+            }
+        }
+        return p;
+    }
     const double full = p.deep ? 65535 : 255;
     for (std::size_t i = 0; i < p.s.size(); i += 4) {
         for (int c = 0; c < 3; ++c) {
@@ -110,8 +143,8 @@ constexpr std::uint8_t kFill = 0xA5;
 
 std::shared_ptr<TestImage> make_image(const Picture& p, const Layout& l, bool blank = false) {
     auto img = std::make_shared<TestImage>();
-    img->depth = p.deep ? kOfxBitDepthShort : kOfxBitDepthByte;
-    const int bpp = p.deep ? 8 : 4;
+    img->depth = p.real ? kOfxBitDepthFloat : p.deep ? kOfxBitDepthShort : kOfxBitDepthByte;
+    const int bpp = p.real ? 16 : p.deep ? 8 : 4;
     const int row = p.w * bpp + l.pad;
     img->storage.assign(static_cast<std::size_t>(row * p.h), kFill);
     img->bounds = {l.x1, l.y1, l.x1 + p.w, l.y1 + p.h};
@@ -125,7 +158,9 @@ std::shared_ptr<TestImage> make_image(const Picture& p, const Layout& l, bool bl
         for (int x = 0; x < p.w; ++x) {
             for (int c = 0; c < 4; ++c) {
                 const std::uint32_t v = const_cast<Picture&>(p).at(x, y, c);
-                if (p.deep) {
+                if (p.real) {
+                    std::memcpy(dst + x * 16 + c * 4, &v, 4);
+                } else if (p.deep) {
                     const auto v16 = static_cast<std::uint16_t>(v);
                     std::memcpy(dst + x * 8 + c * 2, &v16, 2);
                 } else {
@@ -139,13 +174,17 @@ std::shared_ptr<TestImage> make_image(const Picture& p, const Layout& l, bool bl
 
 Picture read_image(const TestImage& img, bool deep) {
     Picture p{img.bounds.x2 - img.bounds.x1, img.bounds.y2 - img.bounds.y1, deep, {}};
+    p.real = img.depth == kOfxBitDepthFloat;
+    p.deep = deep && !p.real;
     p.s.resize(static_cast<std::size_t>(p.w * p.h) * 4);
     for (int k = 0; k < p.h; ++k) {
         const std::uint8_t* src = img.data + static_cast<std::ptrdiff_t>(k) * img.row_bytes;
         for (int x = 0; x < p.w; ++x) {
             for (int c = 0; c < 4; ++c) {
                 std::uint32_t v = 0;
-                if (deep) {
+                if (p.real) {
+                    std::memcpy(&v, src + x * 16 + c * 4, 4);
+                } else if (deep) {
                     std::uint16_t v16 = 0;
                     std::memcpy(&v16, src + x * 8 + c * 2, 2);
                     v = v16;
@@ -161,7 +200,7 @@ Picture read_image(const TestImage& img, bool deep) {
 
 // The bytes of each row's padding, which a render must leave alone.
 bool padding_untouched(const TestImage& img) {
-    const int bpp = img.depth == kOfxBitDepthShort ? 8 : 4;
+    const int bpp = img.depth == kOfxBitDepthFloat ? 16 : img.depth == kOfxBitDepthShort ? 8 : 4;
     const int width = img.bounds.x2 - img.bounds.x1;
     const int row = std::abs(img.row_bytes);
     for (int k = 0; k < img.bounds.y2 - img.bounds.y1; ++k) {
@@ -374,6 +413,59 @@ Picture cli_transition(const Picture& from, const Picture& to, const Settings& s
 }
 #endif
 
+#if defined(ZX_WITH_CLI)
+// The float path's own render through an embedded host with the same values, on straight
+// colour when `premult` (made so and back as the plug-in does): what the plug-in must hand back
+// at float, bit for bit. The float path itself is checked against the 16-bit one elsewhere.
+// `t` < 0 renders the filter, else the transition from `in` to `to` at t.
+Picture embed_float(const Picture& in, const Settings& s, bool premult, double t = -1,
+                    const Picture* to = nullptr) {
+    zx::embed::Host host;
+    const auto color = [&](int c) { return static_cast<A_u_char>(std::lround(s.color[c] * 255)); };
+    const bool ok =
+        host.set_value(kParamMode, s.mode + 1) == zx::embed::Status::ok &&
+        host.set_value(kParamCompletion, s.completion) == zx::embed::Status::ok &&
+        host.set_value(kParamSplit, s.split + 1) == zx::embed::Status::ok &&
+        host.set_value(kParamRow, s.row) == zx::embed::Status::ok &&
+        host.set_value(kParamHeight, s.strip_height) == zx::embed::Status::ok &&
+        host.set_value(kParamColumn, s.column) == zx::embed::Status::ok &&
+        host.set_value(kParamWidth, s.strip_width) == zx::embed::Status::ok &&
+        host.set_value(kParamSeed, s.seed) == zx::embed::Status::ok &&
+        host.set_value(kParamOverlapMode, s.overlap + 1) == zx::embed::Status::ok &&
+        host.set_color(kParamColor, PF_Pixel{255, color(0), color(1), color(2)}) ==
+            zx::embed::Status::ok &&
+        host.set_value(kParamBlendMode, s.blend == 0 ? 1 : s.blend + 2) == zx::embed::Status::ok &&
+        host.set_value(kParamOpacity, s.opacity) == zx::embed::Status::ok;
+    expect(ok, "embedded host values");
+    const auto straight = [&](Picture p, bool to_straight) {
+        for (std::size_t i = 0; premult && i < p.s.size(); i += 4) {
+            const float a = real_at(p, i + 3);
+            for (std::size_t c = 0; c < 3 && a != 0.0f; ++c) {
+                const float v = real_at(p, i + c);
+                set_real(p, i + c, to_straight ? v / a : v * a);
+            }
+        }
+        return p;
+    };
+    const Picture a = straight(in, true);
+    Picture out = a;
+    const zx::embed::FrameFormat format{in.w, in.h, zx::embed::Depth::float32,
+                                        zx::embed::Channels::rgba};
+    const std::ptrdiff_t row = in.w * 16;
+    if (t < 0) {
+        expect(host.render(format, a.s.data(), row, out.s.data(), row) == zx::embed::Status::ok,
+               "embedded float render");
+    } else {
+        const Picture b = straight(*to, true);
+        expect(zx::embed::render_transition(host, format,
+                                            {a.s.data(), row, b.s.data(), row, out.s.data(), row},
+                                            t * 100.0) == zx::embed::Status::ok,
+               "embedded float transition");
+    }
+    return straight(out, false);
+}
+#endif
+
 struct Run {
     OfxStatus status = kOfxStatOK;
     Picture out;
@@ -456,6 +548,27 @@ void transition_renders(Host& host, Effect* inst) {
         expect(run.out == expected, name + ": composited on straight colour, premultiplied");
 #endif
     }
+    const Picture from = real_picture(make_picture(61, 37, true));
+    const Picture to = real_picture(make_picture(61, 37, true, 12345));
+    for (bool premult : {false, true}) {
+        const Settings& s = kSettings[premult ? 2 : 1];
+        apply(inst, s, false);
+        const Picture a = premult ? premultiplied(from) : from;
+        const Picture b = premult ? premultiplied(to) : to;
+        for (double t : {0.3, 0.5, 0.85}) {
+            const std::string name =
+                "transition.float." + std::to_string(t) + (premult ? ".premultiplied" : "");
+            const Run run = render_transition(host, inst, a, b, kLayouts[3], t, premult);
+            expect(run.status == kOfxStatOK, name + ": render");
+            record(name, run.out);
+#if defined(ZX_WITH_CLI)
+            expect(run.out == embed_float(a, s, premult, t, &b), name + ": the float transition");
+#endif
+        }
+    }
+}
+
+void transition_fallbacks(Host& host, Effect* inst) {
     // A missing SourceTo frame is transparent: at t = 1 what is left is SourceFrom where it
     // is not transparent.
     const Picture from = make_picture(20, 10, false);
@@ -483,7 +596,8 @@ void check_description(Host& host) {
             d.get_string(kOfxImageEffectPropSupportedContexts, 1) == kOfxImageEffectContextGeneral,
         "contexts");
     expect(d.get_string(kOfxImageEffectPropSupportedPixelDepths, 0) == kOfxBitDepthByte &&
-               d.get_string(kOfxImageEffectPropSupportedPixelDepths, 1) == kOfxBitDepthShort,
+               d.get_string(kOfxImageEffectPropSupportedPixelDepths, 1) == kOfxBitDepthShort &&
+               d.get_string(kOfxImageEffectPropSupportedPixelDepths, 2) == kOfxBitDepthFloat,
            "depths");
     expect(d.get_string(kOfxImageEffectPluginRenderThreadSafety) == kOfxImageEffectRenderFullySafe,
            "thread safety");
@@ -609,6 +723,38 @@ void filter_renders(Host& host, Effect* inst, const std::string& context) {
     }
 }
 
+// Float: the picture at k / 32768, every settings and layout, and premultiplied.
+void float_filter_renders(Host& host, Effect* inst, const std::string& context) {
+    const Picture in = real_picture(make_picture(61, 37, true));
+    for (const Settings& s : kSettings) {
+        apply(inst, s);
+        for (const Layout& layout : kLayouts) {
+            const std::string name = context + ".float." + s.name + "." + layout.name;
+            const Run run = render_filter(host, inst, in, layout);
+            expect(run.status == kOfxStatOK, name + ": render");
+            record(name, run.out);
+#if defined(ZX_WITH_CLI)
+            expect(run.out == embed_float(in, s, false), name + ": the float path's render");
+#endif
+        }
+        const Picture pm = premultiplied(in);
+        const std::string name = context + ".float." + s.name + ".premultiplied";
+        const Run run = render_filter(host, inst, pm, kLayouts[3], true);
+        expect(run.status == kOfxStatOK, name + ": render");
+        record(name, run.out);
+#if defined(ZX_WITH_CLI)
+        expect(run.out == embed_float(pm, s, true), name + ": on straight colour, premultiplied");
+#endif
+    }
+    Settings all = kSettings[1];
+    all.completion = 100;
+    apply(inst, all);
+    const Picture pm = premultiplied(in);
+    const Run as_straight = render_filter(host, inst, pm, kLayouts[0], false);
+    const Run as_premult = render_filter(host, inst, pm, kLayouts[0], true);
+    expect(as_straight.out == as_premult.out, "float: premultiplied blocks move as they are");
+}
+
 void two_threads(Host& host, Effect* inst) {
     const Picture in = make_picture(96, 64, false);
     apply(inst, kSettings[1]);
@@ -728,8 +874,9 @@ int main(int argc, char** argv) {
             if (inst == nullptr) continue;
             check_params(inst, false);
             check_visibility(host, inst);
-            filter_renders(host, inst,
-                           context == kOfxImageEffectContextFilter ? "filter" : "general");
+            const std::string name = context == kOfxImageEffectContextFilter ? "filter" : "general";
+            filter_renders(host, inst, name);
+            float_filter_renders(host, inst, name);
             if (context == kOfxImageEffectContextFilter) {
                 two_threads(host, inst);
                 bad_input(host, inst);
@@ -741,6 +888,7 @@ int main(int argc, char** argv) {
         if (inst != nullptr) {
             check_params(inst, true);
             transition_renders(host, inst);
+            transition_fallbacks(host, inst);
             expect(host.destroy_instance(inst) == kOfxStatOK, "transition: destroyed");
         }
         expect(host.images_fetched() > 0, "images were fetched");
