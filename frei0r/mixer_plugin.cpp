@@ -23,12 +23,7 @@ Mixer* mixer_of(f0r_instance_t instance) {
 extern "C" {
 
 int f0r_init(void) {
-    try {
-        zx::frei0r::param_explanation(Module::mixer, 0);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return zx::frei0r::init_module(Module::mixer);
 }
 
 void f0r_deinit(void) {}

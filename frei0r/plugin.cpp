@@ -23,12 +23,7 @@ Filter* filter_of(f0r_instance_t instance) {
 extern "C" {
 
 int f0r_init(void) {
-    try {
-        zx::frei0r::param_explanation(zx::frei0r::Module::filter, 0);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+    return zx::frei0r::init_module(zx::frei0r::Module::filter);
 }
 
 void f0r_deinit(void) {}

@@ -16,6 +16,17 @@ extern "C" {
 
 namespace zx::frei0r {
 
+// Both modules' f0r_init: the parameter texts are built here, where a failure can be reported,
+// rather than on a later call that has no way to say so.
+inline int init_module(Module module) {
+    try {
+        param_explanation(module, 0);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
 // What both modules tell a tool about themselves; they differ in name, type and explanation.
 inline void describe_plugin(f0r_plugin_info_t* info, const char* name, int plugin_type,
                             const char* explanation) {
