@@ -670,6 +670,18 @@ void check_visibility(Host& host, Effect* inst) {
            "hidden for Height & Column: " + hidden_params(inst));
 }
 
+// At 100 % every pixel is a moved one: premultiplied or not, the same bytes.
+void premultiplied_blocks_move(Host& host, Effect* inst, const Picture& in,
+                               const std::string& depth) {
+    Settings all = kSettings[1];
+    all.completion = 100;
+    apply(inst, all);
+    const Picture pm = premultiplied(in);
+    const Run as_straight = render_filter(host, inst, pm, kLayouts[0], false);
+    const Run as_premult = render_filter(host, inst, pm, kLayouts[0], true);
+    expect(as_straight.out == as_premult.out, depth + ": premultiplied blocks move as they are");
+}
+
 void filter_renders(Host& host, Effect* inst, const std::string& context) {
     for (bool deep : {false, true}) {
         const Picture in = make_picture(61, 37, deep);
@@ -700,15 +712,7 @@ void filter_renders(Host& host, Effect* inst, const std::string& context) {
                    name + ": the command-line render of the straight picture, premultiplied");
 #endif
         }
-        // At 100 % every pixel is a moved one: premultiplied or not, the same bytes.
-        Settings all = kSettings[1];
-        all.completion = 100;
-        apply(inst, all);
-        const Picture pm = premultiplied(in);
-        const Run as_straight = render_filter(host, inst, pm, kLayouts[0], false);
-        const Run as_premult = render_filter(host, inst, pm, kLayouts[0], true);
-        expect(as_straight.out == as_premult.out,
-               depth + ": premultiplied blocks move as they are");
+        premultiplied_blocks_move(host, inst, in, depth);
         // A render scale below 1 is the effect's horizontal downsample.
         apply(inst, kSettings[2]);
         const Run half = render_filter(host, inst, in, kLayouts[0], false, 0.5);
@@ -746,13 +750,7 @@ void float_filter_renders(Host& host, Effect* inst, const std::string& context) 
         expect(run.out == embed_float(pm, s, true), name + ": on straight colour, premultiplied");
 #endif
     }
-    Settings all = kSettings[1];
-    all.completion = 100;
-    apply(inst, all);
-    const Picture pm = premultiplied(in);
-    const Run as_straight = render_filter(host, inst, pm, kLayouts[0], false);
-    const Run as_premult = render_filter(host, inst, pm, kLayouts[0], true);
-    expect(as_straight.out == as_premult.out, "float: premultiplied blocks move as they are");
+    premultiplied_blocks_move(host, inst, in, "float");
 }
 
 void two_threads(Host& host, Effect* inst) {
