@@ -10,6 +10,7 @@
 
 #include "cli/errors.h"
 #include "cli/image.h"
+#include "cli/picture_io.h"
 #include "params/param_setup.h"
 
 namespace zx::cli {
@@ -222,7 +223,7 @@ bool on_command_line(const ParamEntry& p) {
 
 std::string description() {
     const ParamEntry& completion = param_entry(kParamCompletion);
-    return "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), "
+    return "Renders the VarnokZentrilox effect on a picture (or on a built-in test card), "
            "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
            "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
            "toward a random target as\nCompletion goes from " +
@@ -240,8 +241,12 @@ constexpr const char* kFooter =
     "A transition (--transition-to B) at t: below 50 % INPUT shuffles away over B at\n"
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
-    "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
-    "folder and renamed only once complete.\n"
+    "The output's format follows its extension (PNG when it names none); it holds RGBA at the\n"
+    "working depth (a 16-bit PNG from float), or the input's own sample type when the working\n"
+    "depth is the input's, with the input's other channels and metadata where the format can\n"
+    "hold them. Colour is premultiplied in OpenEXR and DPX, and in TIFF unless the input TIFF\n"
+    "said otherwise; straight in PNG and the others. It is written to a temporary file in the\n"
+    "same folder and renamed only once complete.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -272,11 +277,14 @@ std::string wrap(const std::string& text) {
 
 void add_options(CLI::App& app, RawOptions& raw) {
     app.add_option("INPUT", raw.input,
-                   "input PNG (any PNG; grey, palette and low bit depths are expanded), or "
+                   "input picture (any PNG; grey, palette and low bit depths are expanded; "
+                   "OpenEXR, TIFF, DPX, JPEG and every other format listed below), or "
                    "with --frames a counter pattern such as in_%04d.png; without it the "
                    "built-in test card is rendered")
         ->type_name("");
-    app.add_option("-o,--output", raw.output, "output PNG, or a counter pattern with --frames")
+    app.add_option(
+           "-o,--output", raw.output,
+           "output picture (its extension names the format), or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
@@ -290,9 +298,9 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "1 <= N <= D; default 1/1; the input is already the downsampled layer")
         ->type_name("N/D");
     app.add_option("--depth", raw.depth,
-                   "working depth, 8 or 16 bits; default the input's bit depth (8 for the test "
-                   "card)")
-        ->type_name("8|16");
+                   "working depth, 8 or 16 bits or float; default the input's: 8 for 8-bit "
+                   "files and the test card, 16 for 10- to 16-bit ones, float for half and float")
+        ->type_name("8|16|float");
     app.add_option("--size", raw.size,
                    "size of the test card, each side 1.." + std::to_string(kMaxSide) +
                        "; default 640x480; only without INPUT")
@@ -353,8 +361,8 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     }
     parse_downsample("--downsample", raw.downsample, p);
     if (app.count("--depth") > 0) {
-        o.depth = static_cast<int>(
-            parse_choice("--depth", raw.depth, "working depth", {{"8", 8}, {"16", 16}}));
+        o.depth = static_cast<int>(parse_choice("--depth", raw.depth, "working depth",
+                                                {{"8", 8}, {"16", 16}, {"float", 32}}));
     }
     if (app.count("--size") > 0) {
         if (o.input) {
@@ -471,7 +479,7 @@ long long parse_integer(std::string_view option, std::string_view text, long lon
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text) {
     CLI::App app(description(), "zentrilox");
-    app.footer(kFooter);
+    app.footer(std::string(kFooter) + "\n" + wrap(format_help()));
     app.get_formatter()->column_width(kHelpColumn);
     app.set_version_flag("--version", version_text, "print the tool's and the effect's version");
     RawOptions raw;

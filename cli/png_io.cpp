@@ -141,17 +141,27 @@ bool read_rows(png_structp png, png_bytepp rows) {
 }  // namespace
 
 Image read_png(const std::string& path) {
-    const std::string name = "input '" + path + "'";
     FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw Failure(system_error("cannot open " + name));
-    png_byte signature[8];
+    if (!file) throw Failure(system_error("cannot open input '" + path + "'"));
+    unsigned char signature[8];
     const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
     if (got != sizeof signature && std::ferror(file.get())) {
-        throw Failure(system_error("cannot read " + name));
+        throw Failure(system_error("cannot read input '" + path + "'"));
     }
-    if (got != sizeof signature || png_sig_cmp(signature, 0, sizeof signature) != 0) {
-        throw Failure(name + " is not a PNG file");
-    }
+    return read_png(file.get(), signature, got, path);
+}
+
+bool is_png_signature(const unsigned char* head, std::size_t size) {
+    return size >= 8 && png_sig_cmp(head, 0, 8) == 0;
+}
+
+Image read_png(std::FILE* opened, const unsigned char* head, std::size_t head_size,
+               const std::string& path) {
+    const std::string name = "input '" + path + "'";
+    if (!is_png_signature(head, head_size)) throw Failure(name + " is not a PNG file");
+    std::FILE* file = opened;
+    png_byte signature[8];
+    std::memcpy(signature, head, sizeof signature);
 
     PngErrorSink sink{};
     ReadStructs s;
@@ -163,13 +173,13 @@ Image read_png(const std::string& path) {
     // hold. A pipe's size is known once it is read: its chunks are read into memory first, so
     // that memory follows the bytes that arrive, and the header meets the same bound.
     struct stat file_stat {};
-    const bool regular = fstat(fileno(file.get()), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
+    const bool regular = fstat(fileno(file), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
     std::vector<unsigned char> stream;
     MemoryStream memory{};
     if (regular) {
-        png_init_io(s.png, file.get());
+        png_init_io(s.png, file);
     } else {
-        if (!read_chunks(file.get(), stream)) throw Failure(system_error("cannot read " + name));
+        if (!read_chunks(file, stream)) throw Failure(system_error("cannot read " + name));
         memory = {stream.data(), stream.size()};
         png_set_read_fn(s.png, &memory, read_memory);
     }

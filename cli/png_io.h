@@ -2,6 +2,7 @@
 // that names the file.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ namespace zx::cli {
 // full. Samples are otherwise unchanged (no gamma or colour-space conversion). Sides above
 // kMaxSide are refused.
 Image read_png(const std::string& path);
+// The same from `file`, open on `path`, whose first `head_size` bytes (8 at most) were read
+// into `head`.
+Image read_png(std::FILE* file, const unsigned char* head, std::size_t head_size,
+               const std::string& path);
+bool is_png_signature(const unsigned char* head, std::size_t size);
 
 // Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
 // is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic

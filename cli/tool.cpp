@@ -22,6 +22,7 @@
 #include "cli/image.h"
 #include "cli/options.h"
 #include "cli/output_pattern.h"
+#include "cli/picture_io.h"
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
 
@@ -68,12 +69,12 @@ struct FramePlan {
     std::vector<unsigned char> render(EffectRunner& runner, int i,
                                       const EffectRunner::ProgressFn& progress) const {
         const int k = first + i;
-        footage.load(runner, k);
+        const std::shared_ptr<const Carried> carried = footage.load(runner, k);
         try {
-            const simhost::World& result = footage.transition()
-                                               ? runner.render_transition(completion(k), progress)
-                                               : runner.render(completion(k), progress);
-            return encode_png(from_world(result), o.png_compression);
+            const Frame& result = footage.transition()
+                                      ? runner.render_transition(completion(k), progress)
+                                      : runner.render(completion(k), progress);
+            return encode_picture(path(i), result, carried, o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
             throw EffectError("frame " + std::to_string(k) +
