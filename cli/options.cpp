@@ -241,12 +241,15 @@ constexpr const char* kFooter =
     "A transition (--transition-to B) at t: below 50 % INPUT shuffles away over B at\n"
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
-    "The output's format follows its extension (PNG when it names none); it holds RGBA at the\n"
-    "working depth (a 16-bit PNG from float), or the input's own sample type when the working\n"
-    "depth is the input's, with the input's other channels and metadata where the format can\n"
-    "hold them. Colour is premultiplied in OpenEXR and DPX, and in TIFF unless the input TIFF\n"
-    "said otherwise; straight in PNG and the others. It is written to a temporary file in the\n"
-    "same folder and renamed only once complete.\n"
+    "The output's format follows its extension (PNG when it names none, and on standard\n"
+    "output); it holds RGBA at the working depth (a 16-bit PNG from float), or the input's own\n"
+    "sample type when the working depth is the input's, with the input's other channels and\n"
+    "metadata where the format can hold them. Colour is premultiplied in OpenEXR and DPX, and\n"
+    "in TIFF unless the input TIFF said otherwise; straight in PNG and the others. It is\n"
+    "written to a temporary file in the same folder and renamed only once complete; a pipe, a\n"
+    "device, '-' and a file reached through /dev/stdout or /dev/fd/N (a shell's > or >>) are\n"
+    "written in place. An output that is the same file as an input frame or B (links and hard\n"
+    "links seen through) is refused.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -282,9 +285,9 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "with --frames a counter pattern such as in_%04d.png; without it the "
                    "built-in test card is rendered")
         ->type_name("");
-    app.add_option(
-           "-o,--output", raw.output,
-           "output picture (its extension names the format), or a counter pattern with --frames")
+    app.add_option("-o,--output", raw.output,
+                   "output picture (its extension names the format), '-' for standard output "
+                   "(PNG), or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
@@ -387,6 +390,11 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
             o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
         }
         if (app.count("--range") > 0) o.range = parse_range("--range", raw.range, *o.frames);
+        if (o.output == "-" && *o.frames > 1) {
+            throw UsageError("--output: '-' (standard output) takes a single picture, not the " +
+                             std::to_string(*o.frames) +
+                             " frames of --frames; give a counter pattern such as f_%04d.png");
+        }
     }
     if (app.count("--transition-to") > 0) {
         if (raw.transition_to.empty()) throw UsageError("--transition-to: the file name is empty");
