@@ -210,8 +210,9 @@ std::vector<unsigned char> encode_oiio(const std::string& path, const std::strin
     const bool keep_type = carried && carried->depth == image.depth;
     const OIIO::TypeDesc type = type_of(image.depth);
     const bool alpha = out->supports("alpha");
-    const std::size_t extras =
-        carried && out->supports("nchannels") ? carried->extra.size() : std::size_t{0};
+    // Other writers that claim any channel count still take no more than RGBA (DPX aborts).
+    const bool any_channels = format == "openexr" || format == "tiff";
+    const std::size_t extras = carried && any_channels ? carried->extra.size() : std::size_t{0};
     const std::size_t nch = (alpha ? 4 : 3) + extras;
 
     OIIO::ImageSpec spec = carried ? carried->spec : OIIO::ImageSpec();
@@ -275,22 +276,25 @@ std::vector<unsigned char> encode_oiio(const std::string& path, const std::strin
 }
 
 std::string oiio_format_list(bool writable) {
-    // "format:ext,ext;format:ext..." as OpenImageIO lists them.
+    // "format:ext,ext;format:ext..." as OpenImageIO lists them; movies and volumes are no
+    // pictures, PNG is libpng's.
     const std::string all = OIIO::get_string_attribute("extension_list");
     std::string list;
     for (const auto& entry : OIIO::Strutil::splitsv(all, ";")) {
-        const std::size_t colon = entry.find(':');
-        if (colon == std::string::npos) continue;
-        const std::string format(entry.substr(0, colon));
-        if (format == "png" || format == "null" || format == "term") continue;
+        const auto parts = OIIO::Strutil::splitsv(entry, ":", 2);
+        if (parts.size() != 2) continue;
+        const std::string format(parts[0]);
+        if (format == "png" || format == "ffmpeg" || format == "openvdb" || format == "null" ||
+            format == "term") {
+            continue;
+        }
         if (writable) {
             auto out = OIIO::ImageOutput::create(format);
             OIIO::geterror();
             if (!out || !out->supports("ioproxy")) continue;
         }
-        std::string exts(entry.substr(colon + 1));
-        std::replace(exts.begin(), exts.end(), ',', ' ');
-        list += (list.empty() ? "" : ", ") + format + " (" + exts + ")";
+        const std::string first(OIIO::Strutil::splitsv(parts[1], ",", 2)[0]);
+        list += (list.empty() ? "" : ", ") + format + " (." + first + ")";
     }
     return list;
 }

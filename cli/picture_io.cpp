@@ -69,8 +69,8 @@ std::vector<unsigned char> encode_picture(const std::string& path, const Frame& 
 }
 
 std::string format_help() {
-    return "Formats: PNG (8 and 16 bits, read and written through libpng); read through "
-           "OpenImageIO: " +
+    return "Formats, by the output's extension: png (.png) through libpng; through "
+           "OpenImageIO, read: " +
            oiio_format_list(false) + "; written: " + oiio_format_list(true) + ".\n";
 }
 

@@ -21,18 +21,12 @@ Image read_png(std::FILE* file, const unsigned char* head, std::size_t head_size
                const std::string& path);
 bool is_png_signature(const unsigned char* head, std::size_t size);
 
-// Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
-// is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic
-// link is followed and what it points to is replaced; a replaced file keeps its mode; a
-// read-only file is refused. A pipe or a device is written directly. "-" is standard output,
-// and a path that names one of the process's descriptors (/dev/stdout, /dev/fd/N) is written
-// through that descriptor, a file there in place (a shell's >> appends). `compression` is
-// zlib's level 0..9; none leaves libpng's default. Several threads may write at once.
+// The PNG's bytes: RGBA at the image's depth (8 or 16). `compression` is zlib's level 0..9;
+// none leaves libpng's default.
+std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression);
+
+// Writes encode_png's bytes as atomic::write_file does.
 void write_png(const std::string& path, const Image& image,
                std::optional<int> compression = std::nullopt);
-
-// The two halves of write_png: the PNG's bytes, and the file written as write_png does.
-std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression);
-void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 
 }  // namespace zx::cli

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "atomic/atomic_file.h"
 #include "cli/effect_runner.h"
 #include "cli/errors.h"
 #include "cli/footage.h"
@@ -23,7 +24,6 @@
 #include "cli/options.h"
 #include "cli/output_pattern.h"
 #include "cli/picture_io.h"
-#include "cli/png_io.h"
 #include "cli/progress_bar.h"
 #include "cli/same_file.h"
 
@@ -129,7 +129,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 turn.wait(guard, [&] { return next_to_write == k || failed_frame < k; });
                 if (failed_frame < k) return;
                 guard.unlock();
-                write_file(plan.path(k), bytes);
+                atomic::write_file(plan.path(k), bytes);
                 guard.lock();
                 next_to_write = k + 1;
                 bar.update(k, 1, 1);
@@ -186,7 +186,7 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
     EffectRunner runner;
     runner.set_params(o.params);
     for (int i = 0; i < frames; ++i) {
-        write_file(plan.path(i), plan.render(runner, i, [&bar, i](long done, long total) {
+        atomic::write_file(plan.path(i), plan.render(runner, i, [&bar, i](long done, long total) {
             bar.update(i, done, total);
         }));
         bar.update(i, 1, 1);
