@@ -41,8 +41,12 @@ constexpr int kClaimed = 1;
 constexpr int kPending = 2;
 static_assert(std::atomic<int>::is_always_lock_free, "read by a signal handler");
 PendingTemp g_pending_temps[kTempSlots];
+// Set by the handler before it removes anything: the signal may run in another thread, and a
+// writer whose file vanished then waits for the end instead of reporting a failure.
+std::atomic<int> g_ending_signal{0};
 
 extern "C" void remove_pending_and_reraise(int sig) {
+    g_ending_signal.store(sig);
     for (PendingTemp& temp : g_pending_temps) {
         if (temp.state.load() == kPending) unlink(temp.path);
     }
@@ -214,6 +218,11 @@ class TempFile {
             std::memcpy(slot_->path, path_.c_str(), path_.size() + 1);
             slot_->state.store(kPending);
             fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (g_ending_signal.load() != 0) {
+                // The handler may have looked at the slots already: the file is ours to remove.
+                if (fd >= 0) unlink(path_.c_str());
+                for (;;) pause();
+            }
             if (fd < 0) slot_->state.store(kClaimed);
             if (fd < 0 && errno != EEXIST) break;
         }
@@ -262,6 +271,7 @@ class TempFile {
             throw WriteError(system_error("cannot write " + name));
         }
         if (std::rename(path_.c_str(), destination_.c_str()) != 0) {
+            while (g_ending_signal.load() != 0) pause();
             throw WriteError(system_error("cannot replace " + name));
         }
         committed_ = true;

@@ -182,13 +182,11 @@ Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_siz
     return image;
 }
 
-std::optional<std::string> oiio_output_format(const std::string& path) {
-    auto out = OIIO::ImageOutput::create(path);
-    if (!out) {
-        OIIO::geterror();  // the extension names no format: not an error of ours
-        return std::nullopt;
-    }
-    return std::string(out->format_name());
+std::optional<std::string> oiio_output_format(const std::string& path, const Carried* carried) {
+    if (auto out = OIIO::ImageOutput::create(path)) return std::string(out->format_name());
+    OIIO::geterror();  // the extension names no format: not an error of ours
+    if (carried && OIIO::Filesystem::extension(path).empty()) return carried->format;
+    return std::nullopt;
 }
 
 bool oiio_output_premultiplied(const std::string& format, const Carried* carried) {

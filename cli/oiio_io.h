@@ -21,8 +21,9 @@ namespace zx::cli {
 Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_size,
                 const std::string& path);
 
-// The OpenImageIO format that writes `path` by its extension, if any does so into memory.
-std::optional<std::string> oiio_output_format(const std::string& path);
+// The OpenImageIO format that writes `path` by its extension; for a name without one
+// (standard output, say) the format of the input `carried` came from, PNG's when none.
+std::optional<std::string> oiio_output_format(const std::string& path, const Carried* carried);
 
 // Whether files of the output format hold colour premultiplied by alpha: OpenEXR and DPX do,
 // TIFF as the input TIFF did (premultiplied when there was none), the others hold it straight.

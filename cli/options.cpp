@@ -241,8 +241,9 @@ constexpr const char* kFooter =
     "A transition (--transition-to B) at t: below 50 % INPUT shuffles away over B at\n"
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
-    "The output's format follows its extension (PNG when it names none, and on standard\n"
-    "output); it holds RGBA at the working depth (a 16-bit PNG from float), or the input's own\n"
+    "The output's format follows its extension (without one, as on standard output, the\n"
+    "input's; PNG for the test card and unknown extensions); it holds RGBA at the working\n"
+    "depth (a 16-bit PNG from float), or the input's own\n"
     "sample type when the working depth is the input's, with the input's other channels and\n"
     "metadata where the format can hold them. Colour is premultiplied in OpenEXR and DPX, and\n"
     "in TIFF unless the input TIFF said otherwise; straight in PNG and the others. It is\n"
@@ -287,7 +288,7 @@ void add_options(CLI::App& app, RawOptions& raw) {
         ->type_name("");
     app.add_option("-o,--output", raw.output,
                    "output picture (its extension names the format), '-' for standard output "
-                   "(PNG), or a counter pattern with --frames")
+                   "(in the input's format), or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();

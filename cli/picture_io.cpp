@@ -58,7 +58,7 @@ std::vector<unsigned char> encode_picture(const std::string& path, const Frame& 
                                           const std::shared_ptr<const Carried>& carried,
                                           std::optional<int> png_compression) {
     const std::optional<std::string> format =
-        png_name(path) ? std::nullopt : oiio_output_format(path);
+        png_name(path) ? std::nullopt : oiio_output_format(path, carried.get());
     if (!format || *format == "png") {
         const Image image = from_frame(frame, false);
         return encode_png(image.depth == 32 ? to_sixteen(image) : image, png_compression);

@@ -210,7 +210,7 @@ TEST(Formats, AForgedOpenExrHeaderIsRefusedBeforeAnyLargeAllocation) {
     }
 }
 
-TEST(Formats, EveryFormatIsWrittenWholeThroughATemporaryFile) {
+TEST(Formats, EveryFormatIsWrittenWholeNeverOverItsInputAndToStandardOutput) {
     for (const std::string ext : {"png", "exr", "tif", "dpx", "jpg"}) {
         TempDir dir;
         const std::string out = dir.file("out." + ext);
@@ -230,7 +230,19 @@ TEST(Formats, EveryFormatIsWrittenWholeThroughATemporaryFile) {
             << ext;
         EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        // The output as its own input is refused; on standard output it keeps its format.
+        const std::string before = read_file(out);
+        EXPECT_EQ(run_tool({out, "-o", out}).status, 2) << ext;
+        EXPECT_EQ(read_file(out), before) << ext;
         EXPECT_EQ(dir.contents().size(), 1u) << "no temporary file stays behind (" << ext << ")";
+        ASSERT_EQ(run_tool({out, "--seed", "4", "-o", dir.file("again." + ext)}).status, 0);
+        run = run_tool({out, "--seed", "4", "-o", "-"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, 4), read_file(dir.file("again." + ext)).substr(0, 4));
+        write_file(dir.file("stdout." + ext), run.out);  // DPX headers hold the file's name
+        EXPECT_EQ(read_pixels<float>(dir.file("stdout." + ext), TypeDesc::FLOAT),
+                  read_pixels<float>(dir.file("again." + ext), TypeDesc::FLOAT))
+            << ext;
     }
 }
 
