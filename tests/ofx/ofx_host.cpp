@@ -40,6 +40,11 @@ Effect* effect_of(OfxImageEffectHandle h) {
     return reinterpret_cast<Effect*>(h);
 }
 
+std::shared_ptr<TestImage> image_at(const Clip& clip, double time) {
+    auto at = clip.at_times.find(time);
+    return at != clip.at_times.end() ? at->second : clip.image;
+}
+
 template <typename T>
 std::vector<T>& values_of(Prop& p);
 template <>
@@ -247,8 +252,7 @@ OfxStatus clip_get_image(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
                          OfxPropertySetHandle* out) {
     if (h == nullptr || out == nullptr) return kOfxStatErrBadHandle;
     Clip* c = reinterpret_cast<Clip*>(h);
-    auto at = c->at_times.find(time);
-    const std::shared_ptr<TestImage>& image = at != c->at_times.end() ? at->second : c->image;
+    const std::shared_ptr<TestImage> image = image_at(*c, time);
     if (!image) return kOfxStatFailed;
     Host& host = *c->props.host;
     auto img = std::make_unique<PropSet>();
@@ -658,14 +662,100 @@ OfxStatus Host::instance_changed(Effect* instance, const std::string& param) {
     return s;
 }
 
-OfxStatus Host::render(Effect* instance, double time, const OfxRectI& window, double scale) {
+namespace {
+
+PropSet render_args(Host* host, double time, const OfxRectI& window, double scale) {
     PropSet in_args;
-    in_args.host = this;
+    in_args.host = host;
     in_args.props[kOfxPropTime] = Prop{kind_double, {}, {time}, {}, {}};
     in_args.props[kOfxImageEffectPropRenderWindow] =
         Prop{kind_int, {window.x1, window.y1, window.x2, window.y2}, {}, {}, {}};
     in_args.props[kOfxImageEffectPropRenderScale] = Prop{kind_double, {}, {scale, scale}, {}, {}};
+    return in_args;
+}
+
+// What a host's clip preferences leave on each clip: the format of the images it hands over.
+void describe_clips(Effect& instance, double time) {
+    for (auto& [name, clip] : instance.clips) {
+        const std::shared_ptr<TestImage> image = image_at(*clip, time);
+        auto& p = clip->props.props;
+        for (const char* property : {kOfxImageEffectPropPixelDepth, kOfxImageEffectPropComponents,
+                                     kOfxImageEffectPropPreMultiplication}) {
+            p.erase(property);
+        }
+        if (!image) continue;
+        p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {image->depth}, {}};
+        p[kOfxImageEffectPropComponents] = Prop{kind_string, {}, {}, {image->components}, {}};
+        p[kOfxImageEffectPropPreMultiplication] =
+            Prop{kind_string, {}, {}, {image->premultiplication}, {}};
+    }
+}
+
+// The input's pixels in the window, transparent black where it has none, as a host passes an
+// input through.
+OfxStatus copy_through(const TestImage* input, TestImage& output, const OfxRectI& window) {
+    const int bpp = output.depth == kOfxBitDepthFloat   ? 16
+                    : output.depth == kOfxBitDepthShort ? 8
+                                                        : 4;
+    if (input != nullptr && input->depth != output.depth) return kOfxStatErrImageFormat;
+    const auto inside = [](const OfxRectI& r, int x, int y) {
+        return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2;
+    };
+    const auto at = [bpp](const TestImage& image, int x, int y) {
+        return image.data + static_cast<std::ptrdiff_t>(y - image.bounds.y1) * image.row_bytes +
+               (x - image.bounds.x1) * bpp;
+    };
+    for (int y = std::max(window.y1, output.bounds.y1); y < std::min(window.y2, output.bounds.y2);
+         ++y) {
+        for (int x = std::max(window.x1, output.bounds.x1);
+             x < std::min(window.x2, output.bounds.x2); ++x) {
+            if (input != nullptr && inside(input->bounds, x, y)) {
+                std::memcpy(at(output, x, y), at(*input, x, y), static_cast<std::size_t>(bpp));
+            } else {
+                std::memset(at(output, x, y), 0, static_cast<std::size_t>(bpp));
+            }
+        }
+    }
+    return kOfxStatOK;
+}
+
+}  // namespace
+
+OfxStatus Host::is_identity(Effect* instance, double time, const OfxRectI& window, double scale,
+                            std::string& clip, double& clip_time) {
+    describe_clips(*instance, time);
+    PropSet in_args = render_args(this, time, window, scale);
+    PropSet out_args;
+    out_args.host = this;
+    out_args.props[kOfxPropName] = Prop{kind_string, {}, {}, {""}, {}};
+    out_args.props[kOfxPropTime] = Prop{kind_double, {}, {time}, {}, {}};
+    const OfxStatus s = send(kOfxImageEffectActionIsIdentity, instance, &in_args, &out_args);
+    clip = out_args.get_string(kOfxPropName);
+    clip_time = out_args.get_double(kOfxPropTime);
+    return s;
+}
+
+OfxStatus Host::render_action(Effect* instance, double time, const OfxRectI& window, double scale) {
+    describe_clips(*instance, time);
+    PropSet in_args = render_args(this, time, window, scale);
     return send(kOfxImageEffectActionRender, instance, &in_args, nullptr);
+}
+
+OfxStatus Host::render(Effect* instance, double time, const OfxRectI& window, double scale) {
+    std::string name;
+    double input_time = time;
+    const OfxStatus s = is_identity(instance, time, window, scale, name, input_time);
+    if (s == kOfxStatReplyDefault) return render_action(instance, time, window, scale);
+    if (s != kOfxStatOK) return s;
+    Clip* input = instance->clip(name);
+    Clip* output = instance->clip(kOfxImageEffectOutputClipName);
+    if (input == nullptr || input == output) {
+        problem("IsIdentity names '" + name + "', no input clip");
+        return kOfxStatErrValue;
+    }
+    const std::shared_ptr<TestImage> out = output ? image_at(*output, time) : nullptr;
+    if (!out) return kOfxStatFailed;
+    return copy_through(image_at(*input, input_time).get(), *out, window);
 }
 
 void Host::unload() {
