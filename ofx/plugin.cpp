@@ -388,16 +388,15 @@ OfxStatus is_identity(OfxImageEffectHandle effect, OfxPropertySetHandle in_args,
     const Instance* inst = instance_of(effect);
     if (inst == nullptr) return kOfxStatErrBadHandle;
     if (inst->transition) return kOfxStatReplyDefault;
+    // Whatever cannot be read is left to the render, which reports it.
     OfxTime time = 0;
     double completion = 0;
-    if (OfxStatus s = g_host.prop->propGetDouble(in_args, kOfxPropTime, 0, &time); s != kOfxStatOK)
-        return s;
     OfxParamHandle completion_param = inst->params[static_cast<std::size_t>(kParamCompletion)];
-    if (OfxStatus s = g_host.param->paramGetValueAtTime(completion_param, time, &completion);
-        s != kOfxStatOK) {
-        return s;
+    if (g_host.prop->propGetDouble(in_args, kOfxPropTime, 0, &time) != kOfxStatOK ||
+        g_host.param->paramGetValueAtTime(completion_param, time, &completion) != kOfxStatOK ||
+        fixed_percent(param_entry(kParamCompletion), completion) != 0) {
+        return kOfxStatReplyDefault;
     }
-    if (fixed_percent(param_entry(kParamCompletion), completion) != 0) return kOfxStatReplyDefault;
     const char* depth = clip_string(inst->output, kOfxImageEffectPropPixelDepth);
     const bool premultiplied = clip_premultiplied(inst->output);
     const bool exact = depth != nullptr && premultiplied == clip_premultiplied(inst->source) &&

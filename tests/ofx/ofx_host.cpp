@@ -664,7 +664,20 @@ OfxStatus Host::instance_changed(Effect* instance, const std::string& param) {
 
 namespace {
 
-PropSet render_args(Host* host, double time, const OfxRectI& window, double scale) {
+// The arguments of IsIdentity and Render, after setting on each clip what a host's clip
+// preferences leave there: the format of the images it hands over.
+PropSet render_args(Host* host, Effect& instance, double time, const OfxRectI& window,
+                    double scale) {
+    for (auto& [name, clip] : instance.clips) {
+        const std::shared_ptr<TestImage> image = image_at(*clip, time);
+        auto& p = clip->props.props;
+        p.erase(kOfxImageEffectPropPixelDepth);
+        p.erase(kOfxImageEffectPropPreMultiplication);
+        if (!image) continue;
+        p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {image->depth}, {}};
+        p[kOfxImageEffectPropPreMultiplication] =
+            Prop{kind_string, {}, {}, {image->premultiplication}, {}};
+    }
     PropSet in_args;
     in_args.host = host;
     in_args.props[kOfxPropTime] = Prop{kind_double, {}, {time}, {}, {}};
@@ -674,61 +687,13 @@ PropSet render_args(Host* host, double time, const OfxRectI& window, double scal
     return in_args;
 }
 
-// What a host's clip preferences leave on each clip: the format of the images it hands over.
-void describe_clips(Effect& instance, double time) {
-    for (auto& [name, clip] : instance.clips) {
-        const std::shared_ptr<TestImage> image = image_at(*clip, time);
-        auto& p = clip->props.props;
-        for (const char* property : {kOfxImageEffectPropPixelDepth, kOfxImageEffectPropComponents,
-                                     kOfxImageEffectPropPreMultiplication}) {
-            p.erase(property);
-        }
-        if (!image) continue;
-        p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {image->depth}, {}};
-        p[kOfxImageEffectPropComponents] = Prop{kind_string, {}, {}, {image->components}, {}};
-        p[kOfxImageEffectPropPreMultiplication] =
-            Prop{kind_string, {}, {}, {image->premultiplication}, {}};
-    }
-}
-
-// The input's pixels in the window, transparent black where it has none, as a host passes an
-// input through.
-OfxStatus copy_through(const TestImage* input, TestImage& output, const OfxRectI& window) {
-    const int bpp = output.depth == kOfxBitDepthFloat   ? 16
-                    : output.depth == kOfxBitDepthShort ? 8
-                                                        : 4;
-    if (input != nullptr && input->depth != output.depth) return kOfxStatErrImageFormat;
-    const auto inside = [](const OfxRectI& r, int x, int y) {
-        return x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2;
-    };
-    const auto at = [bpp](const TestImage& image, int x, int y) {
-        return image.data + static_cast<std::ptrdiff_t>(y - image.bounds.y1) * image.row_bytes +
-               (x - image.bounds.x1) * bpp;
-    };
-    for (int y = std::max(window.y1, output.bounds.y1); y < std::min(window.y2, output.bounds.y2);
-         ++y) {
-        for (int x = std::max(window.x1, output.bounds.x1);
-             x < std::min(window.x2, output.bounds.x2); ++x) {
-            if (input != nullptr && inside(input->bounds, x, y)) {
-                std::memcpy(at(output, x, y), at(*input, x, y), static_cast<std::size_t>(bpp));
-            } else {
-                std::memset(at(output, x, y), 0, static_cast<std::size_t>(bpp));
-            }
-        }
-    }
-    return kOfxStatOK;
-}
-
 }  // namespace
 
 OfxStatus Host::is_identity(Effect* instance, double time, const OfxRectI& window, double scale,
                             std::string& clip, double& clip_time) {
-    describe_clips(*instance, time);
-    PropSet in_args = render_args(this, time, window, scale);
+    PropSet in_args = render_args(this, *instance, time, window, scale);
     PropSet out_args;
     out_args.host = this;
-    out_args.props[kOfxPropName] = Prop{kind_string, {}, {}, {""}, {}};
-    out_args.props[kOfxPropTime] = Prop{kind_double, {}, {time}, {}, {}};
     const OfxStatus s = send(kOfxImageEffectActionIsIdentity, instance, &in_args, &out_args);
     clip = out_args.get_string(kOfxPropName);
     clip_time = out_args.get_double(kOfxPropTime);
@@ -736,8 +701,7 @@ OfxStatus Host::is_identity(Effect* instance, double time, const OfxRectI& windo
 }
 
 OfxStatus Host::render_action(Effect* instance, double time, const OfxRectI& window, double scale) {
-    describe_clips(*instance, time);
-    PropSet in_args = render_args(this, time, window, scale);
+    PropSet in_args = render_args(this, *instance, time, window, scale);
     return send(kOfxImageEffectActionRender, instance, &in_args, nullptr);
 }
 
@@ -747,15 +711,20 @@ OfxStatus Host::render(Effect* instance, double time, const OfxRectI& window, do
     const OfxStatus s = is_identity(instance, time, window, scale, name, input_time);
     if (s == kOfxStatReplyDefault) return render_action(instance, time, window, scale);
     if (s != kOfxStatOK) return s;
-    Clip* input = instance->clip(name);
-    Clip* output = instance->clip(kOfxImageEffectOutputClipName);
-    if (input == nullptr || input == output) {
-        problem("IsIdentity names '" + name + "', no input clip");
+    const Clip* input = instance->clip(name);
+    const std::shared_ptr<TestImage> output =
+        image_at(*instance->clip(kOfxImageEffectOutputClipName), time);
+    if (input == nullptr || name == kOfxImageEffectOutputClipName) {
+        problem("IsIdentity names no input clip: '" + name + "'");
         return kOfxStatErrValue;
     }
-    const std::shared_ptr<TestImage> out = output ? image_at(*output, time) : nullptr;
-    if (!out) return kOfxStatFailed;
-    return copy_through(image_at(*input, input_time).get(), *out, window);
+    const std::shared_ptr<TestImage> from = image_at(*input, input_time);
+    if (!from || !output) return kOfxStatFailed;
+    // The input's image becomes the output's, as a host shows a clip it passes through.
+    const std::ptrdiff_t offset = from->data - from->storage.data();
+    *output = *from;
+    output->data = output->storage.data() + offset;
+    return kOfxStatOK;
 }
 
 void Host::unload() {

@@ -84,8 +84,8 @@ class Host {
     Effect* create_instance(const std::string& context);
     OfxStatus destroy_instance(Effect* instance);
     OfxStatus instance_changed(Effect* instance, const std::string& param);
-    // As hosts render: asks whether the output is an input, and copies that input's image into
-    // the window when it is; sends Render otherwise.
+    // As hosts render: asks IsIdentity, and passes the named input through if it is one;
+    // sends Render otherwise.
     OfxStatus render(Effect* instance, double time, const OfxRectI& window, double scale = 1.0);
     // Sends IsIdentity alone: kOfxStatOK with the clip and time to pass through, or the reply.
     OfxStatus is_identity(Effect* instance, double time, const OfxRectI& window, double scale,
