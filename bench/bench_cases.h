@@ -11,8 +11,8 @@
 
 namespace benchcase {
 
-using worlds::Depth;
 using simhost::SimHost;
+using worlds::Depth;
 using worlds::World;
 
 enum Variant : int {

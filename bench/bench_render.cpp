@@ -14,8 +14,8 @@
 namespace {
 
 using benchcase::Case;
-using worlds::Depth;
 using simhost::SimHost;
+using worlds::Depth;
 using worlds::World;
 
 Case frame_of(const benchmark::State& state) {

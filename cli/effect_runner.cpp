@@ -106,8 +106,7 @@ const worlds::World& EffectRunner::render(double completion_percent, const Progr
     return output_;
 }
 
-const worlds::World& EffectRunner::render_transition(double t_percent,
-                                                      const ProgressFn& progress) {
+const worlds::World& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
     const embed::FrameFormat format{input_.width(), input_.height(),
                                     input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
                                     embed::Channels::argb};

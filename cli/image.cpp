@@ -58,7 +58,7 @@ A_u_char to_channel8(const Image& image, int x, int y, int channel) {
 worlds::World to_world(const Image& image, int working_depth) {
     const bool deep = working_depth == 16;
     worlds::World world(image.width, image.height,
-                         deep ? worlds::Depth::sixteen : worlds::Depth::eight);
+                        deep ? worlds::Depth::sixteen : worlds::Depth::eight);
     for (int y = 0; y < image.height; ++y) {
         if (deep) {
             PF_Pixel16* out = world_row<PF_Pixel16>(world, y);

@@ -71,8 +71,8 @@ struct FramePlan {
         footage.load(runner, k);
         try {
             const worlds::World& result = footage.transition()
-                                               ? runner.render_transition(completion(k), progress)
-                                               : runner.render(completion(k), progress);
+                                              ? runner.render_transition(completion(k), progress)
+                                              : runner.render(completion(k), progress);
             return encode_png(from_world(result), o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;

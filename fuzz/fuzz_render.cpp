@@ -19,9 +19,9 @@
 
 namespace {
 
-using worlds::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
+using worlds::Depth;
 using worlds::World;
 
 constexpr A_long kMaxSide = 64;

@@ -127,8 +127,7 @@ RawPng read_raw_png(const std::string& path) {
 
 worlds::World world_of(const RawPng& rgba) {
     const bool deep = rgba.bit_depth == 16;
-    worlds::World w(rgba.width, rgba.height,
-                     deep ? worlds::Depth::sixteen : worlds::Depth::eight);
+    worlds::World w(rgba.width, rgba.height, deep ? worlds::Depth::sixteen : worlds::Depth::eight);
     for (int y = 0; y < rgba.height; ++y) {
         for (int x = 0; x < rgba.width; ++x) {
             if (deep) {

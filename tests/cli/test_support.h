@@ -27,7 +27,7 @@ inline worlds::World render_direct(const worlds::World& input, const HostSetter&
     host.setup();
     host.set_input(input);
     host.set_output(worlds::World(input.width(), input.height(),
-                                   input.deep() ? worlds::Depth::sixteen : worlds::Depth::eight));
+                                  input.deep() ? worlds::Depth::sixteen : worlds::Depth::eight));
     host.set_percent(kParamCompletion, zx::cli::kToolCompletion);
     if (set) set(host);
     host.reset_out_data();

@@ -11,9 +11,9 @@
 namespace conformance {
 namespace {
 
-using worlds::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
+using worlds::Depth;
 using worlds::World;
 
 // FNV-1a over the pixels inside width x height; row padding is not the effect's to write.

@@ -16,11 +16,11 @@
 
 namespace {
 
-using worlds::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
-using worlds::World;
 using simhost::WorldId;
+using worlds::Depth;
+using worlds::World;
 
 // A stand-in effect for exercising the host: registers a few parameters, hands over global
 // data, reports what it received, leaks a handle or throws, depending on the command.
