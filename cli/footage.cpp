@@ -31,6 +31,17 @@ PictureSource input_source(const Options& o) {
 
 }  // namespace
 
+std::vector<std::string> footage_files(const Options& o) {
+    std::vector<std::string> files;
+    for (const std::optional<std::string>& name : {o.input, o.transition_to}) {
+        if (!name) continue;
+        const std::optional<OutputPattern> pattern = o.frames ? pattern_in(*name) : std::nullopt;
+        if (!pattern) files.push_back(*name);
+        for (int k = 0; pattern && k < *o.frames; ++k) files.push_back(pattern->name(k));
+    }
+    return files;
+}
+
 PictureSource::PictureSource(const std::string& name, bool sequence)
     : pattern_(sequence ? pattern_in(name) : std::nullopt), name_(name) {
     if (!pattern_) still_ = read_png(name);
