@@ -71,9 +71,9 @@ struct FramePlan {
         const int k = first + i;
         footage.load(runner, k);
         try {
-            const simhost::World& result = footage.transition()
-                                               ? runner.render_transition(completion(k), progress)
-                                               : runner.render(completion(k), progress);
+            const worlds::World& result = footage.transition()
+                                              ? runner.render_transition(completion(k), progress)
+                                              : runner.render(completion(k), progress);
             return encode_png(from_world(result), o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
