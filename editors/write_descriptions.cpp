@@ -31,10 +31,11 @@ constexpr const char* kFilterDescription =
 constexpr const char* kTransitionDescription =
     "The first clip's blocks shuffle away, then the second's shuffle into place.";
 
-// Seven significant digits: every value below maps back to its own slider step or choice.
+// Six significant digits, as Kdenlive prints a number, so that a list's default matches its
+// item; every value still maps back to its own slider step or choice.
 std::string number(double x) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.7g", x);
+    std::snprintf(text, sizeof text, "%.6g", x);
     return text;
 }
 

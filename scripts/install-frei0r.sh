@@ -13,7 +13,7 @@
 # folder only with --system. Build first (bash scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/native
+build=${ZX_BUILD_DIR:-build/native}  # the build to install from
 kdenlive_data=
 shotcut_filters=
 case ${1:-} in

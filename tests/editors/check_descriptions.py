@@ -9,6 +9,7 @@ usage: check_descriptions.py --plugins DIR --descriptions DIR
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
@@ -140,6 +141,9 @@ def main():
     parser.add_argument("--plugins", required=True)
     parser.add_argument("--descriptions", required=True)
     a = parser.parse_args()
+    if shutil.which("melt") is None:
+        print("skipped: melt is not installed (scripts/install-deps.sh installs it)")
+        sys.exit(77)
     os.environ["FREI0R_PATH"] = os.path.abspath(a.plugins)
     filter_params = query("filter=frei0r.zentrilox")
     mixer_params = query("transition=frei0r.zentrilox_transition")
