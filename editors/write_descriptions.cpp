@@ -170,7 +170,7 @@ std::string shotcut_meta() {
     const ParamEntry& completion = param_entry(kParamCompletion);
     std::ostringstream out;
     out << "import QtQuick 2.0\nimport org.shotcut.qml 1.0\n\nMetadata {\n"
-           "    type: Metadata.Filter\n    name: \""
+           "    type: Metadata.Filter\n    objectName: 'zentrilox'\n    name: \""
         << kEffectName
         << "\"\n    keywords: 'block shuffle transition random'\n"
            "    mlt_service: 'frei0r.zentrilox'\n    qml: 'ui.qml'\n\n    keyframes {\n"
@@ -270,9 +270,11 @@ std::string shotcut_ui() {
                                       : "{ filter.set('" + name + "', " +
                                             number(zx::frei0r::default_of(p)) +
                                             "); setControls() }";
+        std::string control = kind.control;
+        control.insert(control.find('\n', control.find("id: ")), visible);
         rows += "        Label {\n            text: '" + std::string(p.name) +
                 "'\n            Layout.alignment: Qt.AlignRight" + visible +
-                "\n        }\n        " + kind.control +
+                "\n        }\n        " + control +
                 "\n        Shotcut.UndoButton {\n            onClicked: " + reset + visible +
                 "\n        }\n";
         if (p.index == kParamCompletion) {

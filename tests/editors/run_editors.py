@@ -90,7 +90,15 @@ class Session:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
         # The accessibility bus and its registry first: Qt looks for them once, when the
         # application starts. pyatspi connects when imported, so only now.
-        self.dbus("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
+        reply = self.dbus("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
+        a11y_bus = reply.stdout.decode().split('string "')[-1].split('"')[0]
+        # Also on the root window, as a desktop session has it: Qt then joins the bus as it
+        # starts; through the session bus alone Kdenlive joined only now and then.
+        subprocess.run(["xprop", "-root", "-f", "AT_SPI_BUS", "8s", "-set", "AT_SPI_BUS",
+                        a11y_bus], env=self.env, check=True, timeout=30)
+        # And a screen reader said to be running, as Qt asks.
+        self.dbus("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                  "string:org.a11y.Status", "string:ScreenReaderEnabled", "variant:boolean:true")
         os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS")})
         return self
 
@@ -181,10 +189,12 @@ def wait_for(what, predicate, seconds):
 
 
 def case_kdenlive(args, session):
+    # Connects to the accessibility bus when imported; Kdenlive joined it more often when
+    # this came first, though it still does not always.
+    import pyatspi
     install(args, session)
     kdenlive = session.start(["kdenlive", "-qwindowgeometry", "%dx%d+0+0" % SCREEN],
                              log="kdenlive.log")
-    import pyatspi  # connects to the accessibility bus when imported
     service = "org.kde.kdenlive-%d" % kdenlive.pid
     window = "/kdenlive/MainWindow_1"
 
@@ -304,7 +314,16 @@ def case_shotcut(args, session):
         shutil.copy(os.path.join(args.build, "editors", "shotcut", "zentrilox", name), filters)
     install(args, session)  # the modules into the private HOME's ~/.frei0r-1/lib
     log = os.path.join(session.work, "shotcut.log")
-    shotcut = session.start([os.path.join(prefix, "bin", "shotcut"), "--noupgrade"],
+    # For the screenshot, a clip with the filter on it, opened in the source player.
+    clip = []
+    if args.screenshot:
+        clip = [os.path.join(session.work, "clip.mlt")]
+        card = os.path.join(session.work, "card.png")
+        subprocess.run([args.cli, "-q", "--size", "640x360", "--completion", "0", "-o", card],
+                       check=True, timeout=60)
+        with open(clip[0], "w") as f:
+            f.write(SHOTCUT_CLIP % card)
+    shotcut = session.start([os.path.join(prefix, "bin", "shotcut"), "--noupgrade"] + clip,
                             log="shotcut.log")
 
     def added():
@@ -316,7 +335,38 @@ def case_shotcut(args, session):
 
     wait_for('Shotcut\'s log to say added filter "VarnokZentrilox"', added, 90)
     print('Shotcut: added filter "VarnokZentrilox"')
+    if args.screenshot:
+        # The Filters tab, then the filter in its list (the window's layout at 1600x1000).
+        import pyatspi
+        time.sleep(5)
+        for x, y in SHOTCUT_CLICKS:
+            pyatspi.Registry.generateMouseEvent(x, y, "b1c")
+            time.sleep(3)
+        session.screenshot(args.screenshot, SHOTCUT_FILTERS_DOCK)
 
+
+SHOTCUT_CLICKS = [(103, 396), (97, 165)]
+SHOTCUT_FILTERS_DOCK = (0, 88, 615, 300)
+SHOTCUT_CLIP = """<?xml version="1.0" encoding="utf-8"?>
+<mlt LC_NUMERIC="C" version="7.12.0">
+ <producer id="producer0" in="0" out="124">
+  <property name="length">125</property>
+  <property name="resource">%s</property>
+  <property name="mlt_service">qimage</property>
+  <filter id="filter0">
+   <property name="mlt_service">frei0r.zentrilox</property>
+   <property name="shotcut:filter">zentrilox</property>
+   <property name="completion">0=0;124=1</property>
+   <property name="row">0.0505051</property>
+   <property name="strip_height">0.0963855</property>
+   <property name="column">0.0707071</property>
+   <property name="strip_width">0.0963855</property>
+   <property name="color">#ff0000</property>
+   <property name="opacity">1</property>
+  </filter>
+ </producer>
+</mlt>
+"""
 
 CASES = {"kdenlive": (case_kdenlive, "kdenlive"), "shotcut": (case_shotcut, "shotcut")}
 
@@ -335,7 +385,7 @@ def main():
     if app == "kdenlive" and importlib.util.find_spec("pyatspi") is None:
         print("skipped: python3-pyatspi is not installed (scripts/install-deps.sh installs it)")
         sys.exit(SKIPPED)
-    for tool in (app, "Xvfb", "dbus-daemon", "dbus-send") + (("import",) if args.screenshot
+    for tool in (app, "Xvfb", "dbus-daemon", "dbus-send", "xprop") + (("import",) if args.screenshot
                                                                else ()):
         if shutil.which(tool) is None:
             print("skipped: %s is not installed (scripts/install-deps.sh installs it)" % tool)
