@@ -12,6 +12,7 @@ import shutil
 import sys
 import xml.etree.ElementTree as ET
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "frei0r"))
 import run_hosts  # noqa: E402
 
