@@ -242,7 +242,8 @@ constexpr const char* kFooter =
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
     "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
-    "folder and renamed only once complete.\n"
+    "folder and renamed only once complete; --skip-existing therefore keeps a file that is a\n"
+    "whole RGBA PNG of its frame's size and depth and renders any other file of its name again.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
