@@ -20,7 +20,8 @@ refuse() {
 }
 
 frames=
-jobs=(--jobs "${SLURM_CPUS_PER_TASK:-1}")
+cpus=${SLURM_CPUS_PER_TASK:-1}
+jobs=(--jobs $((cpus < 64 ? cpus : 64))) # the tool renders at most 64 frames at once
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
     case ${args[i]} in
@@ -30,7 +31,7 @@ for ((i = 0; i < ${#args[@]}; i++)); do
         --range | --range=*) refuse "--range is the script's own: give the whole run's arguments" ;;
     esac
 done
-[[ $frames =~ ^[0-9]+$ ]] || refuse "give the sequence's length with --frames N"
+[[ $frames =~ ^0*[1-9][0-9]*$ ]] || refuse "give the sequence's length with --frames N"
 frames=$((10#$frames))
 [ -n "${SLURM_ARRAY_TASK_COUNT:-}" ] ||
     refuse "run it as an array job: sbatch --array=0-N zentrilox-array.sh ..."
