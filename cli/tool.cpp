@@ -54,13 +54,16 @@ std::string percent_text(double p) {
 // complete frame and are rendered again. Workers share it.
 class SkipTally {
   public:
-    // Whether the file at `path` already holds the frame of `layer`'s size and depth.
-    bool keeps(const std::string& path, const simhost::World& layer) {
+    // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
+    bool keeps(int k, const std::string& path, const simhost::World& layer) {
         const ExistingPng found =
             existing_png(path, layer.width(), layer.height(), layer.deep() ? 16 : 8);
         const std::lock_guard<std::mutex> guard(lock_);
         if (found == ExistingPng::complete) ++skipped_;
-        if (found == ExistingPng::other && replaced_++ == 0) first_replaced_ = path;
+        if (found == ExistingPng::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
+            first_replaced_frame_ = k;
+            first_replaced_ = path;
+        }
         return found == ExistingPng::complete;
     }
 
@@ -81,6 +84,7 @@ class SkipTally {
     std::mutex lock_;
     int skipped_ = 0;
     int replaced_ = 0;
+    int first_replaced_frame_ = 0;
     std::string first_replaced_;
 };
 
@@ -104,7 +108,7 @@ struct FramePlan {
                                                      SkipTally& tally) const {
         const int k = first + i;
         footage.load(runner, k);
-        if (o.skip_existing && tally.keeps(path(i), runner.layer())) return std::nullopt;
+        if (o.skip_existing && tally.keeps(k, path(i), runner.layer())) return std::nullopt;
         try {
             const simhost::World& result = footage.transition()
                                                ? runner.render_transition(completion(k), progress)
