@@ -8,12 +8,11 @@ tool=$1 script=$2
 
 work=$(mktemp -d) && chmod 711 "$work" # munged wants its socket's folder open to all
 stop() {
-    local status=$? daemon pid
+    local status=$? pids pid
     [ $status -eq 0 ] || tail -n 15 "$work"/*.log "$work"/log-*.txt || true
-    for daemon in slurmd slurmctld munged; do
-        pid=$(cat "$work/$daemon.pid" 2>/dev/null) || continue
-        if kill "$pid"; then timeout 5 tail --pid="$pid" -f /dev/null || true; fi
-    done
+    pids=$(cat "$work"/*.pid 2>/dev/null) || true
+    for pid in $pids; do kill "$pid" || true; done
+    for pid in $pids; do timeout 5 tail -s 0.1 --pid="$pid" -f /dev/null || true; done
     rm -rf "$work"
     exit $status
 }
