@@ -56,7 +56,7 @@ std::string percent_text(double p) {
 class SkipTally {
   public:
     // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
-    bool keeps(int k, const std::string& path, const simhost::World& layer) {
+    bool keeps(int k, const std::string& path, const worlds::World& layer) {
         const ExistingPng found =
             existing_png(path, layer.width(), layer.height(), layer.deep() ? 16 : 8);
         const std::lock_guard<std::mutex> guard(lock_);
