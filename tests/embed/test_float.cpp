@@ -170,7 +170,7 @@ TEST(FloatPath, MovesChannelsBeyondTheRangeBitForBit) {
 
 // The float rules in double: the formulas beyond 0..1; non-finite colour reads as 0, alpha as 0
 // unless finite and positive, at most 1 (where either reads 0, the other is the result as is).
-const auto read = [](float c) { return std::isfinite(c) ? double{c} : 0.0; };
+const auto finite_or_0 = [](float c) { return std::isfinite(c) ? double{c} : 0.0; };
 
 double mode(BlendKind k, double l, double u) {
     if (k == BlendKind::multiply) return l * u;
@@ -181,21 +181,22 @@ double mode(BlendKind k, double l, double u) {
 }
 
 double model(BlendKind k, float lc, float uc, double la, double ua) {
-    const double l = read(lc), u = read(uc), big = FLT_MAX, alpha = ua + (1 - ua) * la;
+    const double l = finite_or_0(lc), u = finite_or_0(uc), big = FLT_MAX,
+                 alpha = ua + (1 - ua) * la;
     if (k == BlendKind::add) return std::clamp((u * ua + l * la) / alpha, -big, big);
     const double m = k == BlendKind::over ? u : std::clamp(mode(k, l, u), -big, big);
     return (m * ua + l * (1 - ua) * la) / alpha;
 }
 
-// Every mode on every pair of a table of channels in and beyond 0..1, at the float range's end
-// and not finite, at alphas of either overlap mode (footage or colour, at an opacity) and beyond;
-// then the frame of blue 4.0 at Completion 37 %, 3 x 3 blocks (3 overlap at most).
+// Every mode on every pair of channels in and beyond 0..1, at the float range's end and not
+// finite, at the alphas either overlap mode gives at an opacity and beyond; then the frame of
+// blue 4.0 at Completion 37 %, 3 x 3 blocks (3 overlap at most).
 TEST(FloatPath, FollowsTheFloatRulesInEveryModeAndKeepsHighlights) {
     const float v[] = {0,    .2f, .5f,   .8f,    1,   1.5f,     4,        100,
                        -.2f, -3,  3e38f, -3e38f, NAN, INFINITY, -INFINITY};
     const float a[] = {1, 0.7f, 0.25f, 1.5f, -0.5f, NAN, INFINITY};
     const auto near = [](float g, double w) { return std::abs(g - w) <= 1e-6 * (4 + std::abs(w)); };
-    const auto cover = [](float alpha) { return std::clamp(read(alpha), 0.0, 1.0); };
+    const auto cover = [](float alpha) { return std::clamp(finite_or_0(alpha), 0.0, 1.0); };
     for (std::size_t i = 0; i < 7 * 15 * 15 * 7 * 7; ++i) {
         const auto k = static_cast<BlendKind>(i % 7);
         const PixelF32 l{a[i / 1575 % 7], v[i / 7 % 15], v[i / 105 % 15], 0.5f},
@@ -224,4 +225,5 @@ TEST(FloatPath, FollowsTheFloatRulesInEveryModeAndKeepsHighlights) {
         EXPECT_EQ(got, blues) << blend;  // Normal keeps 4 at 70 %, Add and Multiply go on from 4
     }
 }
+
 }  // namespace
