@@ -151,7 +151,7 @@ struct Real {
 //     or pixels; a non-finite or negative alpha as 0, a coverage not to be trusted: that pixel
 //     takes no part and the other one is the result as it is; alphas above 1 as 1;
 //   - the mix of a colour over the lower one is a weighted mean, held between the two (float
-//     rounding would carry 4 over 4 at 70 % a hair off 4); Add sums without a ceiling;
+//     rounding could carry c over c a hair off c); Add sums without a ceiling;
 //   - Multiply is the product; Screen is the formula while neither channel exceeds 1, beyond
 //     that the larger channel; Overlay is Multiply or Screen of 2 x lower - 1, as in 0 .. 1;
 //   - Color Dodge brightens toward white and stops there: a lower above white is not raised
@@ -236,7 +236,8 @@ ZX_INLINE float channel(float l, float u, float la, float ua, float alpha) {
     }
 }
 
-// Operator K on float pixels, with the reference's rules for an operand of alpha 0.
+// Operator K on float pixels, with the reference's rules for an operand of alpha 0 and for
+// over a full upper alpha (whose colour it gives, read as a blend reads it).
 template <BlendKind K>
 ZX_INLINE PixelF32 pixel(PixelF32 lower, PixelF32 upper) {
     const float la = blend_alpha(lower.alpha);
