@@ -58,15 +58,15 @@ std::string EffectRunner::about() {
     return text;
 }
 
-void EffectRunner::set_layer(simhost::World layer) {
+void EffectRunner::set_layer(worlds::World layer) {
     const A_long width = layer.width();
     const A_long height = layer.height();
-    const simhost::Depth depth = layer.deep() ? simhost::Depth::sixteen : simhost::Depth::eight;
+    const worlds::Depth depth = layer.deep() ? worlds::Depth::sixteen : worlds::Depth::eight;
     input_ = std::move(layer);
-    output_ = simhost::World(width, height, depth);
+    output_ = worlds::World(width, height, depth);
 }
 
-void EffectRunner::set_target(simhost::World target) {
+void EffectRunner::set_target(worlds::World target) {
     target_ = std::move(target);
 }
 
@@ -94,7 +94,7 @@ void EffectRunner::set_params(const EffectParams& p) {
     check(host_.set_downsample(p.downsample_num, p.downsample_den), "the downsample factor");
 }
 
-const simhost::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
+const worlds::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(completion_percent)), "Completion");
     const embed::FrameFormat format{input_.width(), input_.height(),
                                     input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
@@ -106,8 +106,7 @@ const simhost::World& EffectRunner::render(double completion_percent, const Prog
     return output_;
 }
 
-const simhost::World& EffectRunner::render_transition(double t_percent,
-                                                      const ProgressFn& progress) {
+const worlds::World& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
     const embed::FrameFormat format{input_.width(), input_.height(),
                                     input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
                                     embed::Channels::argb};

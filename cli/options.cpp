@@ -132,6 +132,7 @@ struct RawOptions {
     std::string to;
     bool quiet = false;
     bool progress = false;
+    bool skip_existing = false;
     std::string jobs;
     std::string png_compression;
 };
@@ -241,7 +242,11 @@ constexpr const char* kFooter =
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
     "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
-    "folder and renamed only once complete.\n"
+    "folder and renamed only once complete; a pipe, a device, '-' and a file reached through\n"
+    "/dev/stdout or /dev/fd/N (a shell's > or >>) are written in place. An output that is the\n"
+    "same file as an input frame or B (links and hard links seen through) is refused.\n"
+    "--skip-existing keeps a file that is a whole RGBA PNG of its frame's size and depth and\n"
+    "renders any other file of its name again.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -276,7 +281,8 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "with --frames a counter pattern such as in_%04d.png; without it the "
                    "built-in test card is rendered")
         ->type_name("");
-    app.add_option("-o,--output", raw.output, "output PNG, or a counter pattern with --frames")
+    app.add_option("-o,--output", raw.output,
+                   "output PNG, '-' for standard output, or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
@@ -332,7 +338,11 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "zlib level of the PNG files, 0 (fastest, largest) .. 9 (slowest, "
                    "smallest); default libpng's own (6)")
         ->type_name("0-9");
-    app.add_flag("-q,--quiet", raw.quiet, "no progress bar");
+    app.add_flag("--skip-existing", raw.skip_existing,
+                 "leave every frame whose file already holds a complete PNG of the frame's size "
+                 "and depth, as a finished run leaves it, so that a retried or resumed run "
+                 "renders only what is missing; any other file of that name is rendered again");
+    app.add_flag("-q,--quiet", raw.quiet, "no progress bar, no summary of skipped frames");
     app.add_flag("--progress", raw.progress,
                  "show the progress bar even when standard error is not a terminal");
     for (CLI::Option* option : app.get_options()) {
@@ -379,6 +389,11 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
             o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
         }
         if (app.count("--range") > 0) o.range = parse_range("--range", raw.range, *o.frames);
+        if (o.output == "-" && *o.frames > 1) {
+            throw UsageError("--output: '-' (standard output) takes a single picture, not the " +
+                             std::to_string(*o.frames) +
+                             " frames of --frames; give a counter pattern such as f_%04d.png");
+        }
     }
     if (app.count("--transition-to") > 0) {
         if (raw.transition_to.empty()) throw UsageError("--transition-to: the file name is empty");
@@ -393,6 +408,7 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     }
     o.quiet = raw.quiet;
     o.force_progress = raw.progress;
+    o.skip_existing = raw.skip_existing;
     return o;
 }
 

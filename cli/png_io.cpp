@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -209,6 +211,68 @@ Image read_png(const std::string& path) {
     return image;
 }
 
+namespace {
+
+bool read_format(png_structp png, png_infop info, Header* header, int* color, int* interlace) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_sig_bytes(png, 8);
+    png_read_info(png, info);
+    header->width = png_get_image_width(png, info);
+    header->height = png_get_image_height(png, info);
+    header->bit_depth = png_get_bit_depth(png, info);
+    *color = png_get_color_type(png, info);
+    *interlace = png_get_interlace_type(png, info);
+    return true;
+}
+
+// Every row decoded into the one buffer, then the chunks up to IEND: a cut, a bad CRC or a
+// damaged stream fails here.
+bool read_through(png_structp png, png_bytep row, png_uint_32 rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (png_uint_32 y = 0; y < rows; ++y) png_read_row(png, row, nullptr);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+}  // namespace
+
+ExistingPng existing_png(const std::string& path, int width, int height, int depth) {
+    if (path == "-") return ExistingPng::none;  // standard output keeps no earlier frame
+    // Without blocking on a pipe: only a regular file (or a link to one) can hold a frame.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ExistingPng::none : ExistingPng::other;
+    struct stat st {};
+    FilePtr file(fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr);
+    if (!file) {
+        close(fd);
+        return ExistingPng::other;
+    }
+    png_byte signature[8];
+    if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
+        png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        return ExistingPng::other;
+    }
+    PngErrorSink sink{};
+    ReadStructs s;
+    s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
+    if (s.png != nullptr) s.info = png_create_info_struct(s.png);
+    if (s.info == nullptr) throw Failure("out of memory reading output '" + path + "'");
+    png_init_io(s.png, file.get());
+    Header header{};
+    int color = 0;
+    int interlace = 0;
+    if (!read_format(s.png, s.info, &header, &color, &interlace) ||
+        header.width != static_cast<png_uint_32>(width) ||
+        header.height != static_cast<png_uint_32>(height) || header.bit_depth != depth ||
+        color != PNG_COLOR_TYPE_RGB_ALPHA || interlace != PNG_INTERLACE_NONE) {
+        return ExistingPng::other;
+    }
+    std::vector<png_byte> row(static_cast<std::size_t>(width) * 4 *
+                              static_cast<std::size_t>(depth / 8));
+    return read_through(s.png, row.data(), header.height) ? ExistingPng::complete
+                                                          : ExistingPng::other;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Writing
 
@@ -274,12 +338,42 @@ PendingTemp* claim_pending_slot() {
     return nullptr;
 }
 
-// Where the picture goes: the end of a chain of symbolic links, and what is there now.
+// Where the picture goes: the end of a chain of symbolic links and what is there now, or one
+// of the process's own descriptors.
 struct Destination {
     std::string path;
     bool exists = false;
     struct stat st {};
+    int descriptor = -1;
 };
+
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.size() < 10 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// N when `link` is this process's descriptor N as /proc/self/fd/N (/dev/stdout, /dev/fd/N,
+// /proc/<pid>/fd/N, a thread's own), else -1. Those links lead to a pipe:[...] that no path
+// reaches, or to a file a shell opened for > or >> whose offset and append mode only the
+// descriptor itself keeps.
+int own_descriptor(const std::string& link) {
+    const std::size_t slash = link.rfind('/');
+    const std::string number = link.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (!all_digits(number)) return -1;
+    const std::string folder = slash == std::string::npos ? "." : link.substr(0, slash + 1);
+    char* real = realpath(folder.c_str(), nullptr);
+    if (real == nullptr) return -1;
+    const std::string canonical = real;
+    std::free(real);
+    const std::string own = "/proc/" + std::to_string(getpid());
+    const std::string task = own + "/task/";
+    const bool ours =
+        canonical == own + "/fd" ||
+        (canonical.size() > task.size() + 3 && canonical.compare(0, task.size(), task) == 0 &&
+         canonical.compare(canonical.size() - 3, 3, "/fd") == 0 &&
+         all_digits(canonical.substr(task.size(), canonical.size() - 3 - task.size())));
+    return ours ? std::stoi(number) : -1;
+}
 
 Destination resolve(const std::string& given) {
     Destination d;
@@ -293,6 +387,8 @@ Destination resolve(const std::string& given) {
             d.exists = true;
             return d;
         }
+        d.descriptor = own_descriptor(d.path);
+        if (d.descriptor >= 0) return d;
         char target[4096];
         const ssize_t length = links < 40 ? readlink(d.path.c_str(), target, sizeof target) : -1;
         if (links >= 40) errno = ELOOP;
@@ -442,6 +538,28 @@ void put_bytes(std::FILE* file, const std::string& path, const std::vector<unsig
     }
 }
 
+// All of `bytes` through `fd` from where it stands, so a shell's >> appends and a file
+// keeps what it held.
+void write_descriptor(int fd, const std::string& what, const std::vector<unsigned char>& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{fd, POLLOUT, 0};  // a descriptor another program made non-blocking
+            poll(&ready, 1, -1);
+        } else if (written == 0 || errno != EINTR) {
+            if (written == 0) errno = EIO;
+            throw Failure(system_error("cannot write " + what));
+        }
+    }
+    // A file's late errors (a full disk, a network file system) show when it is flushed.
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fsync(fd) != 0) {
+        throw Failure(system_error("cannot write " + what));
+    }
+}
+
 }  // namespace
 
 std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression) {
@@ -458,7 +576,15 @@ std::vector<unsigned char> encode_png(const Image& image, std::optional<int> com
 }
 
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
+    if (path == "-") {
+        write_descriptor(STDOUT_FILENO, "standard output", bytes);
+        return;
+    }
     const Destination destination = resolve(path);
+    if (destination.descriptor >= 0) {
+        write_descriptor(destination.descriptor, "output '" + path + "'", bytes);
+        return;
+    }
     const mode_t type = destination.st.st_mode & S_IFMT;
     if (destination.exists && type == S_IFDIR) {
         errno = EISDIR;

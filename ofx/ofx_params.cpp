@@ -62,6 +62,10 @@ ParamValues default_values() {
     return v;
 }
 
+PF_Fixed fixed_percent(const ParamEntry& entry, double percent) {
+    return embed::percent_to_fixed(clamp_number(percent, entry.valid_min, entry.valid_max));
+}
+
 embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host) {
     for (const ParamEntry& e : kParamTable) {
         const auto i = static_cast<std::size_t>(e.index);
@@ -78,8 +82,7 @@ embed::Status apply_values(const ParamValues& values, bool with_completion, embe
                     host.set_value(e.index, std::clamp(values.whole[i], e.valid_min, e.valid_max));
                 break;
             case OfxKind::percent:
-                status = host.set_fixed(e.index, embed::percent_to_fixed(clamp_number(
-                                                     values.percent[i], e.valid_min, e.valid_max)));
+                status = host.set_fixed(e.index, fixed_percent(e, values.percent[i]));
                 break;
             case OfxKind::rgb: {
                 const auto& c = values.rgb[i];

@@ -26,6 +26,10 @@ struct ParamValues {
 // The table's defaults in the host's terms.
 ParamValues default_values();
 
+// A percent of `entry` in the 16.16 the effect receives: outside the range the nearer end, NaN
+// the lower end.
+PF_Fixed fixed_percent(const ParamEntry& entry, double percent);
+
 // Sets every parameter of `host` from `values`, Completion left out unless `with_completion`.
 // Values outside a parameter's range count as the nearer end, NaN as the lower end.
 embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host);
