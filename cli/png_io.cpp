@@ -1,7 +1,9 @@
 #include "cli/png_io.h"
 
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
