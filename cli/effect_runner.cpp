@@ -58,15 +58,12 @@ std::string EffectRunner::about() {
     return text;
 }
 
-void EffectRunner::set_layer(worlds::World layer) {
-    const A_long width = layer.width();
-    const A_long height = layer.height();
-    const worlds::Depth depth = layer.deep() ? worlds::Depth::sixteen : worlds::Depth::eight;
+void EffectRunner::set_layer(Frame layer) {
     input_ = std::move(layer);
-    output_ = worlds::World(width, height, depth);
+    output_ = Frame(input_.width(), input_.height(), input_.depth());
 }
 
-void EffectRunner::set_target(worlds::World target) {
+void EffectRunner::set_target(Frame target) {
     target_ = std::move(target);
 }
 
@@ -94,27 +91,21 @@ void EffectRunner::set_params(const EffectParams& p) {
     check(host_.set_downsample(p.downsample_num, p.downsample_den), "the downsample factor");
 }
 
-const worlds::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
+const Frame& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(completion_percent)), "Completion");
-    const embed::FrameFormat format{input_.width(), input_.height(),
-                                    input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
-                                    embed::Channels::argb};
-    check(host_.render(format, input_.def()->data, input_.rowbytes(), output_.def()->data,
-                       output_.rowbytes(), progress ? relay_progress : nullptr,
+    check(host_.render(input_.format, input_.data(), input_.row_bytes(), output_.data(),
+                       output_.row_bytes(), progress ? relay_progress : nullptr,
                        const_cast<ProgressFn*>(&progress)),
           "Render");
     return output_;
 }
 
-const worlds::World& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
-    const embed::FrameFormat format{input_.width(), input_.height(),
-                                    input_.deep() ? embed::Depth::sixteen : embed::Depth::eight,
-                                    embed::Channels::argb};
-    scratch_.resize(embed::transition_scratch_bytes(format));
-    const embed::TransitionFrames frames{input_.def()->data,  input_.rowbytes(),
-                                         target_.def()->data, target_.rowbytes(),
-                                         output_.def()->data, output_.rowbytes()};
-    check(embed::render_transition(host_, format, frames, t_percent, scratch_.data(),
+const Frame& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
+    scratch_.resize(embed::transition_scratch_bytes(input_.format));
+    const embed::TransitionFrames frames{input_.data(),  input_.row_bytes(),
+                                         target_.data(), target_.row_bytes(),
+                                         output_.data(), output_.row_bytes()};
+    check(embed::render_transition(host_, input_.format, frames, t_percent, scratch_.data(),
                                    scratch_.size(), progress ? relay_progress : nullptr,
                                    const_cast<ProgressFn*>(&progress)),
           "Render");
