@@ -159,7 +159,8 @@ ZX_INLINE P reference(P lower, P upper) {
     const Channels<Wide> r =
         pixel<K, ArithmeticOf<P>>(Channels<Wide>{lower.alpha, lower.red, lower.green, lower.blue},
                                   Channels<Wide>{upper.alpha, upper.red, upper.green, upper.blue});
-    return {static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g), static_cast<C>(r.b)};
+    return make_pixel<P>(static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g),
+                         static_cast<C>(r.b));
 }
 
 }  // namespace blendops
