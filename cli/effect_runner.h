@@ -1,5 +1,6 @@
-// The effect driven through the embedded host exactly as a host drives it: Global Setup and
-// Params Setup once, then the parameter values and one Render per frame.
+// The effect's parameters held as its panel holds them (Global Setup and Params Setup once,
+// through the embedded host, which checks every value), and each frame drawn by the render
+// core on the layer's own rows, in bands over threads when asked for.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "cli/errors.h"
 #include "cli/options.h"
+#include "core/render_core.h"
 #include "embed/embed_host.h"
 #include "embed/percent.h"
 #include "worlds/world.h"
@@ -42,6 +44,8 @@ class EffectRunner {
     bool has_target() const { return target_.width() > 0; }
     // Every parameter value; Completion is set again by render().
     void set_params(const EffectParams& params);
+    // A frame is drawn in this many bands at once, each on a thread of its own.
+    void set_bands(int bands) { bands_ = bands < 1 ? 1 : bands; }
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
@@ -51,12 +55,16 @@ class EffectRunner {
 
   private:
     void check(embed::Status status, const char* what);
+    ParamSnapshot snapshot(double completion_percent) const;
+    // Draws the layer `moving` into the output at the snapshot.
+    void draw(const simhost::World& moving, const ParamSnapshot& snap, const ProgressFn& progress);
 
     embed::Host host_;
     simhost::World input_;
     simhost::World output_;
     simhost::World target_;
-    std::vector<std::uint8_t> scratch_;
+    PanelValues downsample_{};
+    int bands_ = 1;
 };
 
 }  // namespace zx::cli

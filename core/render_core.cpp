@@ -30,8 +30,11 @@ void span_of(const FrameView& f, const std::uint8_t*& lo, const std::uint8_t*& h
     hi = base + std::max<std::ptrdiff_t>(0, last) + row;
 }
 
-void* heap_table(void*, TableSlot, std::size_t bytes) {
-    return std::calloc(bytes == 0 ? 1 : bytes, 1);
+void* heap_table(RenderPlan& plan, std::size_t bytes) {
+    if (bytes > plan.services.heap_limit - plan.heap_bytes) return nullptr;
+    void* memory = std::calloc(bytes == 0 ? 1 : bytes, 1);
+    if (memory != nullptr) plan.heap_bytes += bytes;
+    return memory;
 }
 
 template <class Record>
@@ -40,7 +43,7 @@ Record* table(RenderPlan& plan, TableSlot slot, std::int32_t count) {
     if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
     const RenderServices& sv = plan.services;
     void* memory = sv.new_table != nullptr ? sv.new_table(sv.user, slot, bytes)
-                                           : heap_table(nullptr, slot, bytes);
+                                           : heap_table(plan, bytes);
     plan.held[static_cast<int>(slot)] = memory != nullptr;
     return static_cast<Record*>(memory);
 }
@@ -192,7 +195,38 @@ RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const F
     return ended(RenderEnd::Kind::ok, count);
 }
 
+// The output over the still picture inside the window, pixel by pixel in place.
+template <class Pixel>
+void lay_over_pixels(const FrameView& still, const FrameView& out, OutputRect w) {
+    for (std::int32_t y = w.y0; y < w.y1; ++y) {
+        const auto* s = static_cast<const std::uint8_t*>(still.pixels) + y * still.row_bytes;
+        auto* o = static_cast<std::uint8_t*>(out.pixels) + y * out.row_bytes;
+        for (std::int32_t x = w.x0; x < w.x1; ++x) {
+            Pixel lower, upper;
+            std::memcpy(&lower, s + x * sizeof(Pixel), sizeof(Pixel));
+            std::memcpy(&upper, o + x * sizeof(Pixel), sizeof(Pixel));
+            const Pixel r = BlendOp<BlendKind::over>{}(lower, upper);
+            std::memcpy(o + x * sizeof(Pixel), &r, sizeof(Pixel));
+        }
+    }
+}
+
 }  // namespace
+
+void lay_over(const FrameView& still, const FrameView& out, OutputRect w) {
+    const bool first = out.order == ChannelOrder::argb;
+    switch (out.depth) {
+        case SampleDepth::byte:
+            return first ? lay_over_pixels<PF_Pixel>(still, out, w)
+                         : lay_over_pixels<PixelRGBA8>(still, out, w);
+        case SampleDepth::shorts:
+            return first ? lay_over_pixels<PF_Pixel16>(still, out, w)
+                         : lay_over_pixels<PixelRGBA16>(still, out, w);
+        case SampleDepth::floats:
+            return first ? lay_over_pixels<PixelF32>(still, out, w)
+                         : lay_over_pixels<PixelRGBAF32>(still, out, w);
+    }
+}
 
 std::size_t bytes_per_pixel(SampleDepth depth) {
     return 4 * channel_bytes(depth);

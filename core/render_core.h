@@ -52,6 +52,7 @@ struct RenderPlan {
     StripRecord* strips = nullptr;
     std::int32_t* strip_sizes = nullptr;
     RenderServices services{};
+    std::size_t heap_bytes = 0;
     bool held[static_cast<int>(TableSlot::count)] = {};
 
     RenderPlan() = default;
@@ -84,3 +85,7 @@ RenderEnd render_frame(const FrameView& source, const FrameView& output, const P
 
 // Band `index` of `count`: the window's rows split into nearly equal parts.
 OutputRect band_of(OutputRect window, int index, int count);
+
+// A transition's last step: inside the window, every output pixel laid over the still
+// picture's pixel with the effect's Normal operator at full opacity, in place.
+void lay_over(const FrameView& still, const FrameView& output, OutputRect window);

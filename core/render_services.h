@@ -30,6 +30,8 @@ struct RenderServices {
     // given back through release_table, in slot order. Without them the core uses the heap.
     void* (*new_table)(void* user, TableSlot slot, std::size_t bytes) = nullptr;
     void (*release_table)(void* user, TableSlot slot) = nullptr;
+    // The heap's tables of one render together stay within this many bytes.
+    std::size_t heap_limit = SIZE_MAX;
     // After each drawn step: steps done and the total. A nonzero result ends the reports (not
     // the drawing) and becomes the render's result.
     int (*progress)(void* user, std::int32_t done, std::int32_t total) = nullptr;
