@@ -11,9 +11,9 @@
 
 namespace benchcase {
 
-using simhost::Depth;
 using simhost::SimHost;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 enum Variant : int {
     kDefaults,       // opaque footage, "Normal", Opacity 100 %

@@ -14,9 +14,9 @@
 namespace {
 
 using benchcase::Case;
-using simhost::Depth;
 using simhost::SimHost;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 Case frame_of(const benchmark::State& state) {
     const bool uhd = state.range(0) != 0;

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const int depth = std::atoi(argv[3]);
     const benchcase::Case c{std::atoi(argv[1]),
                             std::atoi(argv[2]),
-                            depth == 16 ? simhost::Depth::sixteen : simhost::Depth::eight,
+                            depth == 16 ? worlds::Depth::sixteen : worlds::Depth::eight,
                             std::atoi(argv[4]),
                             std::atoi(argv[5]),
                             std::atoi(argv[6])};

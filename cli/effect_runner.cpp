@@ -31,7 +31,7 @@ int relay_progress(void* user, std::int32_t done, std::int32_t total) {
     return 0;
 }
 
-FrameView view_of(const simhost::World& world) {
+FrameView view_of(const worlds::World& world) {
     return FrameView{world.def()->data, world.rowbytes(), world.width(), world.height(),
                      world.deep() ? SampleDepth::shorts : SampleDepth::byte, ChannelOrder::argb};
 }
@@ -66,15 +66,15 @@ std::string EffectRunner::about() {
     return text;
 }
 
-void EffectRunner::set_layer(simhost::World layer) {
+void EffectRunner::set_layer(worlds::World layer) {
     const A_long width = layer.width();
     const A_long height = layer.height();
-    const simhost::Depth depth = layer.deep() ? simhost::Depth::sixteen : simhost::Depth::eight;
+    const worlds::Depth depth = layer.deep() ? worlds::Depth::sixteen : worlds::Depth::eight;
     input_ = std::move(layer);
-    output_ = simhost::World(width, height, depth);
+    output_ = worlds::World(width, height, depth);
 }
 
-void EffectRunner::set_target(simhost::World target) {
+void EffectRunner::set_target(worlds::World target) {
     target_ = std::move(target);
 }
 
@@ -131,7 +131,7 @@ ParamSnapshot EffectRunner::snapshot(double completion_percent) const {
     return snapshot_of(v);
 }
 
-void EffectRunner::draw(const simhost::World& moving, const ParamSnapshot& snap,
+void EffectRunner::draw(const worlds::World& moving, const ParamSnapshot& snap,
                         const ProgressFn& progress) {
     const FrameView source = view_of(moving);
     const FrameView output = view_of(output_);
@@ -170,13 +170,13 @@ void EffectRunner::draw(const simhost::World& moving, const ParamSnapshot& snap,
     }
 }
 
-const simhost::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
+const worlds::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(completion_percent)), "Completion");
     draw(input_, snapshot(completion_percent), progress);
     return output_;
 }
 
-const simhost::World& EffectRunner::render_transition(double t_percent,
+const worlds::World& EffectRunner::render_transition(double t_percent,
                                                       const ProgressFn& progress) {
     if (!embed::transition_t_valid(t_percent)) {
         throw EffectError("the host refused the values for Render");
@@ -184,7 +184,7 @@ const simhost::World& EffectRunner::render_transition(double t_percent,
     const embed::TransitionStep step = embed::transition_step(t_percent);
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(step.completion)), "Completion");
     draw(step.a_moves ? input_ : target_, snapshot(step.completion), progress);
-    const simhost::World& still = step.a_moves ? target_ : input_;
+    const worlds::World& still = step.a_moves ? target_ : input_;
     lay_over(view_of(still), view_of(output_), {0, 0, output_.width(), output_.height()});
     return output_;
 }

@@ -36,11 +36,11 @@ class EffectRunner {
     std::string about();  // the About command's message
 
     // The input layer; the output world is made to match it.
-    void set_layer(simhost::World layer);
+    void set_layer(worlds::World layer);
     bool has_layer() const { return input_.width() > 0; }
-    const simhost::World& layer() const { return input_; }
+    const worlds::World& layer() const { return input_; }
     // The picture a transition ends on, of the layer's size and depth.
-    void set_target(simhost::World target);
+    void set_target(worlds::World target);
     bool has_target() const { return target_.width() > 0; }
     // Every parameter value; Completion is set again by render().
     void set_params(const EffectParams& params);
@@ -49,20 +49,20 @@ class EffectRunner {
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
-    const simhost::World& render(double completion_percent, const ProgressFn& progress = {});
+    const worlds::World& render(double completion_percent, const ProgressFn& progress = {});
     // Renders the transition from the layer to the target at t (percent, embed/transition.h).
-    const simhost::World& render_transition(double t_percent, const ProgressFn& progress = {});
+    const worlds::World& render_transition(double t_percent, const ProgressFn& progress = {});
 
   private:
     void check(embed::Status status, const char* what);
     ParamSnapshot snapshot(double completion_percent) const;
     // Draws the layer `moving` into the output at the snapshot.
-    void draw(const simhost::World& moving, const ParamSnapshot& snap, const ProgressFn& progress);
+    void draw(const worlds::World& moving, const ParamSnapshot& snap, const ProgressFn& progress);
 
     embed::Host host_;
-    simhost::World input_;
-    simhost::World output_;
-    simhost::World target_;
+    worlds::World input_;
+    worlds::World output_;
+    worlds::World target_;
     PanelValues downsample_{};
     int bands_ = 1;
 };

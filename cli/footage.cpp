@@ -20,7 +20,7 @@ std::optional<OutputPattern> pattern_in(const std::string& name) {
     }
 }
 
-std::string size_text(const simhost::World& w) {
+std::string size_text(const worlds::World& w) {
     return std::to_string(w.width()) + "x" + std::to_string(w.height());
 }
 
@@ -30,6 +30,17 @@ PictureSource input_source(const Options& o) {
 }
 
 }  // namespace
+
+std::vector<std::string> footage_files(const Options& o) {
+    std::vector<std::string> files;
+    for (const std::optional<std::string>& name : {o.input, o.transition_to}) {
+        if (!name) continue;
+        const std::optional<OutputPattern> pattern = o.frames ? pattern_in(*name) : std::nullopt;
+        if (!pattern) files.push_back(*name);
+        for (int k = 0; pattern && k < *o.frames; ++k) files.push_back(pattern->name(k));
+    }
+    return files;
+}
 
 PictureSource::PictureSource(const std::string& name, bool sequence)
     : pattern_(sequence ? pattern_in(name) : std::nullopt), name_(name) {
@@ -64,8 +75,8 @@ void Footage::load(EffectRunner& runner, int k) const {
         runner.set_layer(to_world(picture, depth));
     }
     if (!to_ || !(new_from || to_->per_frame() || !runner.has_target())) return;
-    const simhost::World& layer = runner.layer();
-    simhost::World target = to_world(to_->picture(k), layer.deep() ? 16 : 8);
+    const worlds::World& layer = runner.layer();
+    worlds::World target = to_world(to_->picture(k), layer.deep() ? 16 : 8);
     if (target.width() != layer.width() || target.height() != layer.height()) {
         throw Failure("--transition-to: '" + to_->name(k) + "' is " + size_text(target) + " but " +
                       (card_ ? from_.name(k) : "INPUT '" + from_.name(k) + "'") + " is " +

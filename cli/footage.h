@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/effect_runner.h"
 #include "cli/image.h"
@@ -29,6 +30,10 @@ class PictureSource {
     std::string name_;
     std::optional<Image> still_;
 };
+
+// Every file the run reads over the whole sequence, whatever --range: each frame of INPUT and
+// of B, or each still picture once.
+std::vector<std::string> footage_files(const Options& o);
 
 class Footage {
   public:

@@ -38,7 +38,7 @@ namespace {
 constexpr int kFileChannel[4] = {3, 0, 1, 2};  // host channel i comes from file channel
 
 template <class Pixel>
-Pixel* world_row(const simhost::World& world, int y) {
+Pixel* world_row(const worlds::World& world, int y) {
     auto* base = reinterpret_cast<std::uint8_t*>(world.def()->data);
     return reinterpret_cast<Pixel*>(base + static_cast<std::size_t>(y) * world.rowbytes());
 }
@@ -55,10 +55,10 @@ A_u_char to_channel8(const Image& image, int x, int y, int channel) {
 
 }  // namespace
 
-simhost::World to_world(const Image& image, int working_depth) {
+worlds::World to_world(const Image& image, int working_depth) {
     const bool deep = working_depth == 16;
-    simhost::World world(image.width, image.height,
-                         deep ? simhost::Depth::sixteen : simhost::Depth::eight);
+    worlds::World world(image.width, image.height,
+                        deep ? worlds::Depth::sixteen : worlds::Depth::eight);
     for (int y = 0; y < image.height; ++y) {
         if (deep) {
             PF_Pixel16* out = world_row<PF_Pixel16>(world, y);
@@ -79,7 +79,7 @@ simhost::World to_world(const Image& image, int working_depth) {
     return world;
 }
 
-Image from_world(const simhost::World& world) {
+Image from_world(const worlds::World& world) {
     Image image = Image::blank(world.width(), world.height(), world.deep() ? 16 : 8);
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {

@@ -40,8 +40,8 @@ using embed::channel_to_png16;
 using embed::png16_to_channel;
 
 // The layer the effect sees: `image` at the working depth (8 or 16).
-simhost::World to_world(const Image& image, int working_depth);
+worlds::World to_world(const Image& image, int working_depth);
 // An output world as a PNG picture of the world's own depth.
-Image from_world(const simhost::World& world);
+Image from_world(const worlds::World& world);
 
 }  // namespace zx::cli

@@ -241,7 +241,9 @@ constexpr const char* kFooter =
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
     "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
-    "folder and renamed only once complete.\n"
+    "folder and renamed only once complete; a pipe, a device, '-' and a file reached through\n"
+    "/dev/stdout or /dev/fd/N (a shell's > or >>) are written in place. An output that is the\n"
+    "same file as an input frame or B (links and hard links seen through) is refused.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -276,7 +278,8 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "with --frames a counter pattern such as in_%04d.png; without it the "
                    "built-in test card is rendered")
         ->type_name("");
-    app.add_option("-o,--output", raw.output, "output PNG, or a counter pattern with --frames")
+    app.add_option("-o,--output", raw.output,
+                   "output PNG, '-' for standard output, or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
@@ -379,6 +382,11 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
             o.to = parse_percent("--to", raw.to, sweep.valid_min, sweep.valid_max);
         }
         if (app.count("--range") > 0) o.range = parse_range("--range", raw.range, *o.frames);
+        if (o.output == "-" && *o.frames > 1) {
+            throw UsageError("--output: '-' (standard output) takes a single picture, not the " +
+                             std::to_string(*o.frames) +
+                             " frames of --frames; give a counter pattern such as f_%04d.png");
+        }
     }
     if (app.count("--transition-to") > 0) {
         if (raw.transition_to.empty()) throw UsageError("--transition-to: the file name is empty");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -274,12 +276,42 @@ PendingTemp* claim_pending_slot() {
     return nullptr;
 }
 
-// Where the picture goes: the end of a chain of symbolic links, and what is there now.
+// Where the picture goes: the end of a chain of symbolic links and what is there now, or one
+// of the process's own descriptors.
 struct Destination {
     std::string path;
     bool exists = false;
     struct stat st {};
+    int descriptor = -1;
 };
+
+bool all_digits(const std::string& text) {
+    return !text.empty() && text.size() < 10 &&
+           text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// N when `link` is this process's descriptor N as /proc/self/fd/N (/dev/stdout, /dev/fd/N,
+// /proc/<pid>/fd/N, a thread's own), else -1. Those links lead to a pipe:[...] that no path
+// reaches, or to a file a shell opened for > or >> whose offset and append mode only the
+// descriptor itself keeps.
+int own_descriptor(const std::string& link) {
+    const std::size_t slash = link.rfind('/');
+    const std::string number = link.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (!all_digits(number)) return -1;
+    const std::string folder = slash == std::string::npos ? "." : link.substr(0, slash + 1);
+    char* real = realpath(folder.c_str(), nullptr);
+    if (real == nullptr) return -1;
+    const std::string canonical = real;
+    std::free(real);
+    const std::string own = "/proc/" + std::to_string(getpid());
+    const std::string task = own + "/task/";
+    const bool ours =
+        canonical == own + "/fd" ||
+        (canonical.size() > task.size() + 3 && canonical.compare(0, task.size(), task) == 0 &&
+         canonical.compare(canonical.size() - 3, 3, "/fd") == 0 &&
+         all_digits(canonical.substr(task.size(), canonical.size() - 3 - task.size())));
+    return ours ? std::stoi(number) : -1;
+}
 
 Destination resolve(const std::string& given) {
     Destination d;
@@ -293,6 +325,8 @@ Destination resolve(const std::string& given) {
             d.exists = true;
             return d;
         }
+        d.descriptor = own_descriptor(d.path);
+        if (d.descriptor >= 0) return d;
         char target[4096];
         const ssize_t length = links < 40 ? readlink(d.path.c_str(), target, sizeof target) : -1;
         if (links >= 40) errno = ELOOP;
@@ -442,6 +476,28 @@ void put_bytes(std::FILE* file, const std::string& path, const std::vector<unsig
     }
 }
 
+// All of `bytes` through `fd` from where it stands, so a shell's >> appends and a file
+// keeps what it held.
+void write_descriptor(int fd, const std::string& what, const std::vector<unsigned char>& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{fd, POLLOUT, 0};  // a descriptor another program made non-blocking
+            poll(&ready, 1, -1);
+        } else if (written == 0 || errno != EINTR) {
+            if (written == 0) errno = EIO;
+            throw Failure(system_error("cannot write " + what));
+        }
+    }
+    // A file's late errors (a full disk, a network file system) show when it is flushed.
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fsync(fd) != 0) {
+        throw Failure(system_error("cannot write " + what));
+    }
+}
+
 }  // namespace
 
 std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression) {
@@ -458,7 +514,15 @@ std::vector<unsigned char> encode_png(const Image& image, std::optional<int> com
 }
 
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
+    if (path == "-") {
+        write_descriptor(STDOUT_FILENO, "standard output", bytes);
+        return;
+    }
     const Destination destination = resolve(path);
+    if (destination.descriptor >= 0) {
+        write_descriptor(destination.descriptor, "output '" + path + "'", bytes);
+        return;
+    }
     const mode_t type = destination.st.st_mode & S_IFMT;
     if (destination.exists && type == S_IFDIR) {
         errno = EISDIR;

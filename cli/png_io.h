@@ -18,8 +18,10 @@ Image read_png(const std::string& path);
 // Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
 // is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic
 // link is followed and what it points to is replaced; a replaced file keeps its mode; a
-// read-only file is refused. A pipe or a device is written directly. `compression` is zlib's
-// level 0..9; none leaves libpng's default. Several threads may write at once.
+// read-only file is refused. A pipe or a device is written directly. "-" is standard output,
+// and a path that names one of the process's descriptors (/dev/stdout, /dev/fd/N) is written
+// through that descriptor, a file there in place (a shell's >> appends). `compression` is
+// zlib's level 0..9; none leaves libpng's default. Several threads may write at once.
 void write_png(const std::string& path, const Image& image,
                std::optional<int> compression = std::nullopt);
 

@@ -24,6 +24,7 @@
 #include "cli/output_pattern.h"
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
+#include "cli/same_file.h"
 
 namespace zx::cli {
 
@@ -70,9 +71,9 @@ struct FramePlan {
         const int k = first + i;
         footage.load(runner, k);
         try {
-            const simhost::World& result = footage.transition()
-                                               ? runner.render_transition(completion(k), progress)
-                                               : runner.render(completion(k), progress);
+            const worlds::World& result = footage.transition()
+                                              ? runner.render_transition(completion(k), progress)
+                                              : runner.render(completion(k), progress);
             return encode_png(from_world(result), o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
@@ -166,12 +167,21 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
 
 void render_all(const Options& o, const ThreadStarter& start_thread) {
     std::optional<OutputPattern> pattern;
-    if (o.frames) pattern = OutputPattern::parse("--output", o.output);
+    if (o.frames && o.output != "-") pattern = OutputPattern::parse("--output", o.output);
+    const int first = o.range ? o.range->first : 0;
+    const int frames = o.range ? o.range->second - first + 1 : o.frames.value_or(1);
+    if (o.output == "-" && isatty(STDOUT_FILENO)) {
+        throw UsageError(
+            "--output: '-' writes the PNG to standard output, which is a terminal; "
+            "redirect it to a file or a pipe");
+    }
+    std::vector<std::string> outputs;
+    for (int i = 0; i < frames; ++i)
+        outputs.push_back(pattern ? pattern->name(first + i) : o.output);
+    refuse_outputs_over_inputs(outputs, footage_files(o));
 
     const Footage footage(o);  // still pictures are read here, before any frame
     const long long pixels = footage.still_pixels();
-    const int first = o.range ? o.range->first : 0;
-    const int frames = o.range ? o.range->second - first + 1 : o.frames.value_or(1);
     const int jobs = job_count(o, frames);
     const bool show_progress =
         !o.quiet && (o.force_progress ||

@@ -1,5 +1,5 @@
 // The "Blend Mode" popup: each choice's label and the operator it selects, in popup order. The
-// panel's choice text and the render's lookup both come from this one table.
+// parameter table's choice text and the render's lookup both come from this one table.
 #pragma once
 
 #include <array>
@@ -26,6 +26,22 @@ inline constexpr std::array kBlendModes = {
     BlendMode{"Color Dodge", BlendKind::color_dodge},
     BlendMode{"Color Burn", BlendKind::color_burn},
 };
+
+// The popup's choice text as the host takes it: the labels joined by '|', NUL-terminated.
+inline constexpr auto kBlendChoiceText = [] {
+    constexpr std::size_t size = [] {
+        std::size_t n = 0;
+        for (const BlendMode& mode : kBlendModes) n += mode.label.size() + 1;
+        return n;
+    }();
+    std::array<char, size> text{};
+    std::size_t at = 0;
+    for (const BlendMode& mode : kBlendModes) {
+        if (at > 0) text[at++] = '|';
+        for (char c : mode.label) text[at++] = c;
+    }
+    return text;
+}();
 
 // The operator of a popup value; any value outside the popup (0 included) is "Normal".
 constexpr BlendKind blend_kind(long value) {

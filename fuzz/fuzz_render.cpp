@@ -19,10 +19,10 @@
 
 namespace {
 
-using simhost::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 constexpr A_long kMaxSide = 64;
 // Tables past this are refused as a busy host would; the render must say so, not crash.

@@ -61,6 +61,10 @@ ParamValues default_values() {
     return v;
 }
 
+PF_Fixed fixed_percent(const ParamEntry& entry, double percent) {
+    return percent_to_fixed(clamp_number(percent, entry.valid_min, entry.valid_max));
+}
+
 PanelValues panel_values(const ParamValues& values, double completion) {
     PanelValues panel{};
     for (const ParamEntry& e : kParamTable) {

@@ -33,4 +33,8 @@ PanelValues panel_values(const ParamValues& values, double completion_percent);
 // The Completion parameter's value in percent, within its range.
 double completion_percent(const ParamValues& values);
 
+// A percent of `entry` in the 16.16 the effect receives: outside the range the nearer end, NaN
+// the lower end.
+PF_Fixed fixed_percent(const ParamEntry& entry, double percent);
+
 }  // namespace zx::ofx

@@ -67,7 +67,7 @@ OfxStatus describe(OfxImageEffectHandle effect) {
         p.propSetString(props, kOfxPropPluginDescription, 0, kPluginDescription),
         p.propSetInt(props, kOfxPropVersion, 0, static_cast<int>(kVersionMajor)),
         p.propSetInt(props, kOfxPropVersion, 1, static_cast<int>(kVersionMinor)),
-        p.propSetString(props, kOfxPropVersionLabel, 0, kVersionLabel),
+        p.propSetString(props, kOfxPropVersionLabel, 0, kVersionLabel.data()),
         p.propSetString(props, kOfxImageEffectPropSupportedContexts, 0,
                         kOfxImageEffectContextFilter),
         p.propSetString(props, kOfxImageEffectPropSupportedContexts, 1,
@@ -127,6 +127,7 @@ OfxStatus define_param(OfxParamSetHandle set, const ParamEntry& e, bool in_group
     if (OfxStatus s = g_host.param->paramDefine(set, type, name, &props); s != kOfxStatOK) return s;
     OfxStatus s = first_failure({
         p.propSetString(props, kOfxPropLabel, 0, e.name),
+        p.propSetString(props, kOfxParamPropHint, 0, e.explanation),
         p.propSetString(props, kOfxParamPropScriptName, 0, name),
         p.propSetInt(props, kOfxParamPropAnimates, 0, 1),
         in_group ? p.propSetString(props, kOfxParamPropParent, 0, kGroupName) : kOfxStatOK,
@@ -164,7 +165,6 @@ OfxStatus define_param(OfxParamSetHandle set, const ParamEntry& e, bool in_group
                 p.propSetString(props, kOfxParamPropDoubleType, 0, kOfxParamDoubleTypePlain),
                 p.propSetInt(props, kOfxParamPropDigits, 0, e.precision),
                 p.propSetDouble(props, kOfxParamPropIncrement, 0, 1.0),
-                p.propSetString(props, kOfxParamPropHint, 0, "percent"),
             });
         case OfxKind::rgb:
             for (int c = 0; c < 3 && s == kOfxStatOK; ++c) {
@@ -360,6 +360,57 @@ OfxStatus instance_changed(OfxImageEffectHandle effect) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Identity
+
+// A string property of a clip instance; null when the host does not give it.
+const char* clip_string(OfxImageClipHandle clip, const char* property) {
+    OfxPropertySetHandle props = nullptr;
+    char* value = nullptr;
+    if (g_host.effect->clipGetPropertySet(clip, &props) != kOfxStatOK ||
+        g_host.prop->propGetString(props, property, 0, &value) != kOfxStatOK) {
+        return nullptr;
+    }
+    return value;
+}
+
+bool clip_premultiplied(OfxImageClipHandle clip) {
+    const char* state = clip_string(clip, kOfxImageEffectPropPreMultiplication);
+    return state != nullptr && std::strcmp(state, kOfxImagePreMultiplied) == 0;
+}
+
+// Passes the source through where the render would hand it back byte for byte. At Completion 0,
+// as the effect receives it, the effect copies its input whatever else is set, and the frames
+// come back unchanged from their way there: bytes straight or premultiplied (colour no greater
+// than alpha), floats straight. 16-bit channels lose their lowest bit to the effect's
+// 0..32768, premultiplied floats a rounding in the division, so those render. A transition
+// lays one clip over the other, which is neither clip unless it is opaque: it always renders.
+OfxStatus is_identity(OfxImageEffectHandle effect, OfxPropertySetHandle in_args,
+                      OfxPropertySetHandle out_args) {
+    const Instance* inst = instance_of(effect);
+    if (inst == nullptr) return kOfxStatErrBadHandle;
+    if (inst->transition) return kOfxStatReplyDefault;
+    // Whatever cannot be read is left to the render, which reports it.
+    OfxTime time = 0;
+    double completion = 0;
+    OfxParamHandle completion_param = inst->params[static_cast<std::size_t>(kParamCompletion)];
+    if (g_host.prop->propGetDouble(in_args, kOfxPropTime, 0, &time) != kOfxStatOK ||
+        g_host.param->paramGetValueAtTime(completion_param, time, &completion) != kOfxStatOK ||
+        fixed_percent(param_entry(kParamCompletion), completion) != 0) {
+        return kOfxStatReplyDefault;
+    }
+    const char* depth = clip_string(inst->output, kOfxImageEffectPropPixelDepth);
+    const bool premultiplied = clip_premultiplied(inst->output);
+    const bool exact = depth != nullptr && premultiplied == clip_premultiplied(inst->source) &&
+                       (std::strcmp(depth, kOfxBitDepthByte) == 0 ||
+                        (std::strcmp(depth, kOfxBitDepthFloat) == 0 && !premultiplied));
+    if (!exact) return kOfxStatReplyDefault;
+    return first_failure({
+        g_host.prop->propSetString(out_args, kOfxPropName, 0, kOfxImageEffectSimpleSourceClipName),
+        g_host.prop->propSetDouble(out_args, kOfxPropTime, 0, time),
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
 // Rendering
 
 // A fetched image, released on every path out of the render.
@@ -505,7 +556,8 @@ bool suites_ready() {
     return g_host.prop != nullptr && g_host.effect != nullptr && g_host.param != nullptr;
 }
 
-OfxStatus dispatch(const char* action, const void* handle, OfxPropertySetHandle in_args) {
+OfxStatus dispatch(const char* action, const void* handle, OfxPropertySetHandle in_args,
+                   OfxPropertySetHandle out_args) {
     if (action == nullptr) return kOfxStatErrBadHandle;
     if (std::strcmp(action, kOfxActionLoad) == 0) return load();
     if (std::strcmp(action, kOfxActionUnload) == 0) return kOfxStatOK;
@@ -523,13 +575,16 @@ OfxStatus dispatch(const char* action, const void* handle, OfxPropertySetHandle 
     if (std::strcmp(action, kOfxImageEffectActionRender) == 0) {
         return in_args ? render(effect, in_args) : kOfxStatErrBadHandle;
     }
+    if (std::strcmp(action, kOfxImageEffectActionIsIdentity) == 0) {
+        return in_args && out_args ? is_identity(effect, in_args, out_args) : kOfxStatErrBadHandle;
+    }
     return kOfxStatReplyDefault;
 }
 
 OfxStatus main_entry(const char* action, const void* handle, OfxPropertySetHandle in_args,
-                     OfxPropertySetHandle) {
+                     OfxPropertySetHandle out_args) {
     try {
-        return dispatch(action, handle, in_args);
+        return dispatch(action, handle, in_args, out_args);
     } catch (const std::bad_alloc&) {
         return kOfxStatErrMemory;
     } catch (...) {

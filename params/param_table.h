@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "composite/blend_modes.h"
 #include "params/param_ids.h"
 
 // The host's type codes as plain integers; Params Setup checks them against the host's names.
@@ -42,6 +43,8 @@ struct ParamEntry {
     ParamIndex index = kParamInput;  // the position in the host's array, which is also the id
     ParamType type = ParamType::slider;
     const char* name = "";  // the panel's text, registered as it stands
+    // What the parameter does, in a sentence for a user: the tooltip of hosts that show one.
+    const char* explanation = "";
     // A name for filters that want one word; groups have none. Not "width" or "height": MLT
     // keeps those for itself and leaves them out of its project files.
     std::string_view short_name{};
@@ -69,11 +72,13 @@ namespace param_table_detail {
 
 constexpr std::int16_t kShowAsPercent = 1;
 
-constexpr ParamEntry percent(ParamIndex index, const char* name, std::string_view short_name,
-                             std::int32_t dephault, std::string_view option) {
+constexpr ParamEntry percent(ParamIndex index, const char* name, const char* explanation,
+                             std::string_view short_name, std::int32_t dephault,
+                             std::string_view option) {
     return {.index = index,
             .type = ParamType::percent,
             .name = name,
+            .explanation = explanation,
             .short_name = short_name,
             .script_name = short_name,
             .valid_min = 0,
@@ -95,16 +100,23 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamMode,
      .type = ParamType::popup,
      .name = "Mode",
+     .explanation = "The path of every block: Manhattan goes along one axis, then the other; "
+                    "Euclidean goes straight to its target.",
      .short_name = "mode",
      .script_name = "mode",
      .dephault = kModeManhattan,
      .choices = "Manhattan|Euclidean",
      .option = "--mode",
      .value_name = "MODE"},
-    param_table_detail::percent(kParamCompletion, "Completion", "completion", 0, "--completion"),
+    param_table_detail::percent(kParamCompletion, "Completion",
+                                "How far the blocks have moved: 0 % is the picture as it is, "
+                                "100 % has every block on its target.",
+                                "completion", 0, "--completion"),
     {.index = kParamSplit,
      .type = ParamType::popup,
      .name = "Split",
+     .explanation = "How the picture is cut: a grid of rows and columns, rows cut into strips of "
+                    "random width, or columns cut into strips of random height.",
      .short_name = "split",
      .script_name = "split",
      .dephault = kSplitRowColumn,
@@ -113,6 +125,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .value_name = "SPLIT"},
     {.index = kParamRow,
      .name = "Row",
+     .explanation = "The number of rows of blocks.",
      .short_name = "row",
      .script_name = "row",
      .valid_min = 1,
@@ -126,6 +139,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .shown_when = shown_for(kParamSplit, {kSplitRowColumn, kSplitRowWidth})},
     {.index = kParamHeight,
      .name = "Height",
+     .explanation = "The random strips are 4 to this many pixels high.",
      .short_name = "strip_height",
      .script_name = "stripHeight",
      .valid_min = 4,
@@ -139,6 +153,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .shown_when = shown_for(kParamSplit, {kSplitHeightColumn})},
     {.index = kParamColumn,
      .name = "Column",
+     .explanation = "The number of columns of blocks.",
      .short_name = "column",
      .script_name = "column",
      .valid_min = 1,
@@ -152,6 +167,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .shown_when = shown_for(kParamSplit, {kSplitRowColumn, kSplitHeightColumn})},
     {.index = kParamWidth,
      .name = "Width",
+     .explanation = "The random strips are 4 to this many pixels wide.",
      .short_name = "strip_width",
      .script_name = "stripWidth",
      .valid_min = 4,
@@ -165,6 +181,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .shown_when = shown_for(kParamSplit, {kSplitRowWidth})},
     {.index = kParamSeed,
      .name = "Seed",
+     .explanation = "Chooses the random cut, targets and paths; the same seed gives the same "
+                    "layout on every frame.",
      .short_name = "seed",
      .script_name = "seed",
      .valid_min = 0,
@@ -178,6 +196,8 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamOverlapMode,
      .type = ParamType::popup,
      .name = "Overlap Mode",
+     .explanation = "What is drawn where a block lands on another: the footage, combined by the "
+                    "blend mode, or a flat colour.",
      .short_name = "overlap_mode",
      .script_name = "overlapMode",
      .dephault = kOverlapFootage,
@@ -187,6 +207,7 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
     {.index = kParamColor,
      .type = ParamType::color,
      .name = "Color",
+     .explanation = "The flat colour drawn where blocks overlap.",
      .short_name = "color",
      .script_name = "color",
      .color = {255, 255, 0, 0},
@@ -194,17 +215,22 @@ inline constexpr std::array<ParamEntry, kParamCount - 1> kParamTable = {{
      .value_name = "HEX",
      .help = "RRGGBB (alpha FF) or AARRGGBB in hex",
      .shown_when = shown_for(kParamOverlapMode, {kOverlapColor})},
-    // "(-" is the host's separator line; it still takes a number.
+    // The choices are the mode table's labels; "(-" is the host's separator line, it still
+    // takes a number.
     {.index = kParamBlendMode,
      .type = ParamType::popup,
      .name = "Blend Mode",
+     .explanation = "How a block's pixels combine with those it lands on.",
      .short_name = "blend_mode",
      .script_name = "blendMode",
      .dephault = 1,
-     .choices = "Normal|(-|Add|Multiply|Screen|Overlay|Color Dodge|Color Burn",
+     .choices = kBlendChoiceText.data(),
      .option = "--blend",
      .value_name = "MODE"},
-    param_table_detail::percent(kParamOpacity, "Opacity", "opacity", 100, "--opacity"),
+    param_table_detail::percent(kParamOpacity, "Opacity",
+                                "How strongly what is drawn where blocks overlap covers what "
+                                "lies beneath.",
+                                "opacity", 100, "--opacity"),
     {.index = kParamOverlapGroupEnd, .type = ParamType::group_end},
 }};
 
@@ -293,6 +319,14 @@ static_assert(
         return true;
     }(),
     "a parameter is shown only for choices its popup has");
+static_assert(
+    [] {
+        for (const ParamEntry& entry : kParamTable) {
+            if (!entry.short_name.empty() && entry.explanation[0] == '\0') return false;
+        }
+        return true;
+    }(),
+    "every parameter a user sets explains itself");
 static_assert(choice_number(kParamMode, "Manhattan") == kModeManhattan &&
               choice_number(kParamMode, "Euclidean") == kModeEuclidean);
 static_assert(choice_number(kParamSplit, "Row & Column") == kSplitRowColumn &&

@@ -268,7 +268,7 @@ std::vector<std::string> SimHost::problems() const {
     return out;
 }
 
-void SimHost::set_input(World w) {
+void SimHost::set_input(worlds::World w) {
     input_ = std::move(w);
     refresh_input_layer();
 }

@@ -11,8 +11,8 @@
 //   simhost::SimHost host(&EntryPointFunc);
 //   host.send(PF_Cmd_GLOBAL_SETUP);           // hands over the global data
 //   host.send(PF_Cmd_PARAMS_SETUP);           // builds the parameter array from registrations
-//   host.set_input(World(64, 48)); host.input().fill_test_picture();
-//   host.set_output(World(64, 48));
+//   host.set_input(worlds::World(64, 48)); host.input().fill_test_picture();
+//   host.set_output(worlds::World(64, 48));
 //   host.set_popup(3, 2); host.set_percent(2, 50.0);
 //   PF_Err err = host.send(PF_Cmd_RENDER);
 //   EXPECT_TRUE(host.problems().empty());     // no leak, no unbalanced suite, no overflow
@@ -180,10 +180,10 @@ class SimHost {
     void set_null_utils(bool on) { in_data_.utils = on ? nullptr : &utils_; }
 
     // --- worlds
-    World& input() { return input_; }
-    World& output() { return output_; }
-    void set_input(World w);
-    void set_output(World w) { output_ = std::move(w); }
+    worlds::World& input() { return input_; }
+    worlds::World& output() { return output_; }
+    void set_input(worlds::World w);
+    void set_output(worlds::World w) { output_ = std::move(w); }
     void pass_null_params(bool on) { null_params_ = on; }
     void pass_null_input(bool on) { null_input_ = on; }  // params[0] is a null pointer
     void pass_null_output(bool on) { null_output_ = on; }
@@ -308,8 +308,8 @@ class SimHost {
     PF_UtilCallbacks utils_{};
     SPBasicSuite basic_suite_{};
 
-    World input_;
-    World output_;
+    worlds::World input_;
+    worlds::World output_;
     bool null_params_ = false;
     bool null_input_ = false;
     bool null_output_ = false;

@@ -36,9 +36,9 @@ inline std::unique_ptr<SimHost> fresh_host() {
 inline std::unique_ptr<SimHost> ready_host() {
     auto host = fresh_host();
     host->setup();
-    host->set_input(simhost::World(8, 6));
+    host->set_input(worlds::World(8, 6));
     host->input().fill_test_picture();
-    host->set_output(simhost::World(8, 6));
+    host->set_output(worlds::World(8, 6));
     host->reset_out_data();
     host->reset_counters();
     host->clear_logs();

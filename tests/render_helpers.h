@@ -25,8 +25,8 @@
 namespace rendertest {
 
 using namespace testhost;
-using simhost::Depth;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 using Progress = std::vector<std::pair<A_long, A_long>>;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace simhost {
+namespace worlds {
 
 World::World() : World(0, 0) {}
 
@@ -236,4 +236,4 @@ std::string World::first_difference(const World& other) const {
     return "";
 }
 
-}  // namespace simhost
+}  // namespace worlds

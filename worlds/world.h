@@ -23,7 +23,7 @@
 #include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 
-namespace simhost {
+namespace worlds {
 
 enum class Depth { eight, sixteen };
 
@@ -104,4 +104,4 @@ class World {
     PF_LayerDef def_{};
 };
 
-}  // namespace simhost
+}  // namespace worlds

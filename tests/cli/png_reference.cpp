@@ -125,10 +125,9 @@ RawPng read_raw_png(const std::string& path) {
     return p;
 }
 
-simhost::World world_of(const RawPng& rgba) {
+worlds::World world_of(const RawPng& rgba) {
     const bool deep = rgba.bit_depth == 16;
-    simhost::World w(rgba.width, rgba.height,
-                     deep ? simhost::Depth::sixteen : simhost::Depth::eight);
+    worlds::World w(rgba.width, rgba.height, deep ? worlds::Depth::sixteen : worlds::Depth::eight);
     for (int y = 0; y < rgba.height; ++y) {
         for (int x = 0; x < rgba.width; ++x) {
             if (deep) {
@@ -147,7 +146,7 @@ simhost::World world_of(const RawPng& rgba) {
     return w;
 }
 
-std::string compare(const RawPng& out, const simhost::World& world) {
+std::string compare(const RawPng& out, const worlds::World& world) {
     std::ostringstream why;
     const int depth = world.deep() ? 16 : 8;
     if (out.color_type != PNG_COLOR_TYPE_RGB_ALPHA || out.bit_depth != depth ||

@@ -50,9 +50,9 @@ constexpr std::uint32_t encode16(std::uint32_t c) {
 }
 
 // The world the effect should see for an RGBA file at the same depth.
-simhost::World world_of(const RawPng& rgba);
+worlds::World world_of(const RawPng& rgba);
 
 // "" when the tool's RGBA output holds exactly the world's pixels, else the first difference.
-std::string compare(const RawPng& output, const simhost::World& world);
+std::string compare(const RawPng& output, const worlds::World& world);
 
 }  // namespace clitest

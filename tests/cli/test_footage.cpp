@@ -25,8 +25,8 @@ RawPng frame_picture(int k) {
 }
 
 // upper over lower, with the effect's Normal operator.
-simhost::World over(const simhost::World& upper, const simhost::World& lower) {
-    simhost::World out = lower;
+worlds::World over(const worlds::World& upper, const worlds::World& lower) {
+    worlds::World out = lower;
     for (A_long y = 0; y < out.height(); ++y) {
         for (A_long x = 0; x < out.width(); ++x) {
             out.px8(x, y) = BlendOp<BlendKind::over>{}(lower.px8(x, y), upper.px8(x, y));
@@ -68,9 +68,9 @@ TEST(Footage, TransitionFollowsTheRuleAroundItsEndsAndHalfWay) {
     const RawPng b = frame_picture(2);
     write_raw_png(dir.file("a.png"), a);
     write_raw_png(dir.file("b.png"), b);
-    const simhost::World wa = world_of(a);
-    const simhost::World wb = world_of(b);
-    const auto shuffled = [](const simhost::World& w, double completion) {
+    const worlds::World wa = world_of(a);
+    const worlds::World wb = world_of(b);
+    const auto shuffled = [](const worlds::World& w, double completion) {
         return render_direct(w, [&](auto& h) {
             h.set_percent(kParamCompletion, completion);
             h.set_popup(kParamSplit, kSplitHeightColumn);
@@ -79,7 +79,7 @@ TEST(Footage, TransitionFollowsTheRuleAroundItsEndsAndHalfWay) {
     };
     const struct {
         const char* t;
-        simhost::World expected;
+        worlds::World expected;
     } cases[] = {
         {"0", over(shuffled(wa, 0), wb)},
         {"49.99999999999999", over(shuffled(wa, 100), wb)},  // A's side, rounded to 100 %

@@ -1,5 +1,6 @@
 // What an output name can be: a symbolic link, a pipe, a device, an existing file with its own
-// mode or one that is read-only, a name as long as the folder allows.
+// mode or one that is read-only, a name as long as the folder allows, standard output; and
+// never an input.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -139,6 +140,74 @@ TEST(Output, TheLongestNameTheFolderAllows) {
         EXPECT_TRUE(fs::is_regular_file(dir.file(name)));
     }
     EXPECT_EQ(dir.contents().size(), 2u);
+}
+
+// Runs the tool through bash in `dir`, so that names are relative and redirections are a shell's.
+RunResult run_in(const TempDir& dir, const std::string& args) {
+    return run_program("/bin/bash",
+                       {"-c", "set -o pipefail; cd \"$1\" && \"$0\" " + args, ZX_TOOL, dir.path()});
+}
+
+TEST(Output, NeverWritesOverAnInputFrameOrB) {
+    TempDir dir;
+    for (const char* name : {"in_0.png", "in_1.png", "in_2.png", "b.png"}) {
+        write_raw_png(dir.file(name), reference_picture8());
+    }
+    fs::create_directory(dir.file("sub"));
+    fs::create_symlink("in_0.png", dir.file("link.png"));
+    fs::create_symlink(".", dir.file("here"));
+    fs::create_hard_link(dir.file("b.png"), dir.file("hard.png"));
+    const auto before = dir.contents();
+    const struct {
+        std::string args;
+        std::string input;  // the input the refusal names
+    } cases[] = {
+        {"in_%d.png --frames 3 -o in_%d.png", "in_0.png"},
+        {"in_%d.png --frames 3 --range 2-2 --jobs 2 -o sub/../in_%d.png", "in_2.png"},
+        {"in_1.png --transition-to b.png -o ./b.png", "b.png"},
+        {"in_1.png --transition-to in_%d.png --frames 3 -o here/in_%d.png", "in_0.png"},
+        {"in_0.png -o link.png", "in_0.png"},
+        {"in_1.png --transition-to hard.png -o b.png", "hard.png"},
+        // Frame 0's file would be the input frame 10 that frame 10 then reads.
+        {"in_%d.png --frames 12 --range 0-0 -o here/in_1%d.png", "in_10.png"},
+        {"in_2.png -o - >> in_2.png", "in_2.png"},
+        {"in_2.png -o /dev/stdout >> in_2.png", "in_2.png"},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = run_in(dir, c.args);
+        EXPECT_EQ(run.status, 2) << c.args;
+        EXPECT_NE(run.err.find("is the same file as the input '" + c.input + "'"),
+                  std::string::npos)
+            << c.args << ": " << run.err;
+        EXPECT_TRUE(dir.contents() == before) << c.args;
+    }
+}
+
+TEST(Output, StandardOutputGetsTheBytesOfAFileAndKeepsWhatARedirectedFileHeld) {
+    const std::string expected = plain_output();
+    TempDir dir;
+    write_file(dir.file("kept"), "kept");
+    const struct {
+        std::string args;
+        std::string file;
+        std::string bytes;
+    } cases[] = {
+        {"-o - | cat > got", "got", expected},
+        {"-o /dev/stdout | cat > got", "got", expected},
+        {"-o /dev/stdout >> kept", "kept", "kept" + expected},
+        {"-o - >> kept", "kept", "kept" + expected + expected},
+    };
+    for (const auto& c : cases) {
+        const RunResult run = run_in(dir, "--size 32x24 " + c.args);
+        EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+        EXPECT_EQ(read_file(dir.file(c.file)), c.bytes) << c.args;
+    }
+    EXPECT_EQ(entries(dir), 2) << "no temporary file stays behind";
+    const RunResult sequence = run_in(dir, "--size 32x24 --frames 2 -o - > got");
+    EXPECT_EQ(sequence.status, 2);
+    EXPECT_NE(sequence.err.find("'-' (standard output) takes a single picture"), std::string::npos)
+        << sequence.err;
+    EXPECT_EQ(read_file(dir.file("got")), "");
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST(Sequence, FramesFollowCompletionLinearlyAndAreNumberedFromZero) {
     EXPECT_EQ(names_in(dir),
               (std::vector<std::string>{"in.png", "seq_000.png", "seq_001.png", "seq_002.png",
                                         "seq_003.png", "seq_004.png"}));
-    const simhost::World layer = world_of(input);
+    const worlds::World layer = world_of(input);
     for (int k = 0; k < 5; ++k) {
         const double completion = 10.0 + 80.0 * k / 4;
         const std::string name = dir.file("seq_00" + std::to_string(k) + ".png");
@@ -53,7 +53,7 @@ TEST(Sequence, DefaultRangeRunsFromInputToTargets) {
     const RunResult run =
         run_tool({dir.file("in.png"), "--frames", "3", "-o", dir.file("f%d.png")});
     ASSERT_EQ(run.status, 0) << run.err;
-    const simhost::World layer = world_of(input);
+    const worlds::World layer = world_of(input);
     EXPECT_EQ(compare(read_raw_png(dir.file("f0.png")), layer), "");  // 0 %: the input itself
     EXPECT_EQ(compare(read_raw_png(dir.file("f1.png")), render_direct(layer)), "");
     EXPECT_EQ(compare(read_raw_png(dir.file("f2.png")),

@@ -22,12 +22,12 @@ using HostSetter = std::function<void(simhost::SimHost&)>;
 
 // Renders `input` directly: Global Setup, Params Setup, the tool's defaults that differ from
 // the effect's own (Completion), then `set`, then one Render.
-inline simhost::World render_direct(const simhost::World& input, const HostSetter& set = {}) {
+inline worlds::World render_direct(const worlds::World& input, const HostSetter& set = {}) {
     simhost::SimHost host(&EntryPointFunc);
     host.setup();
     host.set_input(input);
-    host.set_output(simhost::World(input.width(), input.height(),
-                                   input.deep() ? simhost::Depth::sixteen : simhost::Depth::eight));
+    host.set_output(worlds::World(input.width(), input.height(),
+                                  input.deep() ? worlds::Depth::sixteen : worlds::Depth::eight));
     host.set_percent(kParamCompletion, zx::cli::kToolCompletion);
     if (set) set(host);
     host.reset_out_data();
@@ -39,7 +39,7 @@ inline simhost::World render_direct(const simhost::World& input, const HostSette
 // A 96 x 64 RGBA picture of distinct colours, with transparent holes so that blending shows.
 inline RawPng reference_picture8() {
     return make_rgba(96, 64, 8, [](int x, int y, int c) {
-        const PF_Pixel8 p = simhost::World::test_pixel8(x, y, true);
+        const PF_Pixel8 p = worlds::World::test_pixel8(x, y, true);
         const unsigned rgba[4] = {p.red, p.green, p.blue, p.alpha};
         return rgba[c];
     });
@@ -47,7 +47,7 @@ inline RawPng reference_picture8() {
 
 inline RawPng reference_picture16() {
     return make_rgba(96, 64, 16, [](int x, int y, int c) {
-        const PF_Pixel16 p = simhost::World::test_pixel16(x, y, true);
+        const PF_Pixel16 p = worlds::World::test_pixel16(x, y, true);
         const unsigned rgba[4] = {p.red, p.green, p.blue, p.alpha};
         return encode16(rgba[c]) ^ static_cast<unsigned>(x & 1);  // odd samples too
     });

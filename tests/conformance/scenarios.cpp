@@ -11,10 +11,10 @@
 namespace conformance {
 namespace {
 
-using simhost::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 // FNV-1a over the pixels inside width x height; row padding is not the effect's to write.
 std::uint64_t pixel_checksum(const World& w) {
@@ -218,7 +218,7 @@ std::vector<std::string> run_scenarios(PF_EntryPointFunc entry) {
         // a 32-bit size cannot express it, so nothing is asked; a 64-bit host is asked for the
         // exact size and refuses. A truncated request would allocate a table far too small.
         static PF_Pixel dummy[1] = {};
-        const PF_LayerDef huge = simhost::layer_def(0, dummy, 20000 * 4, 20000, 20000);
+        const PF_LayerDef huge = worlds::layer_def(0, dummy, 20000 * 4, 20000, 20000);
         SimHost host(entry);
         host.setup();
         host.set_input(World::raw(huge));

@@ -18,8 +18,8 @@
 
 namespace {
 
-using simhost::Depth;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 using zx::embed::Channels;
 using zx::embed::FrameFormat;
 using zx::embed::Host;

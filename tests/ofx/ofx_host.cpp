@@ -41,6 +41,11 @@ Effect* effect_of(OfxImageEffectHandle h) {
     return reinterpret_cast<Effect*>(h);
 }
 
+std::shared_ptr<TestImage> image_at(const Clip& clip, double time) {
+    auto at = clip.at_times.find(time);
+    return at != clip.at_times.end() ? at->second : clip.image;
+}
+
 template <typename T>
 std::vector<T>& values_of(Prop& p);
 template <>
@@ -248,8 +253,7 @@ OfxStatus clip_get_image(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
                          OfxPropertySetHandle* out) {
     if (h == nullptr || out == nullptr) return kOfxStatErrBadHandle;
     Clip* c = reinterpret_cast<Clip*>(h);
-    auto at = c->at_times.find(time);
-    const std::shared_ptr<TestImage>& image = at != c->at_times.end() ? at->second : c->image;
+    const std::shared_ptr<TestImage> image = image_at(*c, time);
     if (!image) return kOfxStatFailed;
     Host& host = *c->props.host;
     auto img = std::make_unique<PropSet>();
@@ -722,14 +726,69 @@ OfxStatus Host::instance_changed(Effect* instance, const std::string& param) {
     return s;
 }
 
-OfxStatus Host::render(Effect* instance, double time, const OfxRectI& window, double scale) {
+namespace {
+
+// The arguments of IsIdentity and Render, after setting on each clip what a host's clip
+// preferences leave there: the format of the images it hands over.
+PropSet render_args(Host* host, Effect& instance, double time, const OfxRectI& window,
+                    double scale) {
+    for (auto& [name, clip] : instance.clips) {
+        const std::shared_ptr<TestImage> image = image_at(*clip, time);
+        auto& p = clip->props.props;
+        p.erase(kOfxImageEffectPropPixelDepth);
+        p.erase(kOfxImageEffectPropPreMultiplication);
+        if (!image) continue;
+        p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {image->depth}, {}};
+        p[kOfxImageEffectPropPreMultiplication] =
+            Prop{kind_string, {}, {}, {image->premultiplication}, {}};
+    }
     PropSet in_args;
-    in_args.host = this;
+    in_args.host = host;
     in_args.props[kOfxPropTime] = Prop{kind_double, {}, {time}, {}, {}};
     in_args.props[kOfxImageEffectPropRenderWindow] =
         Prop{kind_int, {window.x1, window.y1, window.x2, window.y2}, {}, {}, {}};
     in_args.props[kOfxImageEffectPropRenderScale] = Prop{kind_double, {}, {scale, scale}, {}, {}};
+    return in_args;
+}
+
+}  // namespace
+
+OfxStatus Host::is_identity(Effect* instance, double time, const OfxRectI& window, double scale,
+                            std::string& clip, double& clip_time) {
+    PropSet in_args = render_args(this, *instance, time, window, scale);
+    PropSet out_args;
+    out_args.host = this;
+    const OfxStatus s = send(kOfxImageEffectActionIsIdentity, instance, &in_args, &out_args);
+    clip = out_args.get_string(kOfxPropName);
+    clip_time = out_args.get_double(kOfxPropTime);
+    return s;
+}
+
+OfxStatus Host::render_action(Effect* instance, double time, const OfxRectI& window, double scale) {
+    PropSet in_args = render_args(this, *instance, time, window, scale);
     return send(kOfxImageEffectActionRender, instance, &in_args, nullptr);
+}
+
+OfxStatus Host::render(Effect* instance, double time, const OfxRectI& window, double scale) {
+    std::string name;
+    double input_time = time;
+    const OfxStatus s = is_identity(instance, time, window, scale, name, input_time);
+    if (s == kOfxStatReplyDefault) return render_action(instance, time, window, scale);
+    if (s != kOfxStatOK) return s;
+    const Clip* input = instance->clip(name);
+    const std::shared_ptr<TestImage> output =
+        image_at(*instance->clip(kOfxImageEffectOutputClipName), time);
+    if (input == nullptr || name == kOfxImageEffectOutputClipName) {
+        problem("IsIdentity names no input clip: '" + name + "'");
+        return kOfxStatErrValue;
+    }
+    const std::shared_ptr<TestImage> from = image_at(*input, input_time);
+    if (!from || !output) return kOfxStatFailed;
+    // The input's image becomes the output's, as a host shows a clip it passes through.
+    const std::ptrdiff_t offset = from->data - from->storage.data();
+    *output = *from;
+    output->data = output->storage.data() + offset;
+    return kOfxStatOK;
 }
 
 void Host::unload() {

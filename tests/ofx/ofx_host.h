@@ -84,7 +84,15 @@ class Host {
     Effect* create_instance(const std::string& context);
     OfxStatus destroy_instance(Effect* instance);
     OfxStatus instance_changed(Effect* instance, const std::string& param);
+    // As hosts render: asks IsIdentity, and passes the named input through if it is one;
+    // sends Render otherwise.
     OfxStatus render(Effect* instance, double time, const OfxRectI& window, double scale = 1.0);
+    // Sends IsIdentity alone: kOfxStatOK with the clip and time to pass through, or the reply.
+    OfxStatus is_identity(Effect* instance, double time, const OfxRectI& window, double scale,
+                          std::string& clip, double& clip_time);
+    // Sends Render alone.
+    OfxStatus render_action(Effect* instance, double time, const OfxRectI& window,
+                            double scale = 1.0);
     void unload();
 
     OfxStatus send(const char* action, const void* handle, PropSet* in_args, PropSet* out_args);

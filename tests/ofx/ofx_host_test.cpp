@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "embed/sample16.h"
+#include "host/effect_info.h"
 #include "ofx/ofx_api.h"
+#include "params/param_table.h"
 
 #if defined(ZX_WITH_CLI)
 #include <unistd.h>
@@ -33,7 +35,6 @@
 #include "composite/blend_ops.h"
 #include "embed/transition.h"
 #include "params/param_ids.h"
-#include "params/param_table.h"
 #endif
 
 using namespace zx::ofxtest;
@@ -588,9 +589,13 @@ void transition_fallbacks(Host& host, Effect* inst) {
 
 void check_description(Host& host) {
     const PropSet& d = host.descriptor();
-    expect(d.get_string(kOfxPropLabel) == "VarnokZentrilox", "label");
+    expect(d.get_string(kOfxPropLabel) == kEffectName, "label");
     expect(d.get_string(kOfxImageEffectPluginPropGrouping) == "Transition", "grouping");
-    expect(d.get_int(kOfxPropVersion, 0) == 1 && d.get_int(kOfxPropVersion, 1) == 0, "version");
+    expect(d.get_int(kOfxPropVersion, 0) == kMajorVersion &&
+               d.get_int(kOfxPropVersion, 1) == kMinorVersion &&
+               d.get_string(kOfxPropVersionLabel) ==
+                   std::to_string(kMajorVersion) + "." + std::to_string(kMinorVersion),
+           "the effect's version");
     expect(
         d.get_string(kOfxImageEffectPropSupportedContexts, 0) == kOfxImageEffectContextFilter &&
             d.get_string(kOfxImageEffectPropSupportedContexts, 1) == kOfxImageEffectContextGeneral,
@@ -621,6 +626,12 @@ void check_params(Effect* inst, bool transition) {
         if (!p) continue;
         expect(p->props.get_string(kOfxParamPropScriptName) == name, name + ": script name");
         expect(p->props.get_int(kOfxParamPropAnimates) == 1, name + ": animates");
+    }
+    for (const ParamEntry& e : kParamTable) {
+        Param* p = inst->param(std::string(e.script_name));
+        if (p == nullptr) continue;
+        expect(p->props.get_string(kOfxParamPropHint) == e.explanation,
+               std::string(e.script_name) + ": the table's explanation as hint");
     }
     Param* blend = inst->param("blendMode");
     if (blend) {
@@ -753,6 +764,70 @@ void float_filter_renders(Host& host, Effect* inst, const std::string& context) 
     premultiplied_blocks_move(host, inst, in, "float");
 }
 
+// Identity is claimed exactly where the render hands the source back byte for byte: over every
+// split, overlap, blend and opacity at Completion 0 (and a value that rounds to it) and beyond,
+// at every depth, straight and premultiplied (float colour any value up to alpha); the host then
+// passes the source through. A transition lays one clip over the other: never either clip.
+void identity_where_render_is_source(Host& host, Effect* inst, bool transition) {
+    const std::string output = kOfxImageEffectOutputClipName;
+    int claims = 0;
+    for (int n = 0; n < 3 * 2 * (transition ? 3 : 3 * 8 * 3 * 4); ++n) {
+        const int depth = n % 3;
+        const bool premult = n / 3 % 2 == 1;
+        const auto picture = [depth](std::uint32_t salt) {
+            return depth == 2 ? real_picture(make_picture(29, 17, true, salt))
+                              : make_picture(29, 17, depth == 1, salt);
+        };
+        Picture in = premult ? premultiplied(picture(0)) : picture(0);
+        for (std::size_t i = 0; premult && depth == 2 && i < in.s.size(); ++i) {
+            if (i % 4 != 3 && real_at(in, i) > 0) {
+                set_real(in, i, std::nextafter(real_at(in, i), 0.0f));
+            }
+        }
+        const Picture to = picture(77);
+        const int k = n / 6;
+        Settings s = kSettings[0];
+        s.mode = k % 2;
+        s.seed = k % 5;
+        s.split = k % 3;
+        s.row = s.column = 3;
+        s.strip_height = s.strip_width = 9;
+        s.overlap = k / 3 % 8 == 7 ? 1 : 0;
+        s.blend = k / 3 % 8 % 7;
+        s.opacity = std::array{0.0, 50.0, 100.0}[static_cast<std::size_t>(k / 24 % 3)];
+        s.completion = std::array{0.0, 1e-6, 50.0, 100.0}[static_cast<std::size_t>(k / 72)];
+        apply(inst, s, !transition);
+        for (auto& [name, clip] : inst->clips) {
+            clip->image = make_image(name == kOfxImageEffectTransitionSourceToClipName ? to : in,
+                                     kLayouts[3], name == output);
+            clip->image->premultiplication =
+                premult ? kOfxImagePreMultiplied : kOfxImageUnPreMultiplied;
+        }
+        if (transition) inst->param(kOfxImageEffectTransitionParamName)->value = {k / 2.0};
+        const OfxRectI window = inst->clip(output)->image->bounds;
+        const std::string name = "identity case " + std::to_string(n);
+        std::string clip;
+        double clip_time = -1;
+        const OfxStatus reply = host.is_identity(inst, 3.0, window, 1.0, clip, clip_time);
+        const bool claimed = reply == kOfxStatOK;
+        expect(claimed ? clip == kOfxImageEffectSimpleSourceClipName && clip_time == 3.0
+                       : reply == kOfxStatReplyDefault,
+               name + ": the source at the render's time, or the default reply");
+        expect(host.render_action(inst, 3.0, window) == kOfxStatOK, name + ": render");
+        const Picture rendered = read_image(*inst->clip(output)->image, depth == 1);
+        expect(claimed == (rendered == in || (transition && rendered == to)),
+               name + (claimed ? ": claimed, the render differs" : ": the source, not claimed"));
+        if (claimed) {
+            expect(host.render(inst, 3.0, window) == kOfxStatOK &&
+                       read_image(*inst->clip(output)->image, depth == 1) == in,
+                   name + ": the host passes the source through");
+        }
+        claims += claimed;
+    }
+    expect(transition ? claims == 0 : claims > 0, "identity claimed where it holds");
+    expect(host.live_images() == 0, "identity checks released every image");
+}
+
 void two_threads(Host& host, Effect* inst) {
     const Picture in = make_picture(96, 64, false);
     apply(inst, kSettings[1]);
@@ -875,6 +950,7 @@ int main(int argc, char** argv) {
             const std::string name = context == kOfxImageEffectContextFilter ? "filter" : "general";
             filter_renders(host, inst, name);
             float_filter_renders(host, inst, name);
+            identity_where_render_is_source(host, inst, false);
             if (context == kOfxImageEffectContextFilter) {
                 two_threads(host, inst);
                 bad_input(host, inst);
@@ -887,6 +963,7 @@ int main(int argc, char** argv) {
             check_params(inst, true);
             transition_renders(host, inst);
             transition_fallbacks(host, inst);
+            identity_where_render_is_source(host, inst, true);
             expect(host.destroy_instance(inst) == kOfxStatOK, "transition: destroyed");
         }
         expect(host.images_fetched() > 0, "images were fetched");

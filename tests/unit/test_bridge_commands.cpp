@@ -13,7 +13,7 @@
 namespace {
 
 using namespace testhost;
-using simhost::World;
+using worlds::World;
 
 // --- dispatch
 

@@ -17,8 +17,8 @@ namespace {
 
 using namespace testhost;
 using namespace rendertest;
-using simhost::Depth;
-using simhost::World;
+using worlds::Depth;
+using worlds::World;
 
 // Everything a command leaves behind that the host could see.
 struct Outcome {

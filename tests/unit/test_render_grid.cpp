@@ -766,7 +766,7 @@ TEST(RenderGridFailures, BlockTableTooLargeForTheHostSizeTypeIsAMemoryError) {
     // behind them).
     const std::uint64_t exact = std::uint64_t{20000} * 20000 * sizeof(BlockRecord);
     PF_Pixel dummy[1] = {};
-    PF_LayerDef def = simhost::layer_def(0, dummy, 20000 * 4, 20000, 20000);
+    PF_LayerDef def = worlds::layer_def(0, dummy, 20000 * 4, 20000, 20000);
     Settings s;
     s.rows = 20000;
     s.columns = 20000;
@@ -816,7 +816,7 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
     };
     static PF_Pixel pixels[64] = {};
     const auto raw = [](A_long w, A_long h, A_long rowbytes, PF_Pixel* data) {
-        return World::raw(simhost::layer_def(0, data, rowbytes, w, h));
+        return World::raw(worlds::layer_def(0, data, rowbytes, w, h));
     };
     const std::vector<Case> cases = {
         {"no parameters", [](SimHost& h) { h.pass_null_params(true); }},
@@ -839,13 +839,13 @@ TEST(RenderFrame, UnusableFramesSayErrorAndTouchNothing) {
         // 16-bit channels would straddle their boundaries on every other row.
         {"16-bit output with odd row bytes",
          [&](SimHost& h) {
-             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
-             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 65, 8, 6)));
+             h.set_input(World::raw(worlds::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+             h.set_output(World::raw(worlds::layer_def(PF_WorldFlag_DEEP, pixels, 65, 8, 6)));
          }},
         {"16-bit input with odd row bytes",
          [&](SimHost& h) {
-             h.set_input(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 67, 8, 6)));
-             h.set_output(World::raw(simhost::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
+             h.set_input(World::raw(worlds::layer_def(PF_WorldFlag_DEEP, pixels, 67, 8, 6)));
+             h.set_output(World::raw(worlds::layer_def(PF_WorldFlag_DEEP, pixels, 64, 8, 6)));
          }},
     };
     for (const Case& c : cases) {

@@ -16,11 +16,11 @@
 
 namespace {
 
-using simhost::Depth;
 using simhost::HostFn;
 using simhost::SimHost;
-using simhost::World;
 using simhost::WorldId;
+using worlds::Depth;
+using worlds::World;
 
 // A stand-in effect for exercising the host: registers a few parameters, hands over global
 // data, reports what it received, leaks a handle or throws, depending on the command.
@@ -244,9 +244,9 @@ TEST(SimHostWorlds, CopyAndFillRefuseUnusableWorlds) {
     SimHost host(&probe_entry);
     PF_UtilCallbacks* u = host.in_data().utils;
     World good(4, 4);
-    PF_LayerDef no_data = simhost::layer_def(0, nullptr, 16, 4, 4);
-    PF_LayerDef negative = simhost::layer_def(0, good.def()->data, -16, 4, 4);
-    PF_LayerDef short_rows = simhost::layer_def(PF_WorldFlag_DEEP, good.def()->data, 16, 4, 4);
+    PF_LayerDef no_data = worlds::layer_def(0, nullptr, 16, 4, 4);
+    PF_LayerDef negative = worlds::layer_def(0, good.def()->data, -16, 4, 4);
+    PF_LayerDef short_rows = worlds::layer_def(PF_WorldFlag_DEEP, good.def()->data, 16, 4, 4);
     for (PF_LayerDef* bad : {&no_data, &negative, &short_rows}) {
         EXPECT_NE(u->copy(host.effect_ref(), bad, good.def(), nullptr, nullptr), 0);
         EXPECT_NE(u->copy(host.effect_ref(), good.def(), bad, nullptr, nullptr), 0);
