@@ -69,8 +69,8 @@ void BM_Ofx(benchmark::State& state) {
         state.SkipWithError("the plug-in did not load");
         return;
     }
-    Effect* inst =
-        host.create_instance(transition ? kOfxImageEffectContextTransition : kOfxImageEffectContextFilter);
+    Effect* inst = host.create_instance(transition ? kOfxImageEffectContextTransition
+                                                   : kOfxImageEffectContextFilter);
     if (inst == nullptr) {
         state.SkipWithError("no instance");
         return;

@@ -42,7 +42,8 @@ struct Image {
         return data != nullptr;
     }
     std::uint8_t* at(int x, int y) const {
-        return data + static_cast<std::ptrdiff_t>(y - bounds.y1) * row_bytes + (x - bounds.x1) * bpp;
+        return data + static_cast<std::ptrdiff_t>(y - bounds.y1) * row_bytes +
+               (x - bounds.x1) * bpp;
     }
 };
 
@@ -83,7 +84,8 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle args, bool tr
                      reinterpret_cast<std::uint16_t*>(b.at(w.x1, y)),
                      reinterpret_cast<std::uint16_t*>(out.at(w.x1, y)), n, t);
         } else {
-            fade_row(reinterpret_cast<float*>(a.at(w.x1, y)), reinterpret_cast<float*>(b.at(w.x1, y)),
+            fade_row(reinterpret_cast<float*>(a.at(w.x1, y)),
+                     reinterpret_cast<float*>(b.at(w.x1, y)),
                      reinterpret_cast<float*>(out.at(w.x1, y)), n, t);
         }
     }
@@ -161,8 +163,13 @@ void set_host(OfxHost* host) {
     g_ofx = host;
 }
 
-OfxPlugin g_plugin = {kOfxImageEffectPluginApi, kOfxImageEffectPluginApiVersion,
-                      "net.zentrilox.bench.baseline", 1, 0, set_host, main_entry};
+OfxPlugin g_plugin = {kOfxImageEffectPluginApi,
+                      kOfxImageEffectPluginApiVersion,
+                      "net.zentrilox.bench.baseline",
+                      1,
+                      0,
+                      set_host,
+                      main_entry};
 
 }  // namespace
 

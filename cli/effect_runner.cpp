@@ -32,8 +32,12 @@ int relay_progress(void* user, std::int32_t done, std::int32_t total) {
 }
 
 FrameView view_of(const worlds::World& world) {
-    return FrameView{world.def()->data, world.rowbytes(), world.width(), world.height(),
-                     world.deep() ? SampleDepth::shorts : SampleDepth::byte, ChannelOrder::argb};
+    return FrameView{world.def()->data,
+                     world.rowbytes(),
+                     world.width(),
+                     world.height(),
+                     world.deep() ? SampleDepth::shorts : SampleDepth::byte,
+                     ChannelOrder::argb};
 }
 
 }  // namespace
@@ -150,8 +154,9 @@ void EffectRunner::draw(const worlds::World& moving, const ParamSnapshot& snap,
     std::vector<RenderEnd> ends(static_cast<std::size_t>(bands),
                                 RenderEnd{RenderEnd::Kind::ok, 0, 0});
     const auto band = [&](int i) {
-        ends[static_cast<std::size_t>(i)] = draw_window(plan, source, output, band_of(frame, i, bands),
-                                                        i == 0 ? reports : RenderServices{}, i == 0);
+        ends[static_cast<std::size_t>(i)] =
+            draw_window(plan, source, output, band_of(frame, i, bands),
+                        i == 0 ? reports : RenderServices{}, i == 0);
     };
     // Band 0 on this thread, with the progress reports; a band whose thread cannot start is
     // drawn here too.
@@ -176,8 +181,7 @@ const worlds::World& EffectRunner::render(double completion_percent, const Progr
     return output_;
 }
 
-const worlds::World& EffectRunner::render_transition(double t_percent,
-                                                      const ProgressFn& progress) {
+const worlds::World& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
     if (!embed::transition_t_valid(t_percent)) {
         throw EffectError("the host refused the values for Render");
     }

@@ -85,8 +85,8 @@ struct FramePlan {
 };
 
 int thread_count(const Options& o) {
-    const int threads = o.jobs != 0 ? o.jobs
-                                    : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads =
+        o.jobs != 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return std::clamp(threads, 1, kMaxJobs);
 }
 

@@ -42,8 +42,8 @@ Record* table(RenderPlan& plan, TableSlot slot, std::int32_t count) {
     A_HandleSize bytes = 0;
     if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
     const RenderServices& sv = plan.services;
-    void* memory = sv.new_table != nullptr ? sv.new_table(sv.user, slot, bytes)
-                                           : heap_table(plan, bytes);
+    void* memory =
+        sv.new_table != nullptr ? sv.new_table(sv.user, slot, bytes) : heap_table(plan, bytes);
     plan.held[static_cast<int>(slot)] = memory != nullptr;
     return static_cast<Record*>(memory);
 }

@@ -103,12 +103,11 @@ void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
         if (copy != nullptr) std::memcpy(copy, in, bytes);
         source = copy;
     }
-    const bool ok = source != nullptr &&
-                    render_frame(view(source), view(out), snapshot(),
-                                 {0, 0, static_cast<std::int32_t>(width_),
-                                  static_cast<std::int32_t>(height_)},
-                                 services_)
-                            .kind == RenderEnd::Kind::ok;
+    const bool ok = source != nullptr && render_frame(view(source), view(out), snapshot(),
+                                                      {0, 0, static_cast<std::int32_t>(width_),
+                                                       static_cast<std::int32_t>(height_)},
+                                                      services_)
+                                                 .kind == RenderEnd::Kind::ok;
     // The tool gets the frame unchanged rather than whatever the output held.
     if (!ok && in != out) std::memmove(out, in, bytes);
 }

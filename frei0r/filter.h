@@ -43,7 +43,6 @@ class Filter {
     unsigned width() const { return width_; }
     unsigned height() const { return height_; }
 
-
   private:
     unsigned width_;
     unsigned height_;

@@ -85,10 +85,10 @@ struct Bands {
 void draw_band(unsigned int index, unsigned int count, void* arg) {
     auto& bands = *static_cast<Bands*>(arg);
     if (index >= bands.ends.size()) return;
-    bands.ends[index] = draw_window(*bands.plan, bands.source, bands.output,
-                                    band_of(bands.window, static_cast<int>(index),
-                                            static_cast<int>(count)),
-                                    RenderServices{}, false);
+    bands.ends[index] =
+        draw_window(*bands.plan, bands.source, bands.output,
+                    band_of(bands.window, static_cast<int>(index), static_cast<int>(count)),
+                    RenderServices{}, false);
 }
 
 // The window of the output drawn from the source: planned once, drawn in bands over the
@@ -102,8 +102,8 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
     constexpr int kMinBandRows = 16;
     if (threads != nullptr && threads->multiThreadNumCPUs(&cpus) == kOfxStatOK && cpus > 1 &&
         window.y1 - window.y0 >= 2 * kMinBandRows && !threads->multiThreadIsSpawnedThread()) {
-        cpus = std::min<unsigned int>(cpus, static_cast<unsigned int>((window.y1 - window.y0) /
-                                                                      kMinBandRows));
+        cpus = std::min<unsigned int>(
+            cpus, static_cast<unsigned int>((window.y1 - window.y0) / kMinBandRows));
         Bands bands{&plan, source, output, window,
                     std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
         if (threads->multiThread(draw_band, cpus, &bands) == kOfxStatOK) {

@@ -277,8 +277,7 @@ OfxStatus update_visibility(const Instance& inst) {
     std::array<bool, kParamCount> hidden{};
     for (const ParamEntry& e : kParamTable) {
         const std::int32_t* popup = whole_value(panel, e.shown_when.popup);
-        hidden[static_cast<std::size_t>(e.index)] =
-            popup != nullptr && !param_shown(e, *popup);
+        hidden[static_cast<std::size_t>(e.index)] = popup != nullptr && !param_shown(e, *popup);
     }
     for (std::size_t i = 0; i < inst.params.size(); ++i) {
         OfxPropertySetHandle props = nullptr;

@@ -488,8 +488,8 @@ OfxStatus mutex_try_lock(const OfxMutexHandle) {
 }
 
 const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
-    multi_thread, multi_thread_cpus, multi_thread_index, multi_thread_spawned, mutex_create,
-    mutex_destroy, mutex_lock, mutex_unlock, mutex_try_lock};
+    multi_thread,  multi_thread_cpus, multi_thread_index, multi_thread_spawned, mutex_create,
+    mutex_destroy, mutex_lock,        mutex_unlock,       mutex_try_lock};
 
 const void* fetch_suite(OfxPropertySetHandle host, const char* name, int version) {
     if (host == nullptr || name == nullptr || version != 1) return nullptr;
