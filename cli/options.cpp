@@ -132,6 +132,7 @@ struct RawOptions {
     std::string to;
     bool quiet = false;
     bool progress = false;
+    bool skip_existing = false;
     std::string jobs;
     std::string png_compression;
 };
@@ -244,6 +245,8 @@ constexpr const char* kFooter =
     "folder and renamed only once complete; a pipe, a device, '-' and a file reached through\n"
     "/dev/stdout or /dev/fd/N (a shell's > or >>) are written in place. An output that is the\n"
     "same file as an input frame or B (links and hard links seen through) is refused.\n"
+    "--skip-existing keeps a file that is a whole RGBA PNG of its frame's size and depth and\n"
+    "renders any other file of its name again.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -335,7 +338,11 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "zlib level of the PNG files, 0 (fastest, largest) .. 9 (slowest, "
                    "smallest); default libpng's own (6)")
         ->type_name("0-9");
-    app.add_flag("-q,--quiet", raw.quiet, "no progress bar");
+    app.add_flag("--skip-existing", raw.skip_existing,
+                 "leave every frame whose file already holds a complete PNG of the frame's size "
+                 "and depth, as a finished run leaves it, so that a retried or resumed run "
+                 "renders only what is missing; any other file of that name is rendered again");
+    app.add_flag("-q,--quiet", raw.quiet, "no progress bar, no summary of skipped frames");
     app.add_flag("--progress", raw.progress,
                  "show the progress bar even when standard error is not a terminal");
     for (CLI::Option* option : app.get_options()) {
@@ -401,6 +408,7 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     }
     o.quiet = raw.quiet;
     o.force_progress = raw.progress;
+    o.skip_existing = raw.skip_existing;
     return o;
 }
 

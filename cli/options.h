@@ -53,6 +53,9 @@ struct Options {
     double to = param_entry(kParamCompletion).valid_max;
     bool quiet = false;
     bool force_progress = false;
+    // A frame whose file already holds a complete picture of its size and depth is left as it
+    // is, so that a retried or resumed run renders only what is missing.
+    bool skip_existing = false;
     int jobs = 0;                        // frames rendered at once; 0: one per core
     std::optional<int> png_compression;  // zlib level 0..9; none: libpng's default
 };

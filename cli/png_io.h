@@ -15,6 +15,14 @@ namespace zx::cli {
 // kMaxSide are refused.
 Image read_png(const std::string& path);
 
+// What a file holds compared with the PNG write_png would write there.
+enum class ExistingPng {
+    none,      // no file of that name
+    complete,  // a whole RGBA PNG of the size and depth asked: every chunk and row intact
+    other,     // anything else: cut short, damaged, another picture, not a PNG, not a file
+};
+ExistingPng existing_png(const std::string& path, int width, int height, int depth);
+
 // Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
 // is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic
 // link is followed and what it points to is replaced; a replaced file keeps its mode; a

@@ -51,6 +51,44 @@ std::string percent_text(double p) {
     return text.str();
 }
 
+// What --skip-existing found: frames left as they were, and files of their names that were no
+// complete frame and are rendered again. Workers share it.
+class SkipTally {
+  public:
+    // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
+    bool keeps(int k, const std::string& path, const worlds::World& layer) {
+        const ExistingPng found =
+            existing_png(path, layer.width(), layer.height(), layer.deep() ? 16 : 8);
+        const std::lock_guard<std::mutex> guard(lock_);
+        if (found == ExistingPng::complete) ++skipped_;
+        if (found == ExistingPng::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
+            first_replaced_frame_ = k;
+            first_replaced_ = path;
+        }
+        return found == ExistingPng::complete;
+    }
+
+    void report(int frames) const {
+        if (skipped_ > 0) {
+            std::cerr << "zentrilox: " << skipped_ << " of " << frames
+                      << " frames were already complete and were skipped\n";
+        }
+        if (replaced_ > 0) {
+            std::cerr << "zentrilox: " << replaced_
+                      << (replaced_ == 1 ? " file was" : " files were")
+                      << " not a complete frame and " << (replaced_ == 1 ? "was" : "were")
+                      << " rendered again (the first '" << first_replaced_ << "')\n";
+        }
+    }
+
+  private:
+    std::mutex lock_;
+    int skipped_ = 0;
+    int replaced_ = 0;
+    int first_replaced_frame_ = 0;
+    std::string first_replaced_;
+};
+
 // Frame i of the run, frame k = first + i of the sequence: its pictures, its Completion (a
 // transition's t) and its file name.
 struct FramePlan {
@@ -65,11 +103,13 @@ struct FramePlan {
     std::string path(int i) const { return pattern ? pattern->name(first + i) : o.output; }
 
     // Renders frame i into the bytes of its file; an effect failure names the frame in a
-    // sequence.
-    std::vector<unsigned char> render(EffectRunner& runner, int i,
-                                      const EffectRunner::ProgressFn& progress) const {
+    // sequence. None when --skip-existing finds the file already complete.
+    std::optional<std::vector<unsigned char>> render(EffectRunner& runner, int i,
+                                                     const EffectRunner::ProgressFn& progress,
+                                                     SkipTally& tally) const {
         const int k = first + i;
         footage.load(runner, k);
+        if (o.skip_existing && tally.keeps(k, path(i), runner.layer())) return std::nullopt;
         try {
             const worlds::World& result = footage.transition()
                                               ? runner.render_transition(completion(k), progress)
@@ -104,7 +144,7 @@ int band_count(const Options& o, int jobs) {
 // written one after the other in frame order, so that the run leaves what one worker would:
 // the same files, and after a failed frame no later one.
 void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar& bar,
-                        const ThreadStarter& start_thread) {
+                        SkipTally& tally, const ThreadStarter& start_thread) {
     std::atomic<int> next{0};
     std::mutex lock;
     std::condition_variable turn;
@@ -133,12 +173,13 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                     runner->set_params(plan.o.params);
                     runner->set_bands(band_count(plan.o, jobs));
                 }
-                const std::vector<unsigned char> bytes = plan.render(*runner, k, {});
+                const std::optional<std::vector<unsigned char>> bytes =
+                    plan.render(*runner, k, {}, tally);
                 std::unique_lock<std::mutex> guard(lock);
                 turn.wait(guard, [&] { return next_to_write == k || failed_frame < k; });
                 if (failed_frame < k) return;
                 guard.unlock();
-                write_file(plan.path(k), bytes);
+                if (bytes) write_file(plan.path(k), *bytes);
                 guard.lock();
                 next_to_write = k + 1;
                 bar.update(k, 1, 1);
@@ -188,19 +229,23 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
                      (isatty(STDERR_FILENO) && (frames > 1 || pixels >= kLargeFramePixels)));
     ProgressBar bar(show_progress, frames);
     const FramePlan plan{o, pattern, footage, first};
+    SkipTally tally;
     if (jobs > 1) {
-        render_in_parallel(plan, frames, jobs, bar, start_thread);
-        return;
+        render_in_parallel(plan, frames, jobs, bar, tally, start_thread);
+    } else {
+        EffectRunner runner;
+        runner.set_params(o.params);
+        runner.set_bands(band_count(o, jobs));
+        for (int i = 0; i < frames; ++i) {
+            const auto progress = [&bar, i](long done, long total) { bar.update(i, done, total); };
+            const std::optional<std::vector<unsigned char>> bytes =
+                plan.render(runner, i, progress, tally);
+            if (bytes) write_file(plan.path(i), *bytes);
+            bar.update(i, 1, 1);
+        }
     }
-    EffectRunner runner;
-    runner.set_params(o.params);
-    runner.set_bands(band_count(o, jobs));
-    for (int i = 0; i < frames; ++i) {
-        write_file(plan.path(i), plan.render(runner, i, [&bar, i](long done, long total) {
-            bar.update(i, done, total);
-        }));
-        bar.update(i, 1, 1);
-    }
+    bar.finish();
+    if (!o.quiet) tally.report(frames);
 }
 
 int report(const char* what, int status) {

@@ -5,7 +5,9 @@
 // incoming pixel second.
 #pragma once
 
+#include <cmath>
 #include <concepts>
+#include <limits>
 #include <type_traits>
 
 #include "composite/blend_modes.h"
@@ -126,8 +128,8 @@ struct Integer {
     }
 };
 
-// Real arithmetic for float pixels: full is 1, nothing is truncated, and results are clamped
-// to 0 .. 1 where the integer ones are clamped to 0 .. full.
+// Real arithmetic for float pixels: full is 1 and nothing is truncated. The float operator
+// (real::pixel) runs the formulas in it, and clamps, where channels lie within 0 .. 1 only.
 struct Real {
     using V = float;
     using LowerAlpha = V;
@@ -142,17 +144,130 @@ struct Real {
     static V mix(V uc, V ua, V lc, V w, V alpha) { return (uc * ua + lc * w) / alpha; }
 };
 
+// Float pixels as scene-linear footage has them: colour above 1 (highlights) and below 0 (wide
+// gamut). Where both channels lie within 0 .. 1 a result is the formula's above, clamped as the
+// integer ones are. Beyond, nothing is clipped without a reason, and nothing non-finite is made:
+//   - a blend reads a non-finite colour channel as 0, so NaN never spreads to other channels
+//     or pixels; a non-finite or negative alpha as 0, a coverage not to be trusted: that pixel
+//     takes no part and the other one is the result as it is; alphas above 1 as 1;
+//   - the mix of a colour over the lower one is a weighted mean, held between the two (float
+//     rounding could carry c over c a hair off c); Add sums without a ceiling;
+//   - Multiply is the product; Screen is the formula while neither channel exceeds 1, beyond
+//     that the larger channel; Overlay is Multiply or Screen of 2 x lower - 1, as in 0 .. 1;
+//   - Color Dodge brightens toward white and stops there: a lower above white is not raised
+//     further, one below black is left as it is, and an upper at or above white gives white
+//     or the brighter lower. Color Burn is its mirror about 1/2: it darkens toward black and
+//     stops there, a lower below black is not lowered further, one above white is left as it
+//     is, and an upper at or below black gives black or the darker lower;
+//   - a sum or product beyond the float range saturates at the largest float.
+// Each rule meets the formula at the edges of 0 .. 1, so results stay continuous there.
+namespace real {
+
+inline constexpr float kLargest = std::numeric_limits<float>::max();
+
+// A channel as a blend reads it.
+inline float blend_colour(float c) {
+    return std::isfinite(c) ? c : 0.0f;
+}
+inline float blend_alpha(float a) {
+    return !(std::isfinite(a) && a > 0.0f) ? 0.0f : a < 1.0f ? a : 1.0f;
+}
+
+inline bool within_unit(float c) {
+    return c >= 0.0f && c <= 1.0f;
+}
+inline float saturate(float x) {
+    return x < -kLargest ? -kLargest : x > kLargest ? kLargest : x;
+}
+inline float larger(float x, float y) {
+    return x < y ? y : x;
+}
+
+// Mode K's colour from a lower and an upper channel, both finite. Beyond 0 .. 1 Screen is
+// written 1 - (1 - l)(1 - u), the same sum, which a huge channel cannot cancel to nonsense, and
+// Overlay's 2 x l x u is 2 x (l x u): a huge channel times 0 is 0, not inf x 0.
+template <BlendKind K>
+ZX_INLINE float mode_colour(float l, float u) {
+    if (within_unit(l) && within_unit(u)) return Real::clamp(mode_channel<K, Real>(l, u));
+    if constexpr (K == BlendKind::multiply) return saturate(l * u);
+    if constexpr (K == BlendKind::screen) {
+        return saturate(l <= 1.0f && u <= 1.0f ? 1.0f - (1.0f - l) * (1.0f - u) : larger(l, u));
+    }
+    if constexpr (K == BlendKind::overlay) {
+        if (l < Real::kSplit) return saturate(2.0f * (l * u));
+        return saturate(l <= 1.0f && u <= 1.0f ? 1.0f - 2.0f * ((1.0f - l) * (1.0f - u))
+                                               : larger(2.0f * l - 1.0f, u));
+    }
+    if constexpr (K == BlendKind::color_dodge) {
+        if (l < 0.0f) return l;
+        if (u >= 1.0f) return larger(1.0f, l);
+        return Real::min(larger(1.0f, l), l / (1.0f - u));  // an infinite quotient gives way
+    }
+    if constexpr (K == BlendKind::color_burn) {
+        if (l > 1.0f) return l;
+        if (u <= 0.0f) return Real::min(0.0f, l);
+        return larger(Real::min(0.0f, l), 1.0f - (1.0f - l) / u);
+    }
+}
+
+// The weighted mean of c and l that lays c over the lower pixel, held between the two, or
+// within 0 .. 1 where both lie there.
+ZX_INLINE float mean(float c, float ua, float l, float w, float alpha) {
+    float low = Real::min(c, l);
+    float high = larger(c, l);
+    if (low >= 0.0f && high <= 1.0f) {
+        low = 0.0f;
+        high = 1.0f;
+    }
+    const float m = Real::mix(c, ua, l, w, alpha);
+    return m < low ? low : m > high ? high : m;
+}
+
+template <BlendKind K>
+ZX_INLINE float channel(float l, float u, float la, float ua, float alpha) {
+    l = blend_colour(l);
+    u = blend_colour(u);
+    if constexpr (K == BlendKind::add) {
+        return saturate(Real::mix(u, ua, l, la, alpha));
+    } else if constexpr (K == BlendKind::over) {
+        return mean(u, ua, l, Real::lower_weight(la, ua), alpha);
+    } else {
+        return mean(mode_colour<K>(l, u), ua, l, Real::lower_weight(la, ua), alpha);
+    }
+}
+
+// Operator K on float pixels, with the reference's rules for an operand of alpha 0 and for
+// over a full upper alpha (whose colour it gives, read as a blend reads it).
+template <BlendKind K>
+ZX_INLINE PixelF32 pixel(PixelF32 lower, PixelF32 upper) {
+    const float la = blend_alpha(lower.alpha);
+    const float ua = blend_alpha(upper.alpha);
+    if (la == 0.0f) return upper;
+    if (ua == 0.0f) return lower;
+    if (K == BlendKind::over && ua == 1.0f) {
+        return {1.0f, blend_colour(upper.red), blend_colour(upper.green), blend_colour(upper.blue)};
+    }
+    const float alpha = result_alpha<Real>(la, ua);
+    return {alpha, channel<K>(lower.red, upper.red, la, ua, alpha),
+            channel<K>(lower.green, upper.green, la, ua, alpha),
+            channel<K>(lower.blue, upper.blue, la, ua, alpha)};
+}
+
+}  // namespace real
+
 template <class P>
 using ArithmeticOf = std::conditional_t<std::is_floating_point_v<typename PixelTraits<P>::Channel>,
                                         Real, Integer<P>>;
 
 // The reference operator. An operand of alpha 0 gives the other, the lower rule first; over a
-// full upper alpha gives the upper pixel as it is, channels beyond full included.
+// full upper alpha gives the upper pixel as it is, channels beyond full included. Float pixels
+// take the float rules (real::pixel).
 template <BlendKind K, class P>
 ZX_INLINE P reference(P lower, P upper) {
     using T = PixelTraits<P>;
     using C = typename T::Channel;
     using Wide = typename T::Wide;
+    if constexpr (std::is_same_v<P, PixelF32>) return real::pixel<K>(lower, upper);
     if (lower.alpha == 0) return upper;
     if (upper.alpha == 0) return lower;
     if (K == BlendKind::over && upper.alpha == T::kFull) return upper;

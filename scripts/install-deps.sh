@@ -31,6 +31,8 @@ if [ "$purpose" = test ]; then
     wanted+=(ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad chromium)
     # The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
     wanted+=(clang-14 libclang-rt-14-dev)
+    # The render farm's array job, run on a single-node Slurm cluster with its own munge.
+    wanted+=(slurm-wlm munge)
     # Wine, and the emulator its 32-bit half runs under, for the Windows modules' tests.
     bash "$(dirname "$0")/install-wine.sh"
 fi
