@@ -140,9 +140,12 @@ void EffectRunner::draw(const worlds::World& moving, const ParamSnapshot& snap,
     const FrameView source = view_of(moving);
     const FrameView output = view_of(output_);
     RenderPlan plan;
-    if (plan_render(snap, {source.width, source.height}, RenderServices{}, plan).kind !=
+    RenderServices memory;
+    memory.heap_limit = memory_limit_;
+    if (plan_render(snap, {source.width, source.height}, memory, plan).kind !=
         RenderEnd::Kind::ok) {
-        throw std::bad_alloc();
+        // The table the layout needs cannot be had: what the module says of it.
+        throw EffectError(failure_text("Render", "Memory Error!", PF_Err_INTERNAL_STRUCT_DAMAGED));
     }
     RenderServices reports;
     if (progress) {

@@ -46,6 +46,8 @@ class EffectRunner {
     void set_params(const EffectParams& params);
     // A frame is drawn in this many bands at once, each on a thread of its own.
     void set_bands(int bands) { bands_ = bands < 1 ? 1 : bands; }
+    // A render's tables stay within this many bytes (no limit unless set).
+    void set_memory_limit(std::size_t bytes) { memory_limit_ = bytes; }
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
@@ -65,6 +67,7 @@ class EffectRunner {
     worlds::World target_;
     PanelValues downsample_{};
     int bands_ = 1;
+    std::size_t memory_limit_ = SIZE_MAX;
 };
 
 }  // namespace zx::cli
