@@ -31,13 +31,12 @@ int relay_progress(void* user, std::int32_t done, std::int32_t total) {
     return 0;
 }
 
-FrameView view_of(const worlds::World& world) {
-    return FrameView{world.def()->data,
-                     world.rowbytes(),
-                     world.width(),
-                     world.height(),
-                     world.deep() ? SampleDepth::shorts : SampleDepth::byte,
-                     ChannelOrder::argb};
+FrameView view_of(const Frame& frame) {
+    const SampleDepth depth = frame.depth() == embed::Depth::float32   ? SampleDepth::floats
+                              : frame.depth() == embed::Depth::sixteen ? SampleDepth::shorts
+                                                                       : SampleDepth::byte;
+    return FrameView{const_cast<std::uint8_t*>(frame.data()), frame.row_bytes(), frame.width(),
+                     frame.height(), depth, ChannelOrder::argb};
 }
 
 }  // namespace
@@ -70,15 +69,12 @@ std::string EffectRunner::about() {
     return text;
 }
 
-void EffectRunner::set_layer(worlds::World layer) {
-    const A_long width = layer.width();
-    const A_long height = layer.height();
-    const worlds::Depth depth = layer.deep() ? worlds::Depth::sixteen : worlds::Depth::eight;
+void EffectRunner::set_layer(Frame layer) {
     input_ = std::move(layer);
-    output_ = worlds::World(width, height, depth);
+    output_ = Frame(input_.width(), input_.height(), input_.depth());
 }
 
-void EffectRunner::set_target(worlds::World target) {
+void EffectRunner::set_target(Frame target) {
     target_ = std::move(target);
 }
 
@@ -135,7 +131,7 @@ ParamSnapshot EffectRunner::snapshot(double completion_percent) const {
     return snapshot_of(v);
 }
 
-void EffectRunner::draw(const worlds::World& moving, const ParamSnapshot& snap,
+void EffectRunner::draw(const Frame& moving, const ParamSnapshot& snap,
                         const ProgressFn& progress) {
     const FrameView source = view_of(moving);
     const FrameView output = view_of(output_);
@@ -178,20 +174,20 @@ void EffectRunner::draw(const worlds::World& moving, const ParamSnapshot& snap,
     }
 }
 
-const worlds::World& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
+const Frame& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(completion_percent)), "Completion");
     draw(input_, snapshot(completion_percent), progress);
     return output_;
 }
 
-const worlds::World& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
+const Frame& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
     if (!embed::transition_t_valid(t_percent)) {
         throw EffectError("the host refused the values for Render");
     }
     const embed::TransitionStep step = embed::transition_step(t_percent);
     check(host_.set_fixed(kParamCompletion, percent_to_fixed(step.completion)), "Completion");
     draw(step.a_moves ? input_ : target_, snapshot(step.completion), progress);
-    const worlds::World& still = step.a_moves ? target_ : input_;
+    const Frame& still = step.a_moves ? target_ : input_;
     lay_over(view_of(still), view_of(output_), {0, 0, output_.width(), output_.height()});
     return output_;
 }

@@ -16,12 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "atomic/atomic_file.h"
 #include "cli/effect_runner.h"
 #include "cli/errors.h"
 #include "cli/footage.h"
 #include "cli/image.h"
 #include "cli/options.h"
 #include "cli/output_pattern.h"
+#include "cli/picture_io.h"
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
 #include "cli/same_file.h"
@@ -56,9 +58,9 @@ std::string percent_text(double p) {
 class SkipTally {
   public:
     // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
-    bool keeps(int k, const std::string& path, const worlds::World& layer) {
-        const ExistingPng found =
-            existing_png(path, layer.width(), layer.height(), layer.deep() ? 16 : 8);
+    bool keeps(int k, const std::string& path, const Frame& layer) {
+        const ExistingPng found = existing_png(path, layer.width(), layer.height(),
+                                               layer.depth() == embed::Depth::eight ? 8 : 16);
         const std::lock_guard<std::mutex> guard(lock_);
         if (found == ExistingPng::complete) ++skipped_;
         if (found == ExistingPng::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
@@ -108,13 +110,13 @@ struct FramePlan {
                                                      const EffectRunner::ProgressFn& progress,
                                                      SkipTally& tally) const {
         const int k = first + i;
-        footage.load(runner, k);
+        const std::shared_ptr<const Carried> carried = footage.load(runner, k);
         if (o.skip_existing && tally.keeps(k, path(i), runner.layer())) return std::nullopt;
         try {
-            const worlds::World& result = footage.transition()
-                                              ? runner.render_transition(completion(k), progress)
-                                              : runner.render(completion(k), progress);
-            return encode_png(from_world(result), o.png_compression);
+            const Frame& result = footage.transition()
+                                      ? runner.render_transition(completion(k), progress)
+                                      : runner.render(completion(k), progress);
+            return encode_picture(path(i), result, carried, o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
             throw EffectError("frame " + std::to_string(k) +
@@ -179,7 +181,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 turn.wait(guard, [&] { return next_to_write == k || failed_frame < k; });
                 if (failed_frame < k) return;
                 guard.unlock();
-                if (bytes) write_file(plan.path(k), *bytes);
+                if (bytes) atomic::write_file(plan.path(k), *bytes);
                 guard.lock();
                 next_to_write = k + 1;
                 bar.update(k, 1, 1);
@@ -240,7 +242,7 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
             const auto progress = [&bar, i](long done, long total) { bar.update(i, done, total); };
             const std::optional<std::vector<unsigned char>> bytes =
                 plan.render(runner, i, progress, tally);
-            if (bytes) write_file(plan.path(i), *bytes);
+            if (bytes) atomic::write_file(plan.path(i), *bytes);
             bar.update(i, 1, 1);
         }
     }
