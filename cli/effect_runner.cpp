@@ -35,8 +35,12 @@ FrameView view_of(const Frame& frame) {
     const SampleDepth depth = frame.depth() == embed::Depth::float32   ? SampleDepth::floats
                               : frame.depth() == embed::Depth::sixteen ? SampleDepth::shorts
                                                                        : SampleDepth::byte;
-    return FrameView{const_cast<std::uint8_t*>(frame.data()), frame.row_bytes(), frame.width(),
-                     frame.height(), depth, ChannelOrder::argb};
+    return FrameView{const_cast<std::uint8_t*>(frame.data()),
+                     frame.row_bytes(),
+                     frame.width(),
+                     frame.height(),
+                     depth,
+                     ChannelOrder::argb};
 }
 
 }  // namespace
