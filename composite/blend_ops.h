@@ -10,8 +10,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "composite/blend_modes.h"
 #include "composite/pixel_traits.h"
+#include "params/blend_modes.h"
 
 // The operators are small and called from the innermost pixel loops: inlined there, their
 // early returns and constant divisors fold into the loop.

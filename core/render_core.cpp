@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "composite/blend_modes.h"
 #include "composite/stream_copy.h"
 #include "core/draw_steps.h"
 #include "layout/block_motion.h"
 #include "layout/random_source.h"
+#include "params/blend_modes.h"
 #include "params/param_ids.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "composite/blend_modes.h"
+#include "params/blend_modes.h"
 #include "params/param_ids.h"
 
 // The host's type codes as plain integers; Params Setup checks them against the host's names.

@@ -1,8 +1,8 @@
 #include "render/render_pass.h"
 
-#include "composite/blend_modes.h"
 #include "core/render_core.h"
 #include "host/suite_cache.h"
+#include "params/blend_modes.h"
 #include "params/param_ids.h"
 #include "params/param_table.h"
 #include "render/host_tables.h"
