@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "composite/blend_ops.h"
+#include "embed/alpha.h"
 #include "embed/transition.h"
 #include "params/param_table.h"
 
@@ -227,3 +228,19 @@ TEST(FloatPath, FollowsTheFloatRulesInEveryModeAndKeepsHighlights) {
 }
 
 }  // namespace
+
+// Straight colour from premultiplied and back never turns finite channels infinite, and a
+// non-finite alpha leaves the colour as it is.
+TEST(FloatPath, PremultiplyingKeepsFiniteChannelsFinite) {
+    const float values[] = {0.0f, 1.0f, -3.0f, FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, 1e30f};
+    for (float c : values) {
+        for (float a : values) {
+            EXPECT_TRUE(std::isfinite(zx::embed::unpremultiply(c, a))) << c << " / " << a;
+            EXPECT_TRUE(std::isfinite(zx::embed::premultiply(c, a))) << c << " x " << a;
+        }
+        for (float a : {NAN, INFINITY}) {
+            EXPECT_EQ(zx::embed::unpremultiply(c, a), c);
+            EXPECT_EQ(zx::embed::premultiply(c, a), c);
+        }
+    }
+}
