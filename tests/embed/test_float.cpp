@@ -229,18 +229,13 @@ TEST(FloatPath, FollowsTheFloatRulesInEveryModeAndKeepsHighlights) {
 
 }  // namespace
 
-// Straight colour from premultiplied and back never turns finite channels infinite, and a
-// non-finite alpha leaves the colour as it is.
+// Straight colour from premultiplied and back: finite channels stay finite, whatever the alpha.
 TEST(FloatPath, PremultiplyingKeepsFiniteChannelsFinite) {
-    const float values[] = {0.0f, 1.0f, -3.0f, FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, 1e30f};
-    for (float c : values) {
-        for (float a : values) {
-            EXPECT_TRUE(std::isfinite(zx::embed::unpremultiply(c, a))) << c << " / " << a;
-            EXPECT_TRUE(std::isfinite(zx::embed::premultiply(c, a))) << c << " x " << a;
-        }
-        for (float a : {NAN, INFINITY}) {
-            EXPECT_EQ(zx::embed::unpremultiply(c, a), c);
-            EXPECT_EQ(zx::embed::premultiply(c, a), c);
+    const float v[] = {0, 1, -3, FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, 1e30f, NAN, INFINITY};
+    for (float c : v) {
+        for (float a : v) {
+            EXPECT_EQ(std::isfinite(zx::embed::unpremultiply(c, a)), std::isfinite(c)) << c << a;
+            EXPECT_EQ(std::isfinite(zx::embed::premultiply(c, a)), std::isfinite(c)) << c << a;
         }
     }
 }
