@@ -37,6 +37,9 @@ def kdenlive(env, start, build):
     import pyatspi  # connects to the accessibility bus when imported, so only now
 
     def registered():
+        if app.poll() is not None:
+            print("Kdenlive ended (%d) before it joined the bus" % app.returncode)
+            sys.exit(RETRY)
         return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "kdenlive"), 0)
 
     # Now and then it never joins the bus; a new session may do better.
@@ -109,7 +112,7 @@ def main():
                                   env=dict(os.environ, ZX_ONE_SESSION="1")).returncode
             if code != RETRY:
                 sys.exit(code)
-            print("session %d: Kdenlive never joined the accessibility bus" % attempt)
+            print("session %d: Kdenlive did not join the accessibility bus" % attempt)
         sys.exit("Kdenlive never joined the accessibility bus in three sessions")
 
     shutil.rmtree(work, ignore_errors=True)
@@ -134,8 +137,10 @@ def main():
 
     try:
         read_end, write_end = os.pipe()
-        start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten",
-               "tcp"], pass_fds=(write_end,))
+        # -noreset: a server that resets when its last client leaves loses the root window's
+        # property below, and refuses clients while it resets.
+        start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-noreset",
+               "-nolisten", "tcp"], pass_fds=(write_end,))
         os.close(write_end)
         with os.fdopen(read_end) as f:
             env["DISPLAY"] = ":" + f.readline().strip()
