@@ -1,5 +1,6 @@
-// The effect driven through the embedded host exactly as a host drives it: Global Setup and
-// Params Setup once, then the parameter values and one Render per frame.
+// The effect's parameters held as its panel holds them (Global Setup and Params Setup once,
+// through the embedded host, which checks every value), and each frame drawn by the render
+// core on the layer's own rows, in bands over threads when asked for.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,11 @@
 #include <vector>
 
 #include "cli/errors.h"
+#include "cli/image.h"
 #include "cli/options.h"
+#include "core/render_core.h"
 #include "embed/embed_host.h"
 #include "embed/percent.h"
-#include "worlds/world.h"
 
 namespace zx::cli {
 
@@ -33,30 +35,39 @@ class EffectRunner {
     A_u_long effect_version() const { return host_.effect_version(); }
     std::string about();  // the About command's message
 
-    // The input layer; the output world is made to match it.
-    void set_layer(worlds::World layer);
+    // The input layer; the output frame is made to match it.
+    void set_layer(Frame layer);
     bool has_layer() const { return input_.width() > 0; }
-    const worlds::World& layer() const { return input_; }
+    const Frame& layer() const { return input_; }
     // The picture a transition ends on, of the layer's size and depth.
-    void set_target(worlds::World target);
+    void set_target(Frame target);
     bool has_target() const { return target_.width() > 0; }
     // Every parameter value; Completion is set again by render().
     void set_params(const EffectParams& params);
+    // A frame is drawn in this many bands at once, each on a thread of its own.
+    void set_bands(int bands) { bands_ = bands < 1 ? 1 : bands; }
+    // A render's tables stay within this many bytes (no limit unless set).
+    void set_memory_limit(std::size_t bytes) { memory_limit_ = bytes; }
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
-    const worlds::World& render(double completion_percent, const ProgressFn& progress = {});
+    const Frame& render(double completion_percent, const ProgressFn& progress = {});
     // Renders the transition from the layer to the target at t (percent, embed/transition.h).
-    const worlds::World& render_transition(double t_percent, const ProgressFn& progress = {});
+    const Frame& render_transition(double t_percent, const ProgressFn& progress = {});
 
   private:
     void check(embed::Status status, const char* what);
+    ParamSnapshot snapshot(double completion_percent) const;
+    // Draws the layer `moving` into the output at the snapshot.
+    void draw(const Frame& moving, const ParamSnapshot& snap, const ProgressFn& progress);
 
     embed::Host host_;
-    worlds::World input_;
-    worlds::World output_;
-    worlds::World target_;
-    std::vector<std::uint8_t> scratch_;
+    Frame input_;
+    Frame output_;
+    Frame target_;
+    PanelValues downsample_{};
+    int bands_ = 1;
+    std::size_t memory_limit_ = SIZE_MAX;
 };
 
 }  // namespace zx::cli

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "cli/errors.h"
-#include "cli/png_io.h"
+#include "cli/picture_io.h"
 #include "cli/test_card.h"
 
 namespace zx::cli {
@@ -20,7 +20,7 @@ std::optional<OutputPattern> pattern_in(const std::string& name) {
     }
 }
 
-std::string size_text(const worlds::World& w) {
+std::string size_text(const Frame& w) {
     return std::to_string(w.width()) + "x" + std::to_string(w.height());
 }
 
@@ -44,7 +44,7 @@ std::vector<std::string> footage_files(const Options& o) {
 
 PictureSource::PictureSource(const std::string& name, bool sequence)
     : pattern_(sequence ? pattern_in(name) : std::nullopt), name_(name) {
-    if (!pattern_) still_ = read_png(name);
+    if (!pattern_) still_ = read_picture(name);
 }
 
 PictureSource::PictureSource(Image still, std::string what)
@@ -55,7 +55,7 @@ std::string PictureSource::name(int k) const {
 }
 
 Image PictureSource::picture(int k) const {
-    return pattern_ ? read_png(pattern_->name(k)) : *still_;
+    return pattern_ ? read_picture(pattern_->name(k)) : *still_;
 }
 
 Footage::Footage(const Options& o) : depth_(o.depth), card_(!o.input), from_(input_source(o)) {
@@ -67,22 +67,25 @@ long long Footage::still_pixels() const {
     return still ? static_cast<long long>(still->width) * still->height : 0;
 }
 
-void Footage::load(EffectRunner& runner, int k) const {
+std::shared_ptr<const Carried> Footage::load(EffectRunner& runner, int k) const {
     const bool new_from = from_.per_frame() || !runner.has_layer();
+    std::shared_ptr<const Carried> carried = from_.still() ? from_.still()->carried : nullptr;
     if (new_from) {
         Image picture = from_.picture(k);
-        const int depth = depth_.value_or(picture.depth);
-        runner.set_layer(to_world(picture, depth));
+        const embed::Depth depth = working_depth_of(depth_.value_or(picture.depth));
+        runner.set_layer(to_frame(picture, depth));
+        carried = std::move(picture.carried);
     }
-    if (!to_ || !(new_from || to_->per_frame() || !runner.has_target())) return;
-    const worlds::World& layer = runner.layer();
-    worlds::World target = to_world(to_->picture(k), layer.deep() ? 16 : 8);
+    if (!to_ || !(new_from || to_->per_frame() || !runner.has_target())) return carried;
+    const Frame& layer = runner.layer();
+    Frame target = to_frame(to_->picture(k), layer.depth());
     if (target.width() != layer.width() || target.height() != layer.height()) {
         throw Failure("--transition-to: '" + to_->name(k) + "' is " + size_text(target) + " but " +
                       (card_ ? from_.name(k) : "INPUT '" + from_.name(k) + "'") + " is " +
                       size_text(layer) + "; a transition needs two pictures of the same size");
     }
     runner.set_target(std::move(target));
+    return carried;
 }
 
 }  // namespace zx::cli

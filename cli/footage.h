@@ -2,6 +2,7 @@
 // ends on. Each is one still picture or, in a sequence, a counter pattern naming frame k's file.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,8 +45,8 @@ class Footage {
     long long still_pixels() const;
     // Gives the runner frame k's pictures at the working depth (--depth, or INPUT's own), reading
     // only what the runner does not hold yet or what changes per frame. Pictures of different
-    // sizes are a Failure naming both.
-    void load(EffectRunner& runner, int k) const;
+    // sizes are a Failure naming both. Returns what INPUT's file carries for the output.
+    std::shared_ptr<const Carried> load(EffectRunner& runner, int k) const;
 
   private:
     std::optional<int> depth_;

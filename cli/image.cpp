@@ -1,5 +1,11 @@
 #include "cli/image.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "embed/alpha.h"
+
 namespace zx::cli {
 
 Image Image::blank(int width, int height, int depth) {
@@ -32,65 +38,128 @@ void Image::set_sample(int x, int y, int channel, unsigned value) {
     p[1] = static_cast<std::uint8_t>(value);
 }
 
+float Image::real(int x, int y, int channel) const {
+    if (depth == 8) return static_cast<float>(sample(x, y, channel)) / 255.0f;
+    if (depth == 16) return static_cast<float>(sample(x, y, channel)) / 65535.0f;
+    float v;
+    std::memcpy(&v, row(y) + (static_cast<std::size_t>(x) * 4 + channel) * 4, sizeof v);
+    return v;
+}
+
+embed::Depth working_depth_of(int image_depth) {
+    return image_depth == 8    ? embed::Depth::eight
+           : image_depth == 16 ? embed::Depth::sixteen
+                               : embed::Depth::float32;
+}
+
+int image_depth_of(embed::Depth depth) {
+    return depth == embed::Depth::eight ? 8 : depth == embed::Depth::sixteen ? 16 : 32;
+}
+
 namespace {
+
+int pixel_bytes(embed::Depth depth) {
+    return image_depth_of(depth) / 2;
+}
 
 // File order is red, green, blue, alpha; the host's pixels start with alpha.
 constexpr int kFileChannel[4] = {3, 0, 1, 2};  // host channel i comes from file channel
 
-template <class Pixel>
-Pixel* world_row(const worlds::World& world, int y) {
-    auto* base = reinterpret_cast<std::uint8_t*>(world.def()->data);
-    return reinterpret_cast<Pixel*>(base + static_cast<std::size_t>(y) * world.rowbytes());
+// A float sample as a fraction of full: out-of-range values are clipped, NaN is 0.
+long scaled(float v, long full) {
+    const float unit = std::isnan(v) ? 0.0f : std::clamp(v, 0.0f, 1.0f);
+    return std::lround(unit * static_cast<float>(full));
 }
 
 A_u_short to_channel16(const Image& image, int x, int y, int channel) {
+    if (image.depth == 32) return static_cast<A_u_short>(scaled(image.real(x, y, channel), 32768));
     const unsigned v = image.sample(x, y, channel);
     return image.depth == 16 ? png16_to_channel(v) : channel8_to_16(static_cast<A_u_char>(v));
 }
 
 A_u_char to_channel8(const Image& image, int x, int y, int channel) {
+    if (image.depth == 32) return static_cast<A_u_char>(scaled(image.real(x, y, channel), 255));
     const unsigned v = image.sample(x, y, channel);
     return image.depth == 8 ? static_cast<A_u_char>(v) : channel16_to_8(png16_to_channel(v));
 }
 
+// Colour made straight (or premultiplied) on the effect's own channels, alpha first, as the
+// OpenFX plug-in does for premultiplied clips.
+template <class Channel>
+void convert_alpha(Channel (&c)[4], bool to_straight, std::uint32_t full) {
+    for (int i = 1; i < 4; ++i) {
+        if constexpr (std::is_same_v<Channel, float>) {
+            c[i] = to_straight ? embed::unpremultiply(c[i], c[0]) : embed::premultiply(c[i], c[0]);
+        } else {
+            c[i] = static_cast<Channel>(to_straight ? embed::unpremultiply(c[i], c[0], full)
+                                                    : embed::premultiply(c[i], c[0], full));
+        }
+    }
+}
+
 }  // namespace
 
-worlds::World to_world(const Image& image, int working_depth) {
-    const bool deep = working_depth == 16;
-    worlds::World world(image.width, image.height,
-                        deep ? worlds::Depth::sixteen : worlds::Depth::eight);
+Frame::Frame(int width, int height, embed::Depth depth)
+    : format{width, height, depth, embed::Channels::argb},
+      bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                static_cast<std::size_t>(pixel_bytes(depth)),
+            0) {}
+
+std::ptrdiff_t Frame::row_bytes() const {
+    return static_cast<std::ptrdiff_t>(format.width) * pixel_bytes(format.depth);
+}
+
+Frame to_frame(const Image& image, embed::Depth depth) {
+    Frame frame(image.width, image.height, depth);
+    const bool straighten = image.premultiplied;
     for (int y = 0; y < image.height; ++y) {
-        if (deep) {
-            PF_Pixel16* out = world_row<PF_Pixel16>(world, y);
-            for (int x = 0; x < image.width; ++x) {
+        std::uint8_t* out = frame.data() + y * frame.row_bytes();
+        for (int x = 0; x < image.width; ++x) {
+            if (depth == embed::Depth::float32) {
+                float c[4];
+                for (int i = 0; i < 4; ++i) c[i] = image.real(x, y, kFileChannel[i]);
+                if (straighten) convert_alpha(c, true, 1);
+                std::memcpy(out + x * sizeof c, c, sizeof c);
+            } else if (depth == embed::Depth::sixteen) {
                 A_u_short c[4];
                 for (int i = 0; i < 4; ++i) c[i] = to_channel16(image, x, y, kFileChannel[i]);
-                out[x] = PF_Pixel16{c[0], c[1], c[2], c[3]};
-            }
-        } else {
-            PF_Pixel8* out = world_row<PF_Pixel8>(world, y);
-            for (int x = 0; x < image.width; ++x) {
+                if (straighten) convert_alpha(c, true, 32768);
+                std::memcpy(out + x * sizeof c, c, sizeof c);
+            } else {
                 A_u_char c[4];
                 for (int i = 0; i < 4; ++i) c[i] = to_channel8(image, x, y, kFileChannel[i]);
-                out[x] = PF_Pixel8{c[0], c[1], c[2], c[3]};
+                if (straighten) convert_alpha(c, true, 255);
+                std::memcpy(out + x * sizeof c, c, sizeof c);
             }
         }
     }
-    return world;
+    return frame;
 }
 
-Image from_world(const worlds::World& world) {
-    Image image = Image::blank(world.width(), world.height(), world.deep() ? 16 : 8);
+Image from_frame(const Frame& frame, bool premultiplied) {
+    Image image = Image::blank(frame.width(), frame.height(), image_depth_of(frame.depth()));
+    image.premultiplied = premultiplied;
     for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* in = frame.data() + y * frame.row_bytes();
         for (int x = 0; x < image.width; ++x) {
-            if (world.deep()) {
-                const PF_Pixel16 p = world_row<PF_Pixel16>(world, y)[x];
-                const A_u_short c[4] = {p.red, p.green, p.blue, p.alpha};
-                for (int i = 0; i < 4; ++i) image.set_sample(x, y, i, channel_to_png16(c[i]));
+            if (frame.depth() == embed::Depth::float32) {
+                float c[4];
+                std::memcpy(c, in + x * sizeof c, sizeof c);
+                if (premultiplied) convert_alpha(c, false, 1);
+                const float rgba[4] = {c[1], c[2], c[3], c[0]};
+                std::memcpy(image.row(y) + x * sizeof rgba, rgba, sizeof rgba);
+            } else if (frame.depth() == embed::Depth::sixteen) {
+                A_u_short c[4];
+                std::memcpy(c, in + x * sizeof c, sizeof c);
+                if (premultiplied) convert_alpha(c, false, 32768);
+                for (int i = 0; i < 4; ++i) {
+                    image.set_sample(x, y, i, channel_to_png16(c[(i + 1) % 4]));
+                }
             } else {
-                const PF_Pixel8 p = world_row<PF_Pixel8>(world, y)[x];
-                const A_u_char c[4] = {p.red, p.green, p.blue, p.alpha};
-                for (int i = 0; i < 4; ++i) image.set_sample(x, y, i, c[i]);
+                A_u_char c[4];
+                std::memcpy(c, in + x * sizeof c, sizeof c);
+                if (premultiplied) convert_alpha(c, false, 255);
+                for (int i = 0; i < 4; ++i) image.set_sample(x, y, i, c[(i + 1) % 4]);
             }
         }
     }

@@ -10,6 +10,7 @@
 
 #include "cli/errors.h"
 #include "cli/image.h"
+#include "cli/picture_io.h"
 #include "params/param_setup.h"
 
 namespace zx::cli {
@@ -223,7 +224,7 @@ bool on_command_line(const ParamEntry& p) {
 
 std::string description() {
     const ParamEntry& completion = param_entry(kParamCompletion);
-    return "Renders the VarnokZentrilox effect on a PNG picture (or on a built-in test card), "
+    return "Renders the VarnokZentrilox effect on a picture (or on a built-in test card), "
            "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
            "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
            "toward a random target as\nCompletion goes from " +
@@ -241,12 +242,18 @@ constexpr const char* kFooter =
     "A transition (--transition-to B) at t: below 50 % INPUT shuffles away over B at\n"
     "Completion 2t, from 50 % on B shuffles into place over INPUT at Completion 200 % - 2t;\n"
     "--from and --to (or --completion for one frame) then give t.\n"
-    "The output is an RGBA PNG at the working depth, written to a temporary file in the same\n"
-    "folder and renamed only once complete; a pipe, a device, '-' and a file reached through\n"
-    "/dev/stdout or /dev/fd/N (a shell's > or >>) are written in place. An output that is the\n"
-    "same file as an input frame or B (links and hard links seen through) is refused.\n"
+    "The output's format follows its extension (without one, as on standard output, the\n"
+    "input's; PNG for the test card and unknown extensions); it holds RGBA at the working\n"
+    "depth (a 16-bit PNG from float), or the input's own\n"
+    "sample type when the working depth is the input's, with the input's other channels and\n"
+    "metadata where the format can hold them. Colour is premultiplied in OpenEXR and DPX, and\n"
+    "in TIFF unless the input TIFF said otherwise; straight in PNG and the others. It is\n"
+    "written to a temporary file in the same folder and renamed only once complete; a pipe, a\n"
+    "device, '-' and a file reached through /dev/stdout or /dev/fd/N (a shell's > or >>) are\n"
+    "written in place. An output that is the same file as an input frame or B (links and hard\n"
+    "links seen through) is refused.\n"
     "--skip-existing keeps a file that is a whole RGBA PNG of its frame's size and depth and\n"
-    "renders any other file of its name again.\n"
+    "renders any other file of its name again (every other format is rendered again).\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;
@@ -277,12 +284,14 @@ std::string wrap(const std::string& text) {
 
 void add_options(CLI::App& app, RawOptions& raw) {
     app.add_option("INPUT", raw.input,
-                   "input PNG (any PNG; grey, palette and low bit depths are expanded), or "
+                   "input picture (any PNG; grey, palette and low bit depths are expanded; "
+                   "OpenEXR, TIFF, DPX, JPEG and every other format listed below), or "
                    "with --frames a counter pattern such as in_%04d.png; without it the "
                    "built-in test card is rendered")
         ->type_name("");
     app.add_option("-o,--output", raw.output,
-                   "output PNG, '-' for standard output, or a counter pattern with --frames")
+                   "output picture (its extension names the format), '-' for standard output "
+                   "(in the input's format), or a counter pattern with --frames")
         ->required()
         ->type_name("OUTPUT");
     const std::array<ParamValue, kParamCount> defaults = tool_defaults();
@@ -296,9 +305,9 @@ void add_options(CLI::App& app, RawOptions& raw) {
                    "1 <= N <= D; default 1/1; the input is already the downsampled layer")
         ->type_name("N/D");
     app.add_option("--depth", raw.depth,
-                   "working depth, 8 or 16 bits; default the input's bit depth (8 for the test "
-                   "card)")
-        ->type_name("8|16");
+                   "working depth, 8 or 16 bits or float; default the input's: 8 for 8-bit "
+                   "files and the test card, 16 for 10- to 16-bit ones, float for half and float")
+        ->type_name("8|16|float");
     app.add_option("--size", raw.size,
                    "size of the test card, each side 1.." + std::to_string(kMaxSide) +
                        "; default 640x480; only without INPUT")
@@ -363,8 +372,8 @@ Options validate(const CLI::App& app, const RawOptions& raw) {
     }
     parse_downsample("--downsample", raw.downsample, p);
     if (app.count("--depth") > 0) {
-        o.depth = static_cast<int>(
-            parse_choice("--depth", raw.depth, "working depth", {{"8", 8}, {"16", 16}}));
+        o.depth = static_cast<int>(parse_choice("--depth", raw.depth, "working depth",
+                                                {{"8", 8}, {"16", 16}, {"float", 32}}));
     }
     if (app.count("--size") > 0) {
         if (o.input) {
@@ -487,7 +496,7 @@ long long parse_integer(std::string_view option, std::string_view text, long lon
 ParsedCommandLine parse_command_line(int argc, const char* const argv[],
                                      const std::function<std::string()>& version_text) {
     CLI::App app(description(), "zentrilox");
-    app.footer(kFooter);
+    app.footer(std::string(kFooter) + "\n" + wrap(format_help()));
     app.get_formatter()->column_width(kHelpColumn);
     app.set_version_flag("--version", version_text, "print the tool's and the effect's version");
     RawOptions raw;

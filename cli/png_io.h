@@ -2,6 +2,7 @@
 // that names the file.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,11 @@ namespace zx::cli {
 // full. Samples are otherwise unchanged (no gamma or colour-space conversion). Sides above
 // kMaxSide are refused.
 Image read_png(const std::string& path);
+// The same from `file`, open on `path`, whose first `head_size` bytes (8 at most) were read
+// into `head`.
+Image read_png(std::FILE* file, const unsigned char* head, std::size_t head_size,
+               const std::string& path);
+bool is_png_signature(const unsigned char* head, std::size_t size);
 
 // What a file holds compared with the PNG write_png would write there.
 enum class ExistingPng {
@@ -23,18 +29,12 @@ enum class ExistingPng {
 };
 ExistingPng existing_png(const std::string& path, int width, int height, int depth);
 
-// Writes an RGBA PNG into a temporary file beside `path` and renames it to `path` only once it
-// is complete, so a failure leaves neither a partial file nor a damaged earlier one. A symbolic
-// link is followed and what it points to is replaced; a replaced file keeps its mode; a
-// read-only file is refused. A pipe or a device is written directly. "-" is standard output,
-// and a path that names one of the process's descriptors (/dev/stdout, /dev/fd/N) is written
-// through that descriptor, a file there in place (a shell's >> appends). `compression` is
-// zlib's level 0..9; none leaves libpng's default. Several threads may write at once.
+// The PNG's bytes: RGBA at the image's depth (8 or 16). `compression` is zlib's level 0..9;
+// none leaves libpng's default.
+std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression);
+
+// Writes encode_png's bytes as atomic::write_file does.
 void write_png(const std::string& path, const Image& image,
                std::optional<int> compression = std::nullopt);
-
-// The two halves of write_png: the PNG's bytes, and the file written as write_png does.
-std::vector<unsigned char> encode_png(const Image& image, std::optional<int> compression);
-void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 
 }  // namespace zx::cli

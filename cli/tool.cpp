@@ -16,12 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "atomic/atomic_file.h"
 #include "cli/effect_runner.h"
 #include "cli/errors.h"
 #include "cli/footage.h"
 #include "cli/image.h"
 #include "cli/options.h"
 #include "cli/output_pattern.h"
+#include "cli/picture_io.h"
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
 #include "cli/same_file.h"
@@ -56,9 +58,9 @@ std::string percent_text(double p) {
 class SkipTally {
   public:
     // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
-    bool keeps(int k, const std::string& path, const worlds::World& layer) {
-        const ExistingPng found =
-            existing_png(path, layer.width(), layer.height(), layer.deep() ? 16 : 8);
+    bool keeps(int k, const std::string& path, const Frame& layer) {
+        const ExistingPng found = existing_png(path, layer.width(), layer.height(),
+                                               layer.depth() == embed::Depth::eight ? 8 : 16);
         const std::lock_guard<std::mutex> guard(lock_);
         if (found == ExistingPng::complete) ++skipped_;
         if (found == ExistingPng::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
@@ -108,13 +110,13 @@ struct FramePlan {
                                                      const EffectRunner::ProgressFn& progress,
                                                      SkipTally& tally) const {
         const int k = first + i;
-        footage.load(runner, k);
+        const std::shared_ptr<const Carried> carried = footage.load(runner, k);
         if (o.skip_existing && tally.keeps(k, path(i), runner.layer())) return std::nullopt;
         try {
-            const worlds::World& result = footage.transition()
-                                              ? runner.render_transition(completion(k), progress)
-                                              : runner.render(completion(k), progress);
-            return encode_png(from_world(result), o.png_compression);
+            const Frame& result = footage.transition()
+                                      ? runner.render_transition(completion(k), progress)
+                                      : runner.render(completion(k), progress);
+            return encode_picture(path(i), result, carried, o.png_compression);
         } catch (const EffectError& e) {
             if (!o.frames) throw;
             throw EffectError("frame " + std::to_string(k) +
@@ -124,10 +126,19 @@ struct FramePlan {
     }
 };
 
+int thread_count(const Options& o) {
+    const int threads =
+        o.jobs != 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(threads, 1, kMaxJobs);
+}
+
 int job_count(const Options& o, int frames) {
-    int jobs = o.jobs;
-    if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(jobs, 1, std::min(frames, kMaxJobs));
+    return std::min(thread_count(o), std::max(frames, 1));
+}
+
+// Threads left over when there are fewer frames than threads draw each frame in bands.
+int band_count(const Options& o, int jobs) {
+    return std::max(1, thread_count(o) / jobs);
 }
 
 // Frames shared out among `jobs` workers, each with its own instance of the host, its own copy
@@ -162,6 +173,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 if (!runner) {
                     runner.emplace();
                     runner->set_params(plan.o.params);
+                    runner->set_bands(band_count(plan.o, jobs));
                 }
                 const std::optional<std::vector<unsigned char>> bytes =
                     plan.render(*runner, k, {}, tally);
@@ -169,7 +181,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 turn.wait(guard, [&] { return next_to_write == k || failed_frame < k; });
                 if (failed_frame < k) return;
                 guard.unlock();
-                if (bytes) write_file(plan.path(k), *bytes);
+                if (bytes) atomic::write_file(plan.path(k), *bytes);
                 guard.lock();
                 next_to_write = k + 1;
                 bar.update(k, 1, 1);
@@ -225,11 +237,12 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
     } else {
         EffectRunner runner;
         runner.set_params(o.params);
+        runner.set_bands(band_count(o, jobs));
         for (int i = 0; i < frames; ++i) {
             const auto progress = [&bar, i](long done, long total) { bar.update(i, done, total); };
             const std::optional<std::vector<unsigned char>> bytes =
                 plan.render(runner, i, progress, tally);
-            if (bytes) write_file(plan.path(i), *bytes);
+            if (bytes) atomic::write_file(plan.path(i), *bytes);
             bar.update(i, 1, 1);
         }
     }

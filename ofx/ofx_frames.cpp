@@ -45,24 +45,6 @@ bool usable(const ImageView& image) {
                std::numeric_limits<std::size_t>::max() / 2;
 }
 
-std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
-    if (a == 0) return c;
-    return std::min(full, (c * full + a / 2) / a);
-}
-
-std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
-    if (a == 0) return c;
-    return (c * a + full / 2) / full;
-}
-
-float unpremultiply(float c, float a) {
-    return a == 0.0f ? c : c / a;
-}
-
-float premultiply(float c, float a) {
-    return a == 0.0f ? c : c * a;
-}
-
 void read_frame(const ImageView* image, const OfxRectI& area, PixelDepth depth, bool premultiplied,
                 Frame& frame) {
     frame.width = area.x2 - area.x1;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "embed/alpha.h"
 #include "ofx/ofx_api.h"
 
 namespace zx::ofx {
@@ -51,13 +52,7 @@ void read_frame(const ImageView* image, const OfxRectI& area, PixelDepth depth, 
 void write_frame(const Frame& frame, const OfxRectI& area, const OfxRectI& window,
                  bool premultiplied, const ImageView& image);
 
-// Straight colour from premultiplied and back, on channels running 0..full. A colour no
-// greater than its alpha comes back from the round trip unchanged; alpha 0 leaves colour as it
-// is both ways.
-std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
-std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full);
-// The same on float channels, full 1.0, in real arithmetic.
-float unpremultiply(float c, float a);
-float premultiply(float c, float a);
+using embed::premultiply;
+using embed::unpremultiply;
 
 }  // namespace zx::ofx

@@ -12,9 +12,9 @@ case $purpose in
     *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
 esac
 
-# The native effect, the command-line renderer, the frei0r filter's header, and zip for the
-# Windows modules' packages.
-native_packages=(cmake g++ make libpng-dev libcli11-dev frei0r-plugins-dev zip)
+# The native effect, the command-line renderer (and OpenImageIO, its formats beyond PNG), the
+# frei0r filter's header, and zip for the Windows modules' packages.
+native_packages=(cmake g++ make libpng-dev libopenimageio-dev libcli11-dev frei0r-plugins-dev zip)
 # The Windows modules' cross toolchains, 32-bit and 64-bit.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-x86-64)
@@ -26,6 +26,8 @@ if [ "$purpose" = test ]; then
     # The test programs and the benchmarks, the format check, and python for the driver of the
     # frei0r filter's tests.
     wanted+=(libgtest-dev libgmock-dev libbenchmark-dev clang-format python3)
+    # oiiotool, which makes and compares the command line's EXR, TIFF and DPX test files.
+    wanted+=(openimageio-tools)
     # The video tools the frei0r modules are tested in (GStreamer's frei0r elements come with
     # its "bad" plug-ins), and the browser the page's test drives.
     wanted+=(ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad chromium)

@@ -1,0 +1,300 @@
+#include "cli/oiio_io.h"
+
+#include <OpenImageIO/filesystem.h>
+#include <OpenImageIO/imageio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "cli/errors.h"
+
+namespace zx::cli {
+
+// The input's header and the channels beyond RGBA, for its outputs.
+struct Carried {
+    std::string format;        // the input's OpenImageIO format name
+    OIIO::ImageSpec spec;      // windows, channel names, metadata
+    std::vector<int> extra;    // the channels beyond RGBA, by index in `spec`
+    int depth = 8;             // the image depth `extras` are held at
+    std::vector<char> extras;  // per pixel, one sample of each extra channel
+};
+
+namespace {
+
+// No codec the tool reads packs more pixel bytes into one byte of file (deflate's bound is
+// 1032, the best OpenEXR and JPEG codes reach a few thousand): a header that claims more is cut
+// or forged.
+constexpr std::uint64_t kMaxExpansion = 1 << 16;
+constexpr int kMaxChannels = 1024;
+constexpr float kFull = 1.0f;
+
+OIIO::TypeDesc type_of(int depth) {
+    return depth == 8    ? OIIO::TypeDesc::UINT8
+           : depth == 16 ? OIIO::TypeDesc::UINT16
+                         : OIIO::TypeDesc::FLOAT;
+}
+
+int depth_of(OIIO::TypeDesc type) {
+    switch (type.basetype) {
+        case OIIO::TypeDesc::UINT8:
+        case OIIO::TypeDesc::INT8:
+            return 8;
+        case OIIO::TypeDesc::HALF:
+        case OIIO::TypeDesc::FLOAT:
+        case OIIO::TypeDesc::DOUBLE:
+            return 32;
+        default:
+            return 16;
+    }
+}
+
+// Everything a stream holds, read in steps so that memory follows the bytes that arrive.
+bool read_all(std::FILE* file, std::vector<unsigned char>& out) {
+    constexpr std::size_t kStep = 1 << 20;
+    for (;;) {
+        const std::size_t at = out.size();
+        out.resize(at + kStep);
+        const std::size_t got = std::fread(out.data() + at, 1, kStep, file);
+        out.resize(at + got);
+        if (got < kStep) return std::ferror(file) == 0;
+    }
+}
+
+bool premultiplied_by(const std::string& format, const OIIO::ImageSpec& spec) {
+    if (format == "openexr" || format == "dpx") return true;
+    return format == "tiff" && spec.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
+}
+
+std::string size_text(long long width, long long height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The spec's header checked before any pixel memory is taken.
+void check_bounds(const std::string& name, const OIIO::ImageSpec& spec, int depth,
+                  std::uint64_t file_size) {
+    if (spec.width < 1 || spec.height < 1 || spec.width > kMaxSide || spec.height > kMaxSide) {
+        throw Failure(name + " is " + size_text(spec.width, spec.height) +
+                      " pixels; each side must be 1.." + std::to_string(kMaxSide));
+    }
+    if (spec.depth != 1 || spec.deep || spec.nchannels < 1 || spec.nchannels > kMaxChannels) {
+        throw Failure(name + " is a volume, deep or " + std::to_string(spec.nchannels) +
+                      "-channel picture; the tool reads flat pictures of 1.." +
+                      std::to_string(kMaxChannels) + " channels");
+    }
+    const std::uint64_t declared = std::uint64_t(spec.width) * std::uint64_t(spec.height) *
+                                   std::uint64_t(spec.nchannels) * std::uint64_t(depth / 8);
+    if (declared / kMaxExpansion > file_size) {
+        throw Failure(name + " is truncated: its " + std::to_string(file_size) +
+                      " bytes cannot hold a " + size_text(spec.width, spec.height) + " picture");
+    }
+}
+
+}  // namespace
+
+Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_size,
+                const std::string& path) {
+    const std::string name = "input '" + path + "'";
+    struct stat file_stat {};
+    const bool regular = fstat(fileno(file), &file_stat) == 0 && S_ISREG(file_stat.st_mode);
+    // A pipe is read whole first; a file is read where it lies.
+    std::vector<unsigned char> stream(head, head + head_size);
+    if (!regular && !read_all(file, stream)) {
+        throw Failure("cannot read " + name + ": " + std::strerror(errno));
+    }
+    const std::uint64_t size = regular ? std::uint64_t(file_stat.st_size) : stream.size();
+    OIIO::Filesystem::IOMemReader memory(stream.data(), stream.size());
+
+    OIIO::ImageSpec config;
+    config.attribute("oiio:UnassociatedAlpha", 1);  // colour as the file holds it
+    void* proxy = &memory;
+    if (!regular) config.attribute("oiio:ioproxy", OIIO::TypeDesc::PTR, &proxy);
+    auto in = OIIO::ImageInput::open(path, &config, regular ? nullptr : &memory);
+    if (!in) {
+        const std::string why = OIIO::geterror();
+        throw Failure(name + " is not a picture the tool can read" +
+                      (why.empty() ? std::string() : ": " + why));
+    }
+    const OIIO::ImageSpec& spec = in->spec();
+    const int depth = depth_of(spec.format);
+    check_bounds(name, spec, depth, size);
+
+    const auto nch = static_cast<std::size_t>(spec.nchannels);
+    const int alpha =
+        spec.alpha_channel >= 0 && spec.alpha_channel < spec.nchannels ? spec.alpha_channel : -1;
+    std::vector<int> colour;
+    auto carried = std::make_shared<Carried>();
+    for (int c = 0; c < spec.nchannels; ++c) {
+        if (c == alpha) continue;
+        (colour.size() < 3 ? colour : carried->extra).push_back(c);
+    }
+    // Grey is all three colours; a picture of alpha alone has black colour.
+    while (!colour.empty() && colour.size() < 3) colour.push_back(colour.front());
+
+    const std::size_t pixels = std::size_t(spec.width) * std::size_t(spec.height);
+    const std::size_t sample = std::size_t(depth / 8);
+    std::vector<char> all(pixels * nch * sample);
+    if (!in->read_image(0, 0, 0, spec.nchannels, type_of(depth), all.data())) {
+        throw Failure(name + " is damaged or truncated: " + in->geterror());
+    }
+
+    Image image = Image::blank(spec.width, spec.height, depth);
+    image.premultiplied = alpha >= 0 && premultiplied_by(in->format_name(), spec);
+    carried->format = in->format_name();
+    carried->spec = spec;
+    carried->depth = depth;
+    carried->extras.resize(pixels * carried->extra.size() * sample);
+    const OIIO::TypeDesc type = type_of(depth);
+    for (std::size_t p = 0; p < pixels; ++p) {
+        const char* px = all.data() + p * nch * sample;
+        const int x = static_cast<int>(p % std::size_t(spec.width));
+        const int y = static_cast<int>(p / std::size_t(spec.width));
+        char* rgba = reinterpret_cast<char*>(image.row(y)) + std::size_t(x) * 4 * sample;
+        for (int c = 0; c < 4; ++c) {
+            const int from = c < 3 ? (colour.empty() ? -1 : colour[std::size_t(c)]) : alpha;
+            if (from < 0) {
+                // Absent alpha is full; absent colour stays black.
+                if (c == 3)
+                    OIIO::convert_pixel_values(OIIO::TypeDesc::FLOAT, &kFull, type,
+                                               rgba + 3 * sample);
+                continue;
+            }
+            std::memcpy(rgba + std::size_t(c) * sample, px + std::size_t(from) * sample, sample);
+        }
+        if (depth == 16) {
+            // Image holds 16-bit samples big-endian.
+            for (int c = 0; c < 4; ++c) {
+                std::uint16_t v;
+                std::memcpy(&v, rgba + 2 * c, 2);
+                rgba[2 * c] = static_cast<char>(v >> 8);
+                rgba[2 * c + 1] = static_cast<char>(v & 0xff);
+            }
+        }
+        for (std::size_t e = 0; e < carried->extra.size(); ++e) {
+            std::memcpy(carried->extras.data() + (p * carried->extra.size() + e) * sample,
+                        px + std::size_t(carried->extra[e]) * sample, sample);
+        }
+    }
+    image.carried = std::move(carried);
+    return image;
+}
+
+std::optional<std::string> oiio_output_format(const std::string& path, const Carried* carried) {
+    if (auto out = OIIO::ImageOutput::create(path)) return std::string(out->format_name());
+    OIIO::geterror();  // the extension names no format: not an error of ours
+    if (carried && OIIO::Filesystem::extension(path).empty()) return carried->format;
+    return std::nullopt;
+}
+
+bool oiio_output_premultiplied(const std::string& format, const Carried* carried) {
+    if (format == "tiff" && carried && carried->format == "tiff") {
+        return premultiplied_by(format, carried->spec);
+    }
+    return format == "openexr" || format == "dpx" || format == "tiff";
+}
+
+std::vector<unsigned char> encode_oiio(const std::string& path, const std::string& format,
+                                       const Image& image) {
+    const std::string name = "output '" + path + "'";
+    auto out = OIIO::ImageOutput::create(format);
+    if (!out || !out->supports("ioproxy")) {
+        OIIO::geterror();
+        throw Failure(name + ": the tool cannot write " + format + " files");
+    }
+    const Carried* carried = image.carried.get();
+    const bool keep_type = carried && carried->depth == image.depth;
+    const OIIO::TypeDesc type = type_of(image.depth);
+    const bool alpha = out->supports("alpha");
+    // Other writers that claim any channel count still take no more than RGBA (DPX aborts).
+    const bool any_channels = format == "openexr" || format == "tiff";
+    const std::size_t extras = carried && any_channels ? carried->extra.size() : std::size_t{0};
+    const std::size_t nch = (alpha ? 4 : 3) + extras;
+
+    OIIO::ImageSpec spec = carried ? carried->spec : OIIO::ImageSpec();
+    spec.width = image.width;
+    spec.height = image.height;
+    if (!carried) {
+        spec.full_width = image.width;
+        spec.full_height = image.height;
+    }
+    spec.set_format(keep_type ? carried->spec.format : type);
+    spec.channelformats.clear();
+    if (!keep_type) spec.erase_attribute("oiio:BitsPerSample");
+    spec.nchannels = static_cast<int>(nch);
+    spec.channelnames = {"R", "G", "B"};
+    if (alpha) spec.channelnames.push_back("A");
+    for (std::size_t e = 0; e < extras; ++e) {
+        spec.channelnames.push_back(carried->spec.channel_name(carried->extra[e]));
+    }
+    spec.alpha_channel = alpha ? 3 : -1;
+    spec.z_channel = -1;
+    if (!out->supports("tiles")) spec.tile_width = spec.tile_height = spec.tile_depth = 0;
+    spec.attribute("oiio:UnassociatedAlpha", image.premultiplied ? 0 : 1);
+    spec.erase_attribute("oiio:subimages");
+
+    // Pixels interleaved in the working depth's type; OpenImageIO converts to the file's.
+    const std::size_t sample = type.size();
+    const std::size_t pixels = std::size_t(image.width) * std::size_t(image.height);
+    std::vector<char> data(pixels * nch * sample);
+    const OIIO::TypeDesc extra_type = carried ? type_of(carried->depth) : type;
+    for (std::size_t p = 0; p < pixels; ++p) {
+        char* px = data.data() + p * nch * sample;
+        const int x = static_cast<int>(p % std::size_t(image.width));
+        const int y = static_cast<int>(p / std::size_t(image.width));
+        for (int c = 0; c < (alpha ? 4 : 3); ++c) {
+            char* at = px + std::size_t(c) * sample;
+            if (image.depth == 8) {
+                *reinterpret_cast<unsigned char*>(at) =
+                    static_cast<unsigned char>(image.sample(x, y, c));
+            } else if (image.depth == 16) {
+                const auto v = static_cast<std::uint16_t>(image.sample(x, y, c));
+                std::memcpy(at, &v, 2);
+            } else {
+                const float v = image.real(x, y, c);
+                std::memcpy(at, &v, 4);
+            }
+        }
+        if (extras > 0) {
+            OIIO::convert_pixel_values(
+                extra_type, carried->extras.data() + p * extras * extra_type.size(), type,
+                px + (nch - extras) * sample, static_cast<int>(extras));
+        }
+    }
+
+    std::vector<unsigned char> bytes;
+    OIIO::Filesystem::IOVecOutput proxy(bytes);
+    out->set_ioproxy(&proxy);
+    if (!out->open(path, spec) || !out->write_image(type, data.data()) || !out->close()) {
+        throw Failure("cannot encode " + name + ": " + out->geterror());
+    }
+    return bytes;
+}
+
+std::string oiio_format_list(bool writable) {
+    // "format:ext,ext;format:ext..." as OpenImageIO lists them; movies and volumes are no
+    // pictures, PNG is libpng's.
+    const std::string all = OIIO::get_string_attribute("extension_list");
+    std::string list;
+    for (const auto& entry : OIIO::Strutil::splitsv(all, ";")) {
+        const auto parts = OIIO::Strutil::splitsv(entry, ":", 2);
+        if (parts.size() != 2) continue;
+        const std::string format(parts[0]);
+        if (format == "png" || format == "ffmpeg" || format == "openvdb" || format == "null" ||
+            format == "term") {
+            continue;
+        }
+        if (writable) {
+            auto out = OIIO::ImageOutput::create(format);
+            OIIO::geterror();
+            if (!out || !out->supports("ioproxy")) continue;
+        }
+        const std::string first(OIIO::Strutil::splitsv(parts[1], ",", 2)[0]);
+        list += (list.empty() ? "" : ", ") + format + " (." + first + ")";
+    }
+    return list;
+}
+
+}  // namespace zx::cli
