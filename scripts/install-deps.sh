@@ -32,10 +32,10 @@ if [ "$purpose" = test ]; then
     # its "bad" plug-ins), and the browser the page's test drives.
     wanted+=(ffmpeg melt gstreamer1.0-tools gstreamer1.0-plugins-bad chromium)
     # The editors the frei0r modules' descriptions are loaded in, run under Xvfb on a private
-    # D-Bus session; Kdenlive read through its accessibility tree (AT-SPI), the modules'
-    # metadata as YAML, screenshots of the panels with ImageMagick's import.
-    wanted+=(kdenlive kdenlive-data shotcut xvfb dbus dbus-bin at-spi2-core python3-pyatspi
-        gir1.2-atspi-2.0 python3-gi python3-yaml imagemagick)
+    # D-Bus session (the accessibility bus's address set on the root window with xprop);
+    # Kdenlive read through its accessibility tree (AT-SPI), the modules' metadata as YAML.
+    wanted+=(kdenlive kdenlive-data shotcut xvfb x11-utils dbus dbus-daemon dbus-bin at-spi2-core
+        python3-pyatspi gir1.2-atspi-2.0 python3-gi gir1.2-glib-2.0 python3-yaml)
     # The fuzz harnesses: clang with libFuzzer and the sanitizer runtimes.
     wanted+=(clang-14 libclang-rt-14-dev)
     # The render farm's array job, run on a single-node Slurm cluster with its own munge.

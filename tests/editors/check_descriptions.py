@@ -1,12 +1,10 @@
 #!/usr/bin/env python3
 """Every parameter of the Kdenlive effect, the Kdenlive composition and the Shotcut filter
 against what the frei0r modules say of themselves (`melt -query`): name, kind, range, default
-and choices, each read back through the module's own rule, so the descriptions cannot drift
-from the modules.
+and choices, each read back through the module's own rule.
 
-usage: check_descriptions.py --plugins DIR --descriptions DIR
+usage: check_descriptions.py PLUGINS DESCRIPTIONS
 """
-import argparse
 import os
 import re
 import shutil
@@ -29,19 +27,18 @@ def lround(v):
 
 
 def query(service):
-    out = subprocess.run(["timeout", "60", "melt", "-query", service], stdout=subprocess.PIPE,
+    out = subprocess.run(["melt", "-query", service], stdout=subprocess.PIPE, timeout=60,
                          stderr=subprocess.DEVNULL, check=True, text=True).stdout
     return yaml.safe_load(out[out.index("---"):out.rindex("...")])["parameters"]
 
 
 def rule(param):
-    """The module's rule from its explanation: ("choices", names), ("slider", lo, hi),
-    ("percent",), ("color",) or ("unit",) for the transition's 0..1."""
+    """From the module's explanation: ("choices", names), ("slider", lo, hi), ("percent",),
+    ("color",), or ("unit",) for the transition's 0..1."""
     text = param["description"]
     m = re.search(r"over (\d+) choices, choice lround\(x\*\d+\): (.*)$", text)
     if m:
-        names = [re.sub(r"^\d+ ", "", item) for item in m.group(2).split(", ")]
-        return ("choices", names)
+        return ("choices", [re.sub(r"^\d+ ", "", item) for item in m.group(2).split(", ")])
     m = re.search(r"0\.\.1 = (\d+)\.\.(\d+): ", text)
     if m:
         return ("slider", int(m.group(1)), int(m.group(2)))
@@ -60,51 +57,39 @@ def effect_value(r, x):
 
 
 def check_kdenlive(path, params, what):
-    root = ET.parse(path).getroot()
-    xml_params = root.findall("parameter")
-    expect(len(xml_params) == len(params), "%s: %d parameters, the module has %d" % (
-        what, len(xml_params), len(params)))
+    xml_params = ET.parse(path).getroot().findall("parameter")
+    expect(len(xml_params) == len(params), "%s: %d parameters" % (what, len(xml_params)))
     for p, x in zip(params, xml_params):
-        r, name, here = rule(p), p["title"], "%s %s" % (what, p["title"])
+        r, name, kind, default = rule(p), p["title"], x.get("type"), x.get("default")
+        here = "%s %s: %s %s, the module's %s" % (what, name, kind, default, p["default"])
         expect(x.get("name") == name, "%s: named %s" % (here, x.get("name")))
-        if r[0] != "unit":
-            expect(x.findtext("name") == p["description"].split(":")[0],
-                   "%s: shown as %s" % (here, x.findtext("name")))
-        kind = x.get("type")
+        expect(r[0] == "unit" or x.findtext("name") == p["description"].split(":")[0],
+               "%s: shown as %s" % (here, x.findtext("name")))
         if r[0] == "color":
-            expect(kind == "color" and x.get("default").lower() == "0x%sff" % p["default"][1:],
-                   "%s: %s %s, the module's default %s" % (here, kind, x.get("default"),
-                                                          p["default"]))
+            expect(kind == "color" and default.lower() == "0x%sff" % p["default"][1:], here)
         elif r[0] == "unit":
-            expect(kind == "switch" and x.get("default") == "0=0;-1=1",
-                   "%s: not animated from 0 to 1" % here)
+            expect(kind == "switch" and default == "0=0;-1=1", here + ": not 0 to 1")
         elif kind == "list":
-            values = [float(v) for v in x.get("paramlist").split(";")]
+            values = x.get("paramlist").split(";")
             display = x.findtext("paramlistdisplay").split(",")
             want = r[1] if r[0] == "choices" else [str(v) for v in range(r[1], r[2] + 1)]
             expect(display == want, "%s: choices %s, the module's %s" % (here, display, want))
-            got = [str(effect_value(r, v)) for v in values]
+            got = [str(effect_value(r, float(v))) for v in values]
             expect(got == want, "%s: the values select %s" % (here, got))
-            expect(x.get("default") in x.get("paramlist").split(";") and
-                   effect_value(r, float(x.get("default"))) == effect_value(r, p["default"]),
-                   "%s: default %s, the module's %s" % (here, x.get("default"), p["default"]))
+            expect(default in values and
+                   effect_value(r, float(default)) == effect_value(r, p["default"]), here)
         else:
             factor, lo, hi = float(x.get("factor")), float(x.get("min")), float(x.get("max"))
             want = (0, 100) if r[0] == "percent" else (r[1], r[2])
-            expect(r[0] != "choices" and lo == 0 and lo == want[0] and hi == want[1] and
-                   factor == hi - lo and abs(float(x.get("default")) - p["default"]) < 1e-6,
-                   "%s: %s %g..%g factor %g default %s, the module's %s and %s" % (
-                       here, kind, lo, hi, factor, x.get("default"), r, p["default"]))
+            expect(r[0] != "choices" and lo == 0 == want[0] and hi == want[1] and
+                   factor == hi - lo and abs(float(default) - p["default"]) < 1e-6,
+                   "%s: %g..%g factor %g, the module's %s" % (here, lo, hi, factor, r))
         animated = kind in ("animated", "switch")
-        expect(animated == (name in ("completion", "transition")), "%s: animated is %s" % (
-            here, animated))
+        expect(animated == (name in ("completion", "transition")), "%s: animated" % here)
 
 
 def check_shotcut(folder, params):
-    with open(os.path.join(folder, "meta.qml")) as f:
-        meta = f.read()
-    with open(os.path.join(folder, "ui.qml")) as f:
-        ui = f.read()
+    meta, ui = (open(os.path.join(folder, name)).read() for name in ("meta.qml", "ui.qml"))
     expect("mlt_service: 'frei0r.zentrilox'" in meta, "Shotcut: not frei0r.zentrilox")
     expect(re.search(r"simpleProperties: \['completion'\]", meta) and
            "keyframableParameters: ['completion']" in ui, "Shotcut: Completion not keyframable")
@@ -137,26 +122,20 @@ def check_shotcut(folder, params):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--plugins", required=True)
-    parser.add_argument("--descriptions", required=True)
-    a = parser.parse_args()
+    plugins, descriptions = sys.argv[1:]
     if shutil.which("melt") is None:
         print("skipped: melt is not installed (scripts/install-deps.sh installs it)")
         sys.exit(77)
-    os.environ["FREI0R_PATH"] = os.path.abspath(a.plugins)
-    filter_params = query("filter=frei0r.zentrilox")
-    mixer_params = query("transition=frei0r.zentrilox_transition")
-    kdenlive = os.path.join(a.descriptions, "kdenlive")
-    check_kdenlive(os.path.join(kdenlive, "frei0r_zentrilox.xml"), filter_params,
-                   "Kdenlive effect")
-    check_kdenlive(os.path.join(kdenlive, "frei0r_zentrilox_transition.xml"), mixer_params,
-                   "Kdenlive composition")
-    check_shotcut(os.path.join(a.descriptions, "shotcut", "zentrilox"), filter_params)
+    os.environ["FREI0R_PATH"] = os.path.abspath(plugins)
+    effect = query("filter=frei0r.zentrilox")
+    composition = query("transition=frei0r.zentrilox_transition")
+    kdenlive = os.path.join(descriptions, "kdenlive", "frei0r_zentrilox")
+    check_kdenlive(kdenlive + ".xml", effect, "Kdenlive effect")
+    check_kdenlive(kdenlive + "_transition.xml", composition, "Kdenlive composition")
+    check_shotcut(os.path.join(descriptions, "shotcut", "zentrilox"), effect)
     if failures:
         sys.exit("\n".join(failures))
-    print("%d + %d parameters agree with the modules' metadata" % (len(filter_params),
-                                                                    len(mixer_params)))
+    print("%d + %d parameters agree with the modules' metadata" % (len(effect), len(composition)))
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@ import os
 import shutil
 import subprocess
 import sys
+import xml.etree.ElementTree as ET
 
 SKIPPED = 77
 
@@ -380,11 +381,13 @@ def melt_mix_args(c, values):
                             "transition=0=0;%d=1" % (MIX - 1)] + melt_values(values)
 
 
-def check_mix(c, out, values, tag, what):
-    """A alone, the overlap as the command line renders the transition, then B alone."""
+def check_mix(c, out, values, tag, what, a=None):
+    """A (a.rgba unless given) alone, the overlap as the command line renders the transition,
+    then B alone."""
     fb = c.frame_bytes
-    with open(c.path("a.rgba"), "rb") as f:
-        a = f.read()
+    if a is None:
+        with open(c.path("a.rgba"), "rb") as f:
+            a = f.read()
     with open(c.path("b.rgba"), "rb") as f:
         b = f.read()
     with open(out, "rb") as f:
@@ -417,6 +420,26 @@ def case_melt_mixer_project(c):
             sys.exit("the project file does not hold the transition")
     melt_render(c, project, c.path("out.rgba"))
     check_mix(c, c.path("out.rgba"), values, "p", "melt mixer project file")
+
+
+def case_kdenlive_project(c):
+    """tests/editors/zentrilox.kdenlive rendered as Kdenlive renders it, with the values it holds:
+    a through the keyframed effect, the composition from that to b over the overlap, b alone."""
+    project = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "editors",
+                           "zentrilox.kdenlive")
+    root, values = ET.parse(project).getroot(), []
+    for element in (root.find(".//filter"), root.find(".//transition")):
+        values.append({p.get("name"): float(p.text) for p in element.findall("property")
+                       if p.get("name") in ORDER and p.get("name") not in ("completion", "color")})
+        color = element.find("property[@name='color']").text  # 0xRRGGBBAA
+        values[-1]["color"] = tuple(int(color[i:i + 2], 16) / 255 for i in (2, 4, 6))
+    melt_clips(c)
+    shutil.copy(project, c.path("project.kdenlive"))
+    out = c.path("out.rgba")
+    melt([c.path("project.kdenlive"), "-consumer", "avformat:" + out, "f=rawvideo",
+          "pix_fmt=rgba", "an=1", "real_time=-1"], out, c.work)
+    filtered = c.reference(c.path("a.rgba"), CLIP, keyframed(values[0]))
+    check_mix(c, out, values[1], "k", "the Kdenlive project", filtered)
 
 
 # GStreamer's frei0r elements: frei0r-filter-zentrilox and frei0r-mixer-zentrilox-transition.
@@ -483,6 +506,7 @@ CASES = {
     "refused-size": (case_refused_size, 32770, 2),
     "melt-mixer": (case_melt_mixer, 330, 250),
     "melt-mixer-project": (case_melt_mixer_project, 97, 61),
+    "kdenlive-project": (case_kdenlive_project, 97, 61),
     "gst-filter": (case_gst_filter, 330, 250),
     "gst-mixer": (case_gst_mixer, 330, 250),
 }
@@ -490,7 +514,7 @@ CASES = {
 
 def missing_tool(case):
     """Why the case cannot run here, or None."""
-    tools = ["ffmpeg"] + (["melt"] if case.startswith("melt") or case == "refused-size" else []) + (
+    tools = ["ffmpeg"] + (["melt"] if case.startswith(("melt", "kdenlive", "refused")) else []) + (
         ["gst-launch-1.0", "gst-inspect-1.0"] if case.startswith("gst") else [])
     for tool in tools:
         if shutil.which(tool) is None:
