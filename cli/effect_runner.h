@@ -1,5 +1,6 @@
-// The effect driven through the embedded host exactly as a host drives it: Global Setup and
-// Params Setup once, then the parameter values and one Render per frame.
+// The effect's parameters held as its panel holds them (Global Setup and Params Setup once,
+// through the embedded host, which checks every value), and each frame drawn by the render
+// core on the layer's own rows, in bands over threads when asked for.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "cli/errors.h"
 #include "cli/image.h"
 #include "cli/options.h"
+#include "core/render_core.h"
 #include "embed/embed_host.h"
 #include "embed/percent.h"
 
@@ -42,6 +44,10 @@ class EffectRunner {
     bool has_target() const { return target_.width() > 0; }
     // Every parameter value; Completion is set again by render().
     void set_params(const EffectParams& params);
+    // A frame is drawn in this many bands at once, each on a thread of its own.
+    void set_bands(int bands) { bands_ = bands < 1 ? 1 : bands; }
+    // A render's tables stay within this many bytes (no limit unless set).
+    void set_memory_limit(std::size_t bytes) { memory_limit_ = bytes; }
 
     using ProgressFn = std::function<void(long done, long total)>;
     // Renders the layer at `completion_percent`; the result lives until the next render.
@@ -51,12 +57,17 @@ class EffectRunner {
 
   private:
     void check(embed::Status status, const char* what);
+    ParamSnapshot snapshot(double completion_percent) const;
+    // Draws the layer `moving` into the output at the snapshot.
+    void draw(const Frame& moving, const ParamSnapshot& snap, const ProgressFn& progress);
 
     embed::Host host_;
     Frame input_;
     Frame output_;
     Frame target_;
-    std::vector<std::uint8_t> scratch_;
+    PanelValues downsample_{};
+    int bands_ = 1;
+    std::size_t memory_limit_ = SIZE_MAX;
 };
 
 }  // namespace zx::cli

@@ -128,10 +128,19 @@ struct FramePlan {
     }
 };
 
+int thread_count(const Options& o) {
+    const int threads =
+        o.jobs != 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(threads, 1, kMaxJobs);
+}
+
 int job_count(const Options& o, int frames) {
-    int jobs = o.jobs;
-    if (jobs == 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(jobs, 1, std::min(frames, kMaxJobs));
+    return std::min(thread_count(o), std::max(frames, 1));
+}
+
+// Threads left over when there are fewer frames than threads draw each frame in bands.
+int band_count(const Options& o, int jobs) {
+    return std::max(1, thread_count(o) / jobs);
 }
 
 // Frames shared out among `jobs` workers, each with its own instance of the host, its own copy
@@ -166,6 +175,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 if (!runner) {
                     runner.emplace();
                     runner->set_params(plan.o.params);
+                    runner->set_bands(band_count(plan.o, jobs));
                 }
                 const std::optional<std::vector<unsigned char>> bytes =
                     plan.render(*runner, k, {}, tally);
@@ -229,6 +239,7 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
     } else {
         EffectRunner runner;
         runner.set_params(o.params);
+        runner.set_bands(band_count(o, jobs));
         for (int i = 0; i < frames; ++i) {
             const auto progress = [&bar, i](long done, long total) { bar.update(i, done, total); };
             const std::optional<std::vector<unsigned char>> bytes =

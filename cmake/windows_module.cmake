@@ -33,6 +33,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/VarnokZentrilox.rc PROPE
 
 add_library(VarnokZentrilox SHARED
     $<TARGET_OBJECTS:zentrilox_objects>
+    $<TARGET_OBJECTS:zentrilox_core>
     ${CMAKE_CURRENT_BINARY_DIR}/VarnokZentrilox.rc
     resources/VarnokZentrilox.def)
 set_target_properties(VarnokZentrilox PROPERTIES PREFIX "" SUFFIX ".aex")

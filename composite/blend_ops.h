@@ -10,8 +10,8 @@
 #include <limits>
 #include <type_traits>
 
-#include "composite/blend_modes.h"
 #include "composite/pixel_traits.h"
+#include "params/blend_modes.h"
 
 // The operators are small and called from the innermost pixel loops: inlined there, their
 // early returns and constant divisors fold into the loop.
@@ -238,19 +238,20 @@ ZX_INLINE float channel(float l, float u, float la, float ua, float alpha) {
 
 // Operator K on float pixels, with the reference's rules for an operand of alpha 0 and for
 // over a full upper alpha (whose colour it gives, read as a blend reads it).
-template <BlendKind K>
-ZX_INLINE PixelF32 pixel(PixelF32 lower, PixelF32 upper) {
+template <BlendKind K, class P>
+ZX_INLINE P pixel(P lower, P upper) {
     const float la = blend_alpha(lower.alpha);
     const float ua = blend_alpha(upper.alpha);
     if (la == 0.0f) return upper;
     if (ua == 0.0f) return lower;
     if (K == BlendKind::over && ua == 1.0f) {
-        return {1.0f, blend_colour(upper.red), blend_colour(upper.green), blend_colour(upper.blue)};
+        return make_pixel<P>(1.0f, blend_colour(upper.red), blend_colour(upper.green),
+                             blend_colour(upper.blue));
     }
     const float alpha = result_alpha<Real>(la, ua);
-    return {alpha, channel<K>(lower.red, upper.red, la, ua, alpha),
-            channel<K>(lower.green, upper.green, la, ua, alpha),
-            channel<K>(lower.blue, upper.blue, la, ua, alpha)};
+    return make_pixel<P>(alpha, channel<K>(lower.red, upper.red, la, ua, alpha),
+                         channel<K>(lower.green, upper.green, la, ua, alpha),
+                         channel<K>(lower.blue, upper.blue, la, ua, alpha));
 }
 
 }  // namespace real
@@ -267,14 +268,15 @@ ZX_INLINE P reference(P lower, P upper) {
     using T = PixelTraits<P>;
     using C = typename T::Channel;
     using Wide = typename T::Wide;
-    if constexpr (std::is_same_v<P, PixelF32>) return real::pixel<K>(lower, upper);
+    if constexpr (std::is_floating_point_v<C>) return real::pixel<K>(lower, upper);
     if (lower.alpha == 0) return upper;
     if (upper.alpha == 0) return lower;
     if (K == BlendKind::over && upper.alpha == T::kFull) return upper;
     const Channels<Wide> r =
         pixel<K, ArithmeticOf<P>>(Channels<Wide>{lower.alpha, lower.red, lower.green, lower.blue},
                                   Channels<Wide>{upper.alpha, upper.red, upper.green, upper.blue});
-    return {static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g), static_cast<C>(r.b)};
+    return make_pixel<P>(static_cast<C>(r.a), static_cast<C>(r.r), static_cast<C>(r.g),
+                         static_cast<C>(r.b));
 }
 
 }  // namespace blendops

@@ -114,7 +114,8 @@ template <BlendKind K, std::size_t VB, std::size_t Bytes = 64, class Pixel, clas
           class General>
 ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, UpperAlpha& upper_alpha,
                            General& general) {
-    using T = PixelTraits<Pixel>;
+    // The words are worked in the alpha-first layout, whatever the frame's order.
+    using T = PixelTraits<AlphaFirstOf<Pixel>>;
     using W = Words<Pixel, VB>;
     using L = Lanes<Pixel, VB>;
     constexpr auto kFullWord = static_cast<typename T::Word>(T::kFull);
@@ -129,6 +130,8 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
     for (std::size_t p = 0; p < kParts; ++p) {
         std::memcpy(&d[p], dst_bytes + p * sizeof(W), sizeof(W));
         std::memcpy(&s[p], src_bytes + p * sizeof(W), sizeof(W));
+        d[p] = alpha_first_word<Pixel>(d[p]);
+        s[p] = alpha_first_word<Pixel>(s[p]);
     }
     // All ones on the pixels this call works.
     constexpr std::size_t kLanes = sizeof(W) / sizeof(typename T::Word);
@@ -157,7 +160,7 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
     }
     if (!any_bit(any_alpha)) {
         for (std::size_t p = 0; p < kParts; ++p) {
-            const W out = (s[p] & live[p]) | (d[p] & ~live[p]);
+            const W out = alpha_in_place_word<Pixel>((s[p] & live[p]) | (d[p] & ~live[p]));
             std::memcpy(dst_bytes + p * sizeof(W), &out, sizeof(W));
         }
         return;
@@ -180,7 +183,8 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
         const W a = d[p] & T::kAlphaBits;
         // Both lanes of a pixel compare its alpha, so the mask covers the whole pixel.
         const W free = bits<W>(bits<L>(a | (a << (8 * sizeof(typename T::Lane)))) == 0);
-        const W out = (((s[p] & free) | (m & ~free)) & live[p]) | (d[p] & ~live[p]);
+        const W out = alpha_in_place_word<Pixel>((((s[p] & free) | (m & ~free)) & live[p]) |
+                                                 (d[p] & ~live[p]));
         std::memcpy(dst_bytes + p * sizeof(W), &out, sizeof(W));
     }
 }
@@ -191,7 +195,7 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
 template <std::size_t VB, class Pixel>
 ZX_INLINE bool all_full_alpha(const Pixel* src, std::size_t n) {
     using T = PixelTraits<Pixel>;
-    constexpr auto kFullWord = static_cast<typename T::Word>(T::kFull);
+    constexpr auto kFullWord = kFullAlphaWord<Pixel>;
     using W = Words<Pixel, VB>;
     constexpr std::size_t kParts = T::kChunkPixels * sizeof(Pixel) / VB;
     if (n < T::kChunkPixels) {

@@ -5,10 +5,15 @@
 #include <array>
 #include <cstddef>
 
+#include "composite/pixel_traits.h"
 #include "host/ae_api.h"
 
+// A depth's scaling, whatever the order of its channels.
 template <class Pixel>
-class OpacityScale;
+class OpacityScale : public OpacityScale<AlphaFirstOf<Pixel>> {
+  public:
+    using OpacityScale<AlphaFirstOf<Pixel>>::OpacityScale;
+};
 
 // Every 8-bit alpha's product, worked out once per render by the very expression it stands
 // for, so each entry is that product by construction. 256 bytes: the caller's stack.

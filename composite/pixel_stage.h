@@ -21,6 +21,15 @@
 #include "layout/block_grid.h"
 #include "layout/block_motion.h"
 
+// The rectangle of the output a drawing writes: [x0, x1) x [y0, y1), rows counted from the top.
+struct DrawWindow {
+    std::int32_t x0, y0, x1, y1;
+};
+
+// Pixels of 8-bit channels, in either channel order.
+template <class Pixel>
+inline constexpr bool kBytePixel = sizeof(Pixel) == 4;
+
 // Where the pixels are, fixed for the whole render.
 template <class Pixel>
 struct PixelStage {
@@ -33,6 +42,8 @@ struct PixelStage {
     A_long height;
     // The frame is beyond the caches: long rows that are only written are streamed to memory.
     bool stream_rows;
+    // Only these output pixels are written; every block is clipped to them.
+    DrawWindow window;
 };
 
 // The parameters that decide what an overlap does, in the render's depth.
@@ -258,7 +269,7 @@ struct BlendRule {
                 x = free_end;
                 continue;
             }
-            if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+            if constexpr (kBytePixel<Pixel>) {
                 const std::size_t end = busy_run_end(dst, x, run);
                 blend_stretch(dst + x, src + x, end - x);
                 x = end;
@@ -281,12 +292,13 @@ struct BlendRule {
                            RowAhead ahead) {
         // The kernels ask for the lines below chunk by chunk: spread over the row, the requests
         // do not queue up behind each other.
-        using T = PixelTraits<Pixel>;
+        // The kernels hand over words in the alpha-first layout.
+        using T = PixelTraits<AlphaFirstOf<Pixel>>;
         // The rule's own incoming pixel, not a copy: rows can be a few pixels long, and the
         // 8-bit opacity table is longer than that.
         Upper& up = upper;
         const auto general = [&](Pixel* d, const Pixel* s, std::size_t n) {
-            if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+            if constexpr (kBytePixel<Pixel>) {
                 blend_lanes(d, s, n, [&up](lanes::Px p) { return up.lane(p); });
             } else {
                 for (std::size_t i = 0; i < n; ++i) {
@@ -298,7 +310,7 @@ struct BlendRule {
         if (opaque_footage) {
             // One incoming alpha for the whole row.
             const auto ua = static_cast<typename T::Word>(
-                up(Pixel{static_cast<typename T::Channel>(T::kFull), 0, 0, 0}).alpha);
+                up(make_pixel<Pixel>(static_cast<typename T::Channel>(T::kFull), 0, 0, 0)).alpha);
             onto_opaque::blend_row<Op::kind, VB>(
                 dst, src, run, ahead, [ua](const W&, W& out) { out = W{} + ua; }, general);
             return;
@@ -311,8 +323,8 @@ struct BlendRule {
                 dst, src, run, ahead,
                 [&up](const W& s, W& out) {
                     for (std::size_t k = 0; k < sizeof(W) / sizeof(typename T::Word); ++k) {
-                        const Pixel p{static_cast<typename T::Channel>(s[k] & T::kAlphaBits), 0, 0,
-                                      0};
+                        const Pixel p = make_pixel<Pixel>(
+                            static_cast<typename T::Channel>(s[k] & T::kAlphaBits), 0, 0, 0);
                         out[k] = up(p).alpha;
                     }
                 },
@@ -320,22 +332,23 @@ struct BlendRule {
         }
     }
 
-    void blend_stretch(PF_Pixel* dst, const PF_Pixel* src, std::size_t n) {
+    void blend_stretch(Pixel* dst, const Pixel* src, std::size_t n) {
         const Upper up = upper;
         blend_lanes(dst, src, n, [&up](lanes::Px s) { return up.lane(s); });
     }
 
     // Every pixel of the stretch, free ones included, without a branch: the compiler runs
     // the loop on many pixels at once, which pays even for the few free pixels among them.
+    // The lanes take words in the alpha-first layout, alpha in the low byte.
     template <class Lane>
-    static void blend_lanes(PF_Pixel* dst, const PF_Pixel* src, std::size_t n, Lane lane) {
-        static_assert(PixelTraits<PF_Pixel>::kAlphaBits == 0xFF, "alpha in the low byte");
+    static void blend_lanes(Pixel* dst, const Pixel* src, std::size_t n, Lane lane) {
+        static_assert(kBytePixel<Pixel>);
         for (std::size_t x = 0; x < n; ++x) {
-            const std::uint32_t d = load_word(dst + x);
-            const std::uint32_t s = load_word(src + x);
+            const std::uint32_t d = alpha_first_word<Pixel>(load_word(dst + x));
+            const std::uint32_t s = alpha_first_word<Pixel>(load_word(src + x));
             const lanes::Px r = lanes::blend<Op::kind>(lanes::unpack(d), lane(lanes::unpack(s)));
             const std::uint32_t free = -static_cast<std::uint32_t>((d & 0xFF) == 0);
-            store_word(dst + x, (s & free) | (lanes::pack(r) & ~free));
+            store_word(dst + x, alpha_in_place_word<Pixel>((s & free) | (lanes::pack(r) & ~free)));
         }
     }
 };
@@ -384,13 +397,12 @@ decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, F&& f) {
 template <std::size_t VB = 16, class Pixel, class Rule>
 void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& source,
                 Offset offset) {
-    // Clip the source rectangle to the rows and columns whose destination is inside the layer.
-    const std::int64_t ys_begin = std::max<std::int64_t>(source.y0, -std::int64_t{offset.y});
-    const std::int64_t ys_end =
-        std::min<std::int64_t>(source.y1, std::int64_t{stage.height} - offset.y);
-    const std::int64_t xs_begin = std::max<std::int64_t>(source.x0, -std::int64_t{offset.x});
-    const std::int64_t xs_end =
-        std::min<std::int64_t>(source.x1, std::int64_t{stage.width} - offset.x);
+    // Clip the source rectangle to the rows and columns whose destination is inside the window.
+    const DrawWindow& w = stage.window;
+    const std::int64_t ys_begin = std::max<std::int64_t>(source.y0, std::int64_t{w.y0} - offset.y);
+    const std::int64_t ys_end = std::min<std::int64_t>(source.y1, std::int64_t{w.y1} - offset.y);
+    const std::int64_t xs_begin = std::max<std::int64_t>(source.x0, std::int64_t{w.x0} - offset.x);
+    const std::int64_t xs_end = std::min<std::int64_t>(source.x1, std::int64_t{w.x1} - offset.x);
     if (ys_begin >= ys_end || xs_begin >= xs_end) return;
 
     const std::size_t run = static_cast<std::size_t>(xs_end - xs_begin);

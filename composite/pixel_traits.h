@@ -43,7 +43,9 @@ struct PixelTraits<PF_Pixel> {
     static constexpr std::size_t kChunkPixels = 16;
     // The alpha comes first in memory: the word's low bits on every target the effect is built
     // for. With it at full, the rest 0, the word is the full value itself.
+    static constexpr int kAlphaShift = 0;
     static constexpr Word kAlphaBits = 0xFF;
+    using AlphaFirst = PF_Pixel;
 };
 
 template <>
@@ -60,7 +62,9 @@ struct PixelTraits<PF_Pixel16> {
     using Word = std::uint64_t;
     using Lane = std::uint32_t;
     static constexpr std::size_t kChunkPixels = 8;
+    static constexpr int kAlphaShift = 0;
     static constexpr Word kAlphaBits = 0xFFFF;
+    using AlphaFirst = PF_Pixel16;
 };
 
 // Float channels, alpha first as in the other depths: full is 1.0 and channels may lie beyond
@@ -76,7 +80,82 @@ struct PixelTraits<PixelF32> {
     static constexpr Wide kFull = 1.0f;
     static constexpr Wide kOverlaySplit = 0.5f;
     static constexpr Channel from8(A_u_char c) { return static_cast<float>(c) / 255.0f; }
+    using AlphaFirst = PixelF32;
 };
+
+// Pixels with the alpha last in memory, as RGBA and BGRA frames hold them. In a BGRA frame
+// `red` holds blue and `blue` red: the operators treat the three colours alike, so only the
+// flat colour is laid out in the frame's own order. A pixel word has its alpha in the high
+// bits; the vector kernels turn a word to the alpha-first layout and back (alpha_first_word).
+struct PixelRGBA8 {
+    A_u_char red, green, blue, alpha;
+};
+struct PixelRGBA16 {
+    A_u_short red, green, blue, alpha;
+};
+struct PixelRGBAF32 {
+    float red, green, blue, alpha;
+};
+
+template <>
+struct PixelTraits<PixelRGBA8> : PixelTraits<PF_Pixel> {
+    static constexpr int kAlphaShift = 24;
+    static constexpr Word kAlphaBits = Word{0xFF} << kAlphaShift;
+};
+
+template <>
+struct PixelTraits<PixelRGBA16> : PixelTraits<PF_Pixel16> {
+    static constexpr int kAlphaShift = 48;
+    static constexpr Word kAlphaBits = Word{0xFFFF} << kAlphaShift;
+};
+
+template <>
+struct PixelTraits<PixelRGBAF32> : PixelTraits<PixelF32> {};
+
+template <class Pixel>
+using AlphaFirstOf = typename PixelTraits<Pixel>::AlphaFirst;
+
+// A pixel from its channels, whatever their order in memory.
+template <class Pixel>
+constexpr Pixel make_pixel(typename PixelTraits<Pixel>::Channel alpha,
+                           typename PixelTraits<Pixel>::Channel red,
+                           typename PixelTraits<Pixel>::Channel green,
+                           typename PixelTraits<Pixel>::Channel blue) {
+    Pixel p{};
+    p.alpha = alpha;
+    p.red = red;
+    p.green = green;
+    p.blue = blue;
+    return p;
+}
+
+// A word (or a vector of words) of Pixel turned to the alpha-first layout: alpha in the low
+// bits, then the colours in their memory order; and back. Nothing to do for alpha-first pixels.
+template <class Pixel, class W>
+[[gnu::always_inline]] inline W alpha_first_word(const W& w) {
+    constexpr int kShift = PixelTraits<Pixel>::kAlphaShift;
+    if constexpr (kShift == 0) {
+        return w;
+    } else {
+        return (w >> kShift) | (w << (8 * sizeof(typename PixelTraits<Pixel>::Word) - kShift));
+    }
+}
+
+template <class Pixel, class W>
+[[gnu::always_inline]] inline W alpha_in_place_word(const W& w) {
+    constexpr int kShift = PixelTraits<Pixel>::kAlphaShift;
+    if constexpr (kShift == 0) {
+        return w;
+    } else {
+        return (w << kShift) | (w >> (8 * sizeof(typename PixelTraits<Pixel>::Word) - kShift));
+    }
+}
+
+// The word of a pixel whose alpha is full and whose colours are 0.
+template <class Pixel>
+inline constexpr typename PixelTraits<Pixel>::Word kFullAlphaWord =
+    static_cast<typename PixelTraits<Pixel>::Word>(PixelTraits<Pixel>::kFull)
+    << PixelTraits<Pixel>::kAlphaShift;
 
 // A pixel word and back. Rows may start anywhere, so words are moved with memcpy.
 template <class Pixel>
@@ -101,5 +180,9 @@ constexpr bool word_layout_holds() {
            sizeof(typename T::Lane) == 2 * sizeof(C) && T::kChunkPixels * sizeof(Pixel) == 64;
 }
 static_assert(word_layout_holds<PF_Pixel>() && word_layout_holds<PF_Pixel16>());
+static_assert(__builtin_bit_cast(std::uint32_t, PixelRGBA8{0, 0, 0, 0xFF}) ==
+                  PixelTraits<PixelRGBA8>::kAlphaBits &&
+              __builtin_bit_cast(std::uint64_t, PixelRGBA16{0, 0, 0, 0xFFFF}) ==
+                  PixelTraits<PixelRGBA16>::kAlphaBits);
 static_assert(PixelTraits<PF_Pixel16>::from8(255) == PixelTraits<PF_Pixel16>::kFull);
 static_assert(channel16_to_8(channel8_to_16(128)) == 128);

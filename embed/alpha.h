@@ -3,6 +3,8 @@
 #pragma once
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 namespace zx::embed {
@@ -19,13 +21,23 @@ inline std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t
     return (c * a + full / 2) / full;
 }
 
-// The same on float channels, full 1.0, in real arithmetic.
+// A quotient or product of finite channels that passes the float range saturates there, so
+// finite pictures never turn infinite (a tiny alpha, an alpha far above 1).
+inline float within_float_range(float result) {
+    return std::isinf(result) ? std::copysign(FLT_MAX, result) : result;
+}
+
+// The same on float channels, full 1.0, in real arithmetic. A non-finite alpha leaves colour
+// as it is, as alpha 0 does, so a NaN alpha does not spread into the colour; non-finite colour
+// goes through as it is.
 inline float unpremultiply(float c, float a) {
-    return a == 0.0f ? c : c / a;
+    if (a == 0.0f || !std::isfinite(a) || !std::isfinite(c)) return c;
+    return within_float_range(c / a);
 }
 
 inline float premultiply(float c, float a) {
-    return a == 0.0f ? c : c * a;
+    if (a == 0.0f || !std::isfinite(a) || !std::isfinite(c)) return c;
+    return within_float_range(c * a);
 }
 
 }  // namespace zx::embed

@@ -3,15 +3,11 @@
 // the effect as the same 16.16 number.
 #pragma once
 
-#include <cmath>
-
-#include "host/ae_api.h"
+#include "core/param_snapshot.h"
 
 namespace zx::embed {
 
 // The 16.16 fixed-point value of a percent.
-inline PF_Fixed percent_to_fixed(double percent) {
-    return static_cast<PF_Fixed>(std::lround(percent * 65536.0));
-}
+using ::percent_to_fixed;
 
 }  // namespace zx::embed

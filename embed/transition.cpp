@@ -72,15 +72,6 @@ void composite(const FrameFormat& format, const std::uint8_t* upper, std::ptrdif
 
 }  // namespace
 
-bool transition_t_valid(double t_percent) {
-    return t_percent >= 0.0 && t_percent <= 100.0;  // false for NaN
-}
-
-TransitionStep transition_step(double t_percent) {
-    if (t_percent < 50.0) return {true, 2.0 * t_percent};
-    return {false, 200.0 - 2.0 * t_percent};
-}
-
 std::size_t transition_scratch_bytes(const FrameFormat& format) {
     if (format.width < 1 || format.height < 1) return 0;
     const std::size_t width = static_cast<std::size_t>(format.width);

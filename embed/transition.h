@@ -21,18 +21,9 @@
 #include <cstddef>
 
 #include "embed/embed_host.h"
+#include "embed/transition_step.h"
 
 namespace zx::embed {
-
-struct TransitionStep {
-    bool a_moves = true;      // E(A) over B; otherwise E(B) over A
-    double completion = 0.0;  // percent
-};
-
-// The step of t (percent); t outside [0, 100] or NaN gives nothing valid: check it first with
-// transition_t_valid().
-bool transition_t_valid(double t_percent);
-TransitionStep transition_step(double t_percent);
 
 // The pictures: each holds format.height rows of format.width pixels, rows row_bytes apart.
 // `out` may be the same buffer as `a` or `b` with the same row bytes.

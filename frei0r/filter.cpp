@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace zx::frei0r {
 
@@ -46,49 +47,69 @@ Color Filter::color(int param) const {
     return known(param) ? colors_[static_cast<std::size_t>(param)] : Color{};
 }
 
-bool Filter::send_values() {
-    bool ok = ready();
-    for (std::size_t i = 0; i < kUserParamCount && ok; ++i) {
+ParamSnapshot Filter::snapshot(const double* completion_percent) const {
+    PanelValues v{};
+    for (std::size_t i = 0; i < kUserParamCount; ++i) {
         const ParamEntry& p = param_entry(kParams[i]);
         const double x = numbers_[i];
-        embed::Status s = embed::Status::ok;
         switch (p.type) {
             case ParamType::percent:
-                s = host_.set_fixed(p.index, fixed_of(x));
+                *percent_value(v, p.index) = fixed_of(x) / 65536.0;
                 break;
             case ParamType::slider:
-                s = host_.set_value(p.index, slider_of(p, x));
+                *whole_value(v, p.index) = slider_of(p, x);
                 break;
             case ParamType::popup:
-                s = host_.set_value(p.index, choice_of(p, x));
+                *whole_value(v, p.index) = choice_of(p, x);
                 break;
             case ParamType::color: {
                 const Color c = colors_[i];
-                s = host_.set_color(
-                    p.index, PF_Pixel{255, channel_of(c.r), channel_of(c.g), channel_of(c.b)});
+                v.color = PF_Pixel{255, channel_of(c.r), channel_of(c.g), channel_of(c.b)};
                 break;
             }
             default:
                 break;
         }
-        ok = s == embed::Status::ok;
     }
-    return ok;
+    if (completion_percent != nullptr) v.completion_percent = *completion_percent;
+    return snapshot_of(v);
+}
+
+FrameView Filter::view(const std::uint32_t* pixels) const {
+    return FrameView{const_cast<std::uint32_t*>(pixels),
+                     static_cast<std::ptrdiff_t>(width_) * 4,
+                     static_cast<std::int32_t>(width_),
+                     static_cast<std::int32_t>(height_),
+                     SampleDepth::byte,
+                     ChannelOrder::rgba};
+}
+
+std::uint32_t* Filter::scratch() {
+    try {
+        scratch_.resize(static_cast<std::size_t>(width_) * height_);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return scratch_.data();
 }
 
 void Filter::update(const std::uint32_t* in, std::uint32_t* out) {
     if (in == nullptr || out == nullptr || width_ == 0 || height_ == 0) return;
-    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(width_) * 4;
-    bool ok = send_values();
-    if (ok) {
-        const embed::FrameFormat format{static_cast<int>(width_), static_cast<int>(height_),
-                                        embed::Depth::eight, embed::Channels::rgba};
-        ok = host_.render(format, in, row_bytes, out, row_bytes) == embed::Status::ok;
+    const std::size_t bytes = static_cast<std::size_t>(width_) * 4 * height_;
+    // A tool may hand the same buffer for both: the blocks then come from a copy.
+    const std::uint32_t* source = in;
+    if (in == out) {
+        std::uint32_t* copy = scratch();
+        if (copy != nullptr) std::memcpy(copy, in, bytes);
+        source = copy;
     }
+    const bool ok = source != nullptr && render_frame(view(source), view(out), snapshot(),
+                                                      {0, 0, static_cast<std::int32_t>(width_),
+                                                       static_cast<std::int32_t>(height_)},
+                                                      services_)
+                                                 .kind == RenderEnd::Kind::ok;
     // The tool gets the frame unchanged rather than whatever the output held.
-    if (!ok && in != out) {
-        std::memmove(out, in, static_cast<std::size_t>(row_bytes) * height_);
-    }
+    if (!ok && in != out) std::memmove(out, in, bytes);
 }
 
 }  // namespace zx::frei0r

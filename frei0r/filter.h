@@ -1,12 +1,13 @@
-// One frei0r instance: a frame size, the parameter values as the video tool set them and an
-// embedded host. Every frame is rendered from those values alone, so a tool may ask for any
-// frame, in any order, as often as it likes.
+// One frei0r instance: a frame size and the parameter values as the video tool set them. Every
+// frame is drawn by the render core from those values alone, so a tool may ask for any frame,
+// in any order, as often as it likes.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
-#include "embed/embed_host.h"
+#include "core/render_core.h"
 #include "frei0r/param_mapping.h"
 
 namespace zx::frei0r {
@@ -18,7 +19,7 @@ struct Color {
 class Filter {
   public:
     Filter(unsigned width, unsigned height);
-    bool ready() const { return host_.status() == embed::Status::ok && width_ > 0 && height_ > 0; }
+    bool ready() const { return width_ > 0 && height_ > 0; }
 
     // By frei0r parameter index; an index out of range is ignored.
     void set_number(int param, double value);
@@ -30,19 +31,25 @@ class Filter {
     // effect cannot render the frame, out is a copy of in.
     void update(const std::uint32_t* in, std::uint32_t* out);
 
-    // Hands every value to the host; false when the host is not ready or refuses one.
-    bool send_values();
+    // The snapshot of the values, Completion at `completion_percent` when given.
+    ParamSnapshot snapshot(const double* completion_percent = nullptr) const;
+    // The instance's frames: RGBA rows of the frame size.
+    FrameView view(const std::uint32_t* pixels) const;
+    // Room for one frame, for pictures that share their buffers; null when there is none.
+    std::uint32_t* scratch();
+    // The render's tables stay within this many bytes (no limit unless set).
+    void set_memory_limit(std::size_t bytes) { services_.heap_limit = bytes; }
+    const RenderServices& services() const { return services_; }
     unsigned width() const { return width_; }
     unsigned height() const { return height_; }
-
-    embed::Host& host() { return host_; }
 
   private:
     unsigned width_;
     unsigned height_;
     std::array<double, kUserParamCount> numbers_{};
     std::array<Color, kUserParamCount> colors_{};
-    embed::Host host_;
+    std::vector<std::uint32_t> scratch_;
+    RenderServices services_{};
 };
 
 }  // namespace zx::frei0r

@@ -1,10 +1,8 @@
-// One frei0r mixer instance: the filter's values and host, with `transition` in Completion's
-// place, and the scratch frame of the transition. Like the filter it renders every frame from
-// its values alone.
+// One frei0r mixer instance: the filter's values, with `transition` in Completion's place. Like
+// the filter it renders every frame from its values alone.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "frei0r/filter.h"
 
@@ -23,7 +21,6 @@ class Mixer {
 
   private:
     Filter filter_;
-    std::vector<std::uint8_t> scratch_;  // empty when it could not be had: made per frame
 };
 
 }  // namespace zx::frei0r

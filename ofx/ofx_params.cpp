@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "embed/percent.h"
-
 namespace zx::ofx {
 
 namespace {
@@ -63,39 +61,44 @@ ParamValues default_values() {
 }
 
 PF_Fixed fixed_percent(const ParamEntry& entry, double percent) {
-    return embed::percent_to_fixed(clamp_number(percent, entry.valid_min, entry.valid_max));
+    return percent_to_fixed(clamp_number(percent, entry.valid_min, entry.valid_max));
 }
 
-embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host) {
+PanelValues panel_values(const ParamValues& values, double completion) {
+    PanelValues panel{};
     for (const ParamEntry& e : kParamTable) {
         const auto i = static_cast<std::size_t>(e.index);
-        if (e.index == kParamCompletion && !with_completion) continue;
-        embed::Status status = embed::Status::ok;
         switch (ofx_kind(e)) {
             case OfxKind::choice: {
                 const int k = std::clamp(values.whole[i], 0, selectable_count(e) - 1);
-                status = host.set_value(e.index, selectable_number(e, k));
+                *whole_value(panel, e.index) = selectable_number(e, k);
                 break;
             }
             case OfxKind::integer:
-                status =
-                    host.set_value(e.index, std::clamp(values.whole[i], e.valid_min, e.valid_max));
+                *whole_value(panel, e.index) =
+                    std::clamp(values.whole[i], e.valid_min, e.valid_max);
                 break;
             case OfxKind::percent:
-                status = host.set_fixed(e.index, fixed_percent(e, values.percent[i]));
+                *percent_value(panel, e.index) =
+                    clamp_number(values.percent[i], e.valid_min, e.valid_max);
                 break;
             case OfxKind::rgb: {
                 const auto& c = values.rgb[i];
-                status = host.set_color(
-                    e.index, PF_Pixel{255, channel_of(c[0]), channel_of(c[1]), channel_of(c[2])});
+                panel.color = PF_Pixel{255, channel_of(c[0]), channel_of(c[1]), channel_of(c[2])};
                 break;
             }
             case OfxKind::none:
                 break;
         }
-        if (status != embed::Status::ok) return status;
     }
-    return embed::Status::ok;
+    panel.completion_percent = completion;
+    return panel;
+}
+
+double completion_percent(const ParamValues& values) {
+    const ParamEntry& e = param_entry(kParamCompletion);
+    return clamp_number(values.percent[static_cast<std::size_t>(e.index)], e.valid_min,
+                        e.valid_max);
 }
 
 }  // namespace zx::ofx

@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-#include "embed/embed_host.h"
+#include "core/param_snapshot.h"
 #include "params/param_table.h"
 
 namespace zx::ofx {
@@ -26,12 +26,15 @@ struct ParamValues {
 // The table's defaults in the host's terms.
 ParamValues default_values();
 
+// The values as the effect's panel would hold them, Completion at `completion_percent`. Values
+// outside a parameter's range count as the nearer end, NaN as the lower end.
+PanelValues panel_values(const ParamValues& values, double completion_percent);
+
+// The Completion parameter's value in percent, within its range.
+double completion_percent(const ParamValues& values);
+
 // A percent of `entry` in the 16.16 the effect receives: outside the range the nearer end, NaN
 // the lower end.
 PF_Fixed fixed_percent(const ParamEntry& entry, double percent);
-
-// Sets every parameter of `host` from `values`, Completion left out unless `with_completion`.
-// Values outside a parameter's range count as the nearer end, NaN as the lower end.
-embed::Status apply_values(const ParamValues& values, bool with_completion, embed::Host& host);
 
 }  // namespace zx::ofx

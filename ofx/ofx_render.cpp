@@ -2,45 +2,171 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
-#include "embed/transition.h"
+#include "core/render_core.h"
+#include "embed/transition_step.h"
 
 namespace zx::ofx {
 
 namespace {
 
-embed::FrameFormat format_of(const Frame& frame) {
-    const embed::Depth depth = frame.depth == PixelDepth::floats   ? embed::Depth::float32
-                               : frame.depth == PixelDepth::shorts ? embed::Depth::sixteen
-                                                                   : embed::Depth::eight;
-    return {frame.width, frame.height, depth, embed::Channels::rgba};
+SampleDepth sample_depth(PixelDepth depth) {
+    return depth == PixelDepth::floats   ? SampleDepth::floats
+           : depth == PixelDepth::shorts ? SampleDepth::shorts
+                                         : SampleDepth::byte;
 }
 
-// A host holding the job's values; Completion too when `with_completion`.
-embed::Status prepare(const RenderJob& job, bool with_completion, embed::Host& host) {
-    embed::Status s = host.status();
-    if (s == embed::Status::ok) s = apply_values(job.values, with_completion, host);
-    if (s == embed::Status::ok) s = host.set_downsample(job.downsample.num, job.downsample.den);
-    return s;
+// The area of an image in place as a top-down frame: OFX rows run bottom-up from the bounds'
+// lower left.
+FrameView view_in_place(const ImageView& image, const OfxRectI& area) {
+    const auto bpp = static_cast<std::ptrdiff_t>(bytes_per_pixel(image.depth));
+    auto* top = static_cast<std::uint8_t*>(image.data) +
+                static_cast<std::ptrdiff_t>(area.y2 - 1 - image.bounds.y1) * image.row_bytes +
+                (area.x1 - image.bounds.x1) * bpp;
+    return FrameView{top,
+                     -static_cast<std::ptrdiff_t>(image.row_bytes),
+                     area.x2 - area.x1,
+                     area.y2 - area.y1,
+                     sample_depth(image.depth),
+                     ChannelOrder::rgba};
 }
 
-}  // namespace
+FrameView view_of(Frame& frame) {
+    return FrameView{frame.bytes.data(),
+                     static_cast<std::ptrdiff_t>(frame.row_bytes()),
+                     frame.width,
+                     frame.height,
+                     sample_depth(frame.depth),
+                     ChannelOrder::rgba};
+}
 
-OfxStatus status_of(embed::Status status) {
-    switch (status) {
-        case embed::Status::ok:
+bool covers(const OfxRectI& outer, const OfxRectI& inner) {
+    return outer.x1 <= inner.x1 && outer.y1 <= inner.y1 && inner.x2 <= outer.x2 &&
+           inner.y2 <= outer.y2;
+}
+
+// The render window within the area, in the frame's top-down rows.
+OutputRect window_in(const OfxRectI& window, const OfxRectI& area) {
+    const int x1 = std::clamp(window.x1, area.x1, area.x2);
+    const int x2 = std::clamp(window.x2, x1, area.x2);
+    const int y1 = std::clamp(window.y1, area.y1, area.y2);
+    const int y2 = std::clamp(window.y2, y1, area.y2);
+    return OutputRect{x1 - area.x1, area.y2 - y2, x2 - area.x1, area.y2 - y1};
+}
+
+OfxStatus status_of(const RenderEnd& end) {
+    switch (end.kind) {
+        case RenderEnd::Kind::ok:
             return kOfxStatOK;
-        case embed::Status::out_of_memory:
+        case RenderEnd::Kind::no_memory:
             return kOfxStatErrMemory;
-        case embed::Status::bad_argument:
-            return kOfxStatErrValue;
-        case embed::Status::effect_error:
+        case RenderEnd::Kind::bad_frame:
+            return kOfxStatErrImageFormat;
+        case RenderEnd::Kind::failed:
+        case RenderEnd::Kind::aborted:
             break;
     }
     return kOfxStatFailed;
 }
+
+// One drawing of the window, shared by the host's threads: band i of n is drawn by thread i.
+struct Bands {
+    const RenderPlan* plan;
+    FrameView source;
+    FrameView output;
+    OutputRect window;
+    std::vector<RenderEnd> ends;
+};
+
+void draw_band(unsigned int index, unsigned int count, void* arg) {
+    auto& bands = *static_cast<Bands*>(arg);
+    if (index >= bands.ends.size()) return;
+    bands.ends[index] =
+        draw_window(*bands.plan, bands.source, bands.output,
+                    band_of(bands.window, static_cast<int>(index), static_cast<int>(count)),
+                    RenderServices{}, false);
+}
+
+// The window of the output drawn from the source: planned once, drawn in bands over the
+// host's threads when it has more than one for us and the window is tall enough to share.
+OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameView& output,
+               OutputRect window, const OfxMultiThreadSuiteV1* threads) {
+    RenderPlan plan;
+    RenderEnd end = plan_render(snap, {source.width, source.height}, RenderServices{}, plan);
+    if (end.kind != RenderEnd::Kind::ok) return status_of(end);
+    unsigned int cpus = 1;
+    constexpr int kMinBandRows = 16;
+    if (threads != nullptr && threads->multiThreadNumCPUs(&cpus) == kOfxStatOK && cpus > 1 &&
+        window.y1 - window.y0 >= 2 * kMinBandRows && !threads->multiThreadIsSpawnedThread()) {
+        cpus = std::min<unsigned int>(
+            cpus, static_cast<unsigned int>((window.y1 - window.y0) / kMinBandRows));
+        Bands bands{&plan, source, output, window,
+                    std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
+        if (threads->multiThread(draw_band, cpus, &bands) == kOfxStatOK) {
+            for (const RenderEnd& e : bands.ends) {
+                if (e.kind != RenderEnd::Kind::ok) return status_of(e);
+            }
+            return kOfxStatOK;
+        }
+    }
+    end = draw_window(plan, source, output, window, RenderServices{}, false);
+    return status_of(end);
+}
+
+// Straight 8-bit and float images covering the output's bounds are drawn where they are.
+bool in_place(const ImageView* input, bool premultiplied, const RenderJob& job) {
+    return input != nullptr && !premultiplied && !job.output_premultiplied &&
+           job.output.depth != PixelDepth::shorts && covers(input->bounds, job.output.bounds);
+}
+
+// Draws `moving` at the snapshot into the window, then, for a transition, over `still`.
+OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageView* moving,
+                   bool moving_premultiplied, const ImageView* still, bool still_premultiplied) {
+    const OfxRectI& area = job.output.bounds;
+    const FrameView output = view_in_place(job.output, area);
+    const OutputRect window = window_in(job.window, area);
+    // A transition's still picture lies under the shuffle; with no image it is transparent,
+    // which leaves the shuffle as it is.
+    const bool transition = still != nullptr;
+    const bool direct = in_place(moving, moving_premultiplied, job) &&
+                        (!transition || in_place(still, still_premultiplied, job));
+    if (direct) {
+        const FrameView source = view_in_place(*moving, area);
+        if (frames_fit(source, output) && frames_apart(source, output)) {
+            if (OfxStatus s = draw(snap, source, output, window, job.threads); s != kOfxStatOK) {
+                return s;
+            }
+            if (transition) lay_over(view_in_place(*still, area), output, window);
+            return kOfxStatOK;
+        }
+    }
+    // Frames of the effect's own channels, made straight.
+    Frame in;
+    Frame out;
+    Frame lower;
+    try {
+        read_frame(moving, area, job.output.depth, moving_premultiplied, in);
+        read_frame(nullptr, area, job.output.depth, false, out);
+        if (transition) read_frame(still, area, job.output.depth, still_premultiplied, lower);
+    } catch (const std::bad_alloc&) {
+        return kOfxStatErrMemory;
+    } catch (const std::length_error&) {
+        return kOfxStatErrMemory;
+    }
+    const FrameView frame_out = view_of(out);
+    if (OfxStatus s = draw(snap, view_of(in), frame_out, window, job.threads); s != kOfxStatOK) {
+        return s;
+    }
+    if (transition) lay_over(view_of(lower), frame_out, window);
+    write_frame(out, area, job.window, job.output_premultiplied, job.output);
+    return kOfxStatOK;
+}
+
+}  // namespace
 
 Downsample downsample_of(double scale) {
     if (!std::isfinite(scale) || scale <= 0 || scale >= 1) return {};
@@ -54,58 +180,31 @@ Downsample downsample_of(double scale) {
     return {static_cast<A_long>(n < 1 ? 1 : n), 1000};
 }
 
+namespace {
+
+ParamSnapshot snapshot_of_job(const RenderJob& job, double completion) {
+    PanelValues panel = panel_values(job.values, completion);
+    panel.downsample_num = job.downsample.num;
+    panel.downsample_den = job.downsample.den;
+    return snapshot_of(panel);
+}
+
+}  // namespace
+
 OfxStatus render_filter(const RenderJob& job) {
-    const OfxRectI& area = job.output.bounds;
-    const PixelDepth depth = job.output.depth;
-    Frame in;
-    Frame out;
-    try {
-        read_frame(job.first, area, depth, job.first_premultiplied, in);
-        out = in;
-    } catch (const std::bad_alloc&) {
-        return kOfxStatErrMemory;
-    } catch (const std::length_error&) {
-        return kOfxStatErrMemory;
-    }
-    embed::Host host;
-    embed::Status s = prepare(job, true, host);
-    const auto rows = static_cast<std::ptrdiff_t>(in.row_bytes());
-    if (s == embed::Status::ok) {
-        s = host.render(format_of(in), in.bytes.data(), rows, out.bytes.data(), rows);
-    }
-    if (s != embed::Status::ok) return status_of(s);
-    write_frame(out, area, job.window, job.output_premultiplied, job.output);
-    return kOfxStatOK;
+    const ParamSnapshot snap = snapshot_of_job(job, completion_percent(job.values));
+    return draw_job(job, snap, job.first, job.first_premultiplied, nullptr, false);
 }
 
 OfxStatus render_transition(const RenderJob& job) {
-    const OfxRectI& area = job.output.bounds;
-    const PixelDepth depth = job.output.depth;
-    Frame from;
-    Frame to;
-    Frame out;
-    try {
-        read_frame(job.first, area, depth, job.first_premultiplied, from);
-        read_frame(job.second, area, depth, job.second_premultiplied, to);
-        out = from;
-    } catch (const std::bad_alloc&) {
-        return kOfxStatErrMemory;
-    } catch (const std::length_error&) {
-        return kOfxStatErrMemory;
-    }
     // The host drives the transition through 0..1; anything else is its nearer end.
     const double t = std::isnan(job.transition) ? 0.0 : std::clamp(job.transition, 0.0, 1.0);
-    embed::Host host;
-    embed::Status s = prepare(job, false, host);
-    const auto rows = static_cast<std::ptrdiff_t>(from.row_bytes());
-    if (s == embed::Status::ok) {
-        const embed::TransitionFrames frames{from.bytes.data(), rows, to.bytes.data(), rows,
-                                             out.bytes.data(),  rows};
-        s = embed::render_transition(host, format_of(from), frames, t * 100.0);
-    }
-    if (s != embed::Status::ok) return status_of(s);
-    write_frame(out, area, job.window, job.output_premultiplied, job.output);
-    return kOfxStatOK;
+    const embed::TransitionStep step = embed::transition_step(t * 100.0);
+    const ParamSnapshot snap = snapshot_of_job(job, step.completion);
+    return step.a_moves ? draw_job(job, snap, job.first, job.first_premultiplied, job.second,
+                                   job.second_premultiplied)
+                        : draw_job(job, snap, job.second, job.second_premultiplied, job.first,
+                                   job.first_premultiplied);
 }
 
 }  // namespace zx::ofx

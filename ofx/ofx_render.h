@@ -1,8 +1,9 @@
 // One render of the plug-in, host-free: the images the host handed over, the parameter values
-// at the render's time, and the effect run through an embedded host of the render's own.
+// at the render's time, and the render core drawing the render window, in bands over the
+// host's threads where it offers them. Straight 8-bit and float images are read and written
+// where they are; 16-bit and premultiplied ones go through frames of the effect's own channels.
 #pragma once
 
-#include "embed/embed_host.h"
 #include "ofx/ofx_api.h"
 #include "ofx/ofx_frames.h"
 #include "ofx/ofx_params.h"
@@ -31,10 +32,9 @@ struct RenderJob {
     bool first_premultiplied = false;
     const ImageView* second = nullptr;
     bool second_premultiplied = false;
+    // The host's threads, when it offers them: the window is drawn in bands over them.
+    const OfxMultiThreadSuiteV1* threads = nullptr;
 };
-
-// The OFX status of an embedded host's result.
-OfxStatus status_of(embed::Status status);
 
 // The output's bounds are the frame the effect renders; only pixels in the render window
 // are written.

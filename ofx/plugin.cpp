@@ -1,5 +1,5 @@
 // The effect as an OpenFX image-effect plug-in: a filter (the Filter and General contexts) and a
-// transition. Every render drives the effect through its own embedded host, so renders on
+// transition. Every render plans and draws through the render core on its own, so renders on
 // different threads share nothing but the host's suites.
 
 #include <array>
@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "embed/embed_host.h"
 #include "ofx/ofx_api.h"
 #include "ofx/ofx_api_layout.h"
 #include "ofx/ofx_frames.h"
@@ -32,6 +31,7 @@ struct HostSuites {
     const OfxPropertySuiteV1* prop = nullptr;
     const OfxImageEffectSuiteV1* effect = nullptr;
     const OfxParameterSuiteV1* param = nullptr;
+    const OfxMultiThreadSuiteV1* threads = nullptr;
 };
 HostSuites g_host;
 
@@ -77,7 +77,7 @@ OfxStatus describe(OfxImageEffectHandle effect) {
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 0, kOfxBitDepthByte),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 1, kOfxBitDepthShort),
         p.propSetString(props, kOfxImageEffectPropSupportedPixelDepths, 2, kOfxBitDepthFloat),
-        // Each render has its own embedded host and frames.
+        // Each render has its own plan and frames; its bands run on the host's threads.
         p.propSetString(props, kOfxImageEffectPluginRenderThreadSafety, 0,
                         kOfxImageEffectRenderFullySafe),
         // The layout depends on the whole frame: no tiles, no render windows run side by side.
@@ -273,12 +273,12 @@ OfxStatus read_values(const Instance& inst, const OfxTime* time, ParamValues& va
 OfxStatus update_visibility(const Instance& inst) {
     ParamValues values;
     if (OfxStatus s = read_values(inst, nullptr, values); s != kOfxStatOK) return s;
-    embed::Host host;
-    embed::Visibility hidden{};
-    embed::Status status = host.status();
-    if (status == embed::Status::ok) status = apply_values(values, true, host);
-    if (status == embed::Status::ok) status = host.query_visibility(hidden);
-    if (status != embed::Status::ok) return status_of(status);
+    PanelValues panel = panel_values(values, completion_percent(values));
+    std::array<bool, kParamCount> hidden{};
+    for (const ParamEntry& e : kParamTable) {
+        const std::int32_t* popup = whole_value(panel, e.shown_when.popup);
+        hidden[static_cast<std::size_t>(e.index)] = popup != nullptr && !param_shown(e, *popup);
+    }
     for (std::size_t i = 0; i < inst.params.size(); ++i) {
         OfxPropertySetHandle props = nullptr;
         if (inst.params[i] == nullptr) continue;
@@ -527,6 +527,7 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) {
         job.second = &second.view();
         job.second_premultiplied = second.premultiplied();
     }
+    job.threads = g_host.threads;
     return inst->transition ? render_transition(job) : render_filter(job);
 }
 
@@ -545,6 +546,8 @@ OfxStatus load() {
     if (g_host.prop == nullptr || g_host.effect == nullptr || g_host.param == nullptr) {
         return kOfxStatErrMissingHostFeature;
     }
+    // Optional: without it every render runs on the thread the host calls it on.
+    g_host.threads = static_cast<const OfxMultiThreadSuiteV1*>(fetch(kOfxMultiThreadSuite));
     return kOfxStatOK;
 }
 

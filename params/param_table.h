@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "composite/blend_modes.h"
+#include "params/blend_modes.h"
 #include "params/param_ids.h"
 
 // The host's type codes as plain integers; Params Setup checks them against the host's names.
@@ -245,13 +245,21 @@ constexpr int choice_count(std::string_view choices) {
     return count;
 }
 
+// Where the first '|' at or after `from` is, or the text's length. Indices, not find(): GCC
+// does not fold find's pointer test in constant expressions when null checks are sanitized.
+constexpr std::size_t choice_bar(std::string_view choices, std::size_t from) {
+    while (from < choices.size() && choices[from] != '|') ++from;
+    return from;
+}
+
 constexpr std::string_view choice_item(std::string_view choices, int number) {
+    std::size_t start = 0;
     for (int n = 1; n < number; ++n) {
-        const std::size_t bar = choices.find('|');
-        if (bar == std::string_view::npos) return {};
-        choices.remove_prefix(bar + 1);
+        const std::size_t bar = choice_bar(choices, start);
+        if (bar == choices.size()) return {};
+        start = bar + 1;
     }
-    return choices.substr(0, choices.find('|'));
+    return choices.substr(start, choice_bar(choices, start) - start);
 }
 
 // Whether the panel shows `entry` while its popup holds `popup_value`. A value outside the

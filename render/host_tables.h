@@ -5,19 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/render_services.h"
 #include "host/ae_api.h"
-
-// The largest table a handle can hold, in bytes.
-inline constexpr std::uint64_t kMaxTableBytes = std::numeric_limits<A_HandleSize>::max();
-
-// Byte size of a table of `count` records of `record_size`; false when it does not fit the
-// host's allocation size type.
-inline bool table_bytes(A_long count, std::size_t record_size, A_HandleSize& bytes) {
-    const std::uint64_t total = static_cast<std::uint64_t>(count) * record_size;
-    if (count < 0 || total > kMaxTableBytes) return false;
-    bytes = static_cast<A_HandleSize>(total);
-    return true;
-}
 
 // The render's tables, each in its own host handle, given back when the owner goes out of
 // scope: on every exit of the pass, in the order of the slots (block table, strip records,
@@ -42,9 +31,13 @@ class RenderTables {
     Record* allocate(Slot slot, A_long count) {
         A_HandleSize bytes = 0;
         if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
+        return static_cast<Record*>(allocate_bytes(slot, bytes));
+    }
+
+    void* allocate_bytes(Slot slot, A_HandleSize bytes) {
         PF_Handle& handle = handles_[slot];
         handle = utils_->host_new_handle(bytes);
-        return handle != nullptr ? static_cast<Record*>(*handle) : nullptr;
+        return handle != nullptr ? *handle : nullptr;
     }
 
   private:

@@ -6,10 +6,6 @@
 
 namespace {
 
-double fixed_percent_to_unit(PF_Fixed value) {
-    return value / 65536.0 * 0.01;
-}
-
 // A world the render can read or write: pixels where it claims to have some, no negative sizes.
 bool world_usable(const PF_EffectWorld& world) {
     if (world.width < 0 || world.height < 0 || world.rowbytes < 0) return false;
@@ -60,21 +56,21 @@ PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData*, PF_ParamDef* params
         }
     }
     const PF_RationalScale scale = in_data->downsample_x;
-    // A zero denominator would divide by zero; the host means full resolution by it.
-    snap.downsample = scale.den == 0 ? 1.0 : static_cast<double>(scale.num) / scale.den;
-    snap.mode = params[kParamMode]->u.pd.value;
-    snap.completion = fixed_percent_to_unit(params[kParamCompletion]->u.fd.value);
-    snap.split = params[kParamSplit]->u.pd.value;
-    snap.rows = params[kParamRow]->u.sd.value;
-    snap.strip_height = params[kParamHeight]->u.sd.value;
-    snap.columns = params[kParamColumn]->u.sd.value;
-    snap.strip_width = params[kParamWidth]->u.sd.value;
-    snap.seed = params[kParamSeed]->u.sd.value;
-    snap.overlap_mode = params[kParamOverlapMode]->u.pd.value;
-    snap.color = params[kParamColor]->u.cd.value;
-    snap.blend_mode = params[kParamBlendMode]->u.pd.value;
-    // Kept inside 0 .. 1 so that a scaled alpha always stays a channel value.
-    const double opacity = fixed_percent_to_unit(params[kParamOpacity]->u.fd.value);
-    snap.opacity = opacity < 0.0 ? 0.0 : (opacity > 1.0 ? 1.0 : opacity);
+    PanelValues v{};
+    v.downsample_num = scale.num;
+    v.downsample_den = scale.den;
+    v.mode = params[kParamMode]->u.pd.value;
+    v.completion_percent = params[kParamCompletion]->u.fd.value / 65536.0;
+    v.split = params[kParamSplit]->u.pd.value;
+    v.rows = params[kParamRow]->u.sd.value;
+    v.strip_height = params[kParamHeight]->u.sd.value;
+    v.columns = params[kParamColumn]->u.sd.value;
+    v.strip_width = params[kParamWidth]->u.sd.value;
+    v.seed = params[kParamSeed]->u.sd.value;
+    v.overlap_mode = params[kParamOverlapMode]->u.pd.value;
+    v.color = params[kParamColor]->u.cd.value;
+    v.blend_mode = params[kParamBlendMode]->u.pd.value;
+    v.opacity_percent = params[kParamOpacity]->u.fd.value / 65536.0;
+    snap = snapshot_of(v);
     return PF_Err_NONE;
 }

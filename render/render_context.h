@@ -2,9 +2,7 @@
 // the host's records.
 #pragma once
 
-#include <type_traits>
-
-#include "composite/pixel_traits.h"
+#include "core/param_snapshot.h"
 #include "host/ae_api.h"
 #include "layout/layout_params.h"
 
@@ -26,14 +24,6 @@ struct RenderContext {
     bool real;      // float pixels (PixelF32), which only the embedded host's own render sends
 };
 
-// The parameter values of one render in working units; the layout's share is its base.
-struct ParamSnapshot : LayoutParams {
-    A_long overlap_mode;
-    PF_Pixel color;
-    A_long blend_mode;
-    double opacity;  // 0.0 .. 1.0
-};
-
 inline constexpr PF_Err kBuildFailed = 255;
 
 // Both return 0, or kBuildFailed when the frame cannot be rendered. With `real` the worlds
@@ -42,21 +32,6 @@ PF_Err build_render_context(PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
                             PF_EffectWorld* output, RenderContext& ctx, bool real = false);
 PF_Err build_param_snapshot(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                             PF_EffectWorld* output, ParamSnapshot& snap);
-
-// The flat colour of "Color" overlaps at the render's depth: the Color parameter with the
-// opacity as its alpha, fully transparent at exactly 100 %.
-template <class Pixel>
-Pixel overlap_color(const ParamSnapshot& snap) {
-    using Traits = PixelTraits<Pixel>;
-    using Channel = typename Traits::Channel;
-    Channel alpha = static_cast<Channel>(snap.opacity);  // float: real, not truncated
-    if constexpr (!std::is_floating_point_v<Channel>) {
-        alpha = static_cast<Channel>(
-            static_cast<A_long>(static_cast<double>(Traits::kFull) * snap.opacity));
-    }
-    return Pixel{snap.completion == 1.0 ? Channel{0} : alpha, Traits::from8(snap.color.red),
-                 Traits::from8(snap.color.green), Traits::from8(snap.color.blue)};
-}
 
 inline FrameSize frame_of(const RenderContext& ctx) {
     return FrameSize{ctx.width, ctx.height};

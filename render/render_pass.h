@@ -1,4 +1,4 @@
-// The Render command: from the host's records to the drawn output world.
+// The Render command: from the host's records to the drawn output world, through the core.
 #pragma once
 
 #include "host/ae_api.h"

@@ -425,7 +425,7 @@ TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
     zx::cli::EffectRunner runner;
     runner.set_layer(zx::cli::to_frame(zx::cli::Image::blank(96, 64, 8), zx::embed::Depth::eight));
     runner.set_params(zx::cli::EffectParams{});
-    runner.host().set_memory_limit(0);  // the block table cannot be had
+    runner.set_memory_limit(0);  // the block table cannot be had
     try {
         runner.render(50.0);
         FAIL() << "the render did not fail";
@@ -435,7 +435,7 @@ TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
         EXPECT_NE(text.find("error code 512"), std::string::npos) << text;
     }
     // The host is still usable: the next frame renders.
-    runner.host().set_memory_limit(SIZE_MAX);
+    runner.set_memory_limit(SIZE_MAX);
     EXPECT_NO_THROW(runner.render(50.0));
 }
 

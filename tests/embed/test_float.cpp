@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "composite/blend_ops.h"
+#include "embed/alpha.h"
 #include "embed/transition.h"
 #include "params/param_table.h"
 
@@ -227,3 +228,14 @@ TEST(FloatPath, FollowsTheFloatRulesInEveryModeAndKeepsHighlights) {
 }
 
 }  // namespace
+
+// Straight colour from premultiplied and back: finite channels stay finite, whatever the alpha.
+TEST(FloatPath, PremultiplyingKeepsFiniteChannelsFinite) {
+    const float v[] = {0, 1, -3, FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, 1e30f, NAN, INFINITY};
+    for (float c : v) {
+        for (float a : v) {
+            EXPECT_EQ(std::isfinite(zx::embed::unpremultiply(c, a)), std::isfinite(c)) << c << a;
+            EXPECT_EQ(std::isfinite(zx::embed::premultiply(c, a)), std::isfinite(c)) << c << a;
+        }
+    }
+}

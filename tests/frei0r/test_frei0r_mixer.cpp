@@ -117,10 +117,10 @@ TEST(Frei0rMixer, AFailedFrameIsInputAUnchanged) {
     zx::frei0r::Mixer mixer(w, h);
     mixer.values().set_number(static_cast<int>(zx::frei0r::kTransitionParam), 0.8);
     std::vector<std::uint32_t> out(a.size(), 0xDEADBEEF);
-    mixer.values().host().set_memory_limit(0);
+    mixer.values().set_memory_limit(0);
     mixer.update(a.data(), b.data(), out.data());
     EXPECT_EQ(out, a);
-    mixer.values().host().set_memory_limit(SIZE_MAX);
+    mixer.values().set_memory_limit(SIZE_MAX);
     mixer.update(a.data(), nullptr, out.data());  // a tool with one input
     EXPECT_EQ(out, a);
     mixer.update(a.data(), b.data(), out.data());

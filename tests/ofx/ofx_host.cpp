@@ -1,6 +1,7 @@
 #include "tests/ofx/ofx_host.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
 
@@ -432,8 +433,67 @@ const OfxParameterSuiteV1 kParameterSuite = {
     param_key_index,     param_delete_key,        param_delete_keys,   param_copy,
     param_edit_begin,    param_edit_end};
 
+// The multithread suite: the plug-in's function on as many threads as it asks for, at most
+// the CPUs the host offers (set_host_threads).
+std::atomic<unsigned> g_host_threads{2};
+thread_local unsigned t_thread_index = 0;
+thread_local bool t_spawned = false;
+
+OfxStatus multi_thread(OfxThreadFunctionV1 func, unsigned int n, void* arg) {
+    if (func == nullptr) return kOfxStatErrValue;
+    if (t_spawned) return kOfxStatErrExists;  // not recursive
+    if (n <= 1) {
+        func(0, 1, arg);
+        return kOfxStatOK;
+    }
+    run_each(n, [&](unsigned i) {
+        t_thread_index = i;
+        t_spawned = true;
+        func(i, n, arg);
+    });
+    return kOfxStatOK;
+}
+OfxStatus multi_thread_cpus(unsigned int* n) {
+    if (n == nullptr) return kOfxStatErrValue;
+    *n = g_host_threads.load();
+    return kOfxStatOK;
+}
+OfxStatus multi_thread_index(unsigned int* i) {
+    if (i == nullptr) return kOfxStatErrValue;
+    *i = t_thread_index;
+    return kOfxStatOK;
+}
+int multi_thread_spawned() {
+    return t_spawned ? 1 : 0;
+}
+OfxStatus mutex_create(OfxMutexHandle* mutex, int) {
+    if (mutex == nullptr) return kOfxStatErrValue;
+    *mutex = reinterpret_cast<OfxMutexHandle>(new Mutex);
+    return kOfxStatOK;
+}
+OfxStatus mutex_destroy(const OfxMutexHandle mutex) {
+    delete reinterpret_cast<Mutex*>(mutex);
+    return kOfxStatOK;
+}
+OfxStatus mutex_lock(const OfxMutexHandle mutex) {
+    reinterpret_cast<Mutex*>(mutex)->lock();
+    return kOfxStatOK;
+}
+OfxStatus mutex_unlock(const OfxMutexHandle mutex) {
+    reinterpret_cast<Mutex*>(mutex)->unlock();
+    return kOfxStatOK;
+}
+OfxStatus mutex_try_lock(const OfxMutexHandle) {
+    return kOfxStatFailed;
+}
+
+const OfxMultiThreadSuiteV1 kMultiThreadSuite = {
+    multi_thread,  multi_thread_cpus, multi_thread_index, multi_thread_spawned, mutex_create,
+    mutex_destroy, mutex_lock,        mutex_unlock,       mutex_try_lock};
+
 const void* fetch_suite(OfxPropertySetHandle host, const char* name, int version) {
     if (host == nullptr || name == nullptr || version != 1) return nullptr;
+    if (std::strcmp(name, kOfxMultiThreadSuite) == 0) return &kMultiThreadSuite;
     if (std::strcmp(name, kOfxPropertySuite) == 0) return &kPropertySuite;
     if (std::strcmp(name, kOfxImageEffectSuite) == 0) return &kImageEffectSuite;
     if (std::strcmp(name, kOfxParameterSuite) == 0) return &kParameterSuite;
@@ -551,6 +611,10 @@ Host::Host() {
 
 Host::~Host() {
     unload();
+}
+
+void set_host_threads(unsigned n) {
+    g_host_threads = n < 1 ? 1 : n;
 }
 
 void Host::problem(const std::string& text) {

@@ -118,6 +118,9 @@ class Host {
     std::vector<std::string> problems_;
 };
 
+// The CPUs the multithread suite offers every plug-in (2 unless set).
+void set_host_threads(unsigned n);
+
 // The property types and values of the API's facts; false with a reason when a use breaks them.
 bool check_property(const std::string& name, unsigned kind, int index, const std::string* value,
                     std::string& reason);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -40,6 +41,29 @@ inline void run_together(const std::function<void()>& a, const std::function<voi
     CloseHandle(threads[0]);
     CloseHandle(threads[1]);
 }
+
+// Runs f(i) for i in 0..n-1, each on a thread of its own, and returns when all are done.
+inline void run_each(unsigned n, const std::function<void(unsigned)>& f) {
+    struct Call {
+        const std::function<void(unsigned)>* f;
+        unsigned i;
+    };
+    const auto start = [](void* c) -> DWORD {
+        const Call& call = *static_cast<const Call*>(c);
+        (*call.f)(call.i);
+        return 0;
+    };
+    std::vector<Call> calls(n);
+    std::vector<HANDLE> threads(n);
+    for (unsigned i = 0; i < n; ++i) {
+        calls[i] = {&f, i};
+        threads[i] = CreateThread(nullptr, 0, start, &calls[i], 0, nullptr);
+    }
+    for (HANDLE t : threads) {
+        WaitForSingleObject(t, INFINITE);
+        CloseHandle(t);
+    }
+}
 #else
 using Mutex = std::mutex;
 
@@ -48,6 +72,12 @@ inline void run_together(const std::function<void()>& a, const std::function<voi
     std::thread tb(b);
     ta.join();
     tb.join();
+}
+
+inline void run_each(unsigned n, const std::function<void(unsigned)>& f) {
+    std::vector<std::thread> threads;
+    for (unsigned i = 0; i < n; ++i) threads.emplace_back(f, i);
+    for (std::thread& t : threads) t.join();
 }
 #endif
 

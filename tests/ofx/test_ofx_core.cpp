@@ -53,39 +53,36 @@ TEST(OfxRenderScale, BecomesTheSmallestFraction) {
 }
 
 TEST(OfxParams, ValuesReachTheEffectClampedAndMapped) {
-    zx::embed::Host host;
-    ASSERT_EQ(host.status(), zx::embed::Status::ok);
     ParamValues v = default_values();
     v.whole[kParamRow] = 5000;
     v.whole[kParamSeed] = -3;
     v.whole[kParamSplit] = 99;
     v.whole[kParamBlendMode] = 1;  // the second selectable item, after the separator
     v.percent[kParamOpacity] = std::numeric_limits<double>::quiet_NaN();
-    v.percent[kParamCompletion] = 33.3;
+    v.percent[kParamCompletion] = 133.3;
     v.rgb[kParamColor] = {0.5, -1.0, 2.0};
-    ASSERT_EQ(apply_values(v, false, host), zx::embed::Status::ok);
-    EXPECT_EQ(host.param(kParamRow)->u.sd.value, 2000);
-    EXPECT_EQ(host.param(kParamSeed)->u.sd.value, 0);
-    EXPECT_EQ(host.param(kParamSplit)->u.pd.value, kSplitHeightColumn);
-    EXPECT_EQ(host.param(kParamBlendMode)->u.pd.value, choice_number(kParamBlendMode, "Add"));
-    EXPECT_EQ(host.param(kParamOpacity)->u.fd.value, 0);
-    EXPECT_EQ(host.param(kParamCompletion)->u.fd.value, 0);  // left at its default
-    const PF_Pixel c = host.param(kParamColor)->u.cd.value;
-    EXPECT_EQ(c.alpha, 255);
-    EXPECT_EQ(c.red, 128);
-    EXPECT_EQ(c.green, 0);
-    EXPECT_EQ(c.blue, 255);
-    ASSERT_EQ(apply_values(v, true, host), zx::embed::Status::ok);
-    EXPECT_EQ(host.param(kParamCompletion)->u.fd.value, std::lround(33.3 * 65536.0));
+    const PanelValues p = panel_values(v, completion_percent(v));
+    EXPECT_EQ(p.rows, 2000);
+    EXPECT_EQ(p.seed, 0);
+    EXPECT_EQ(p.split, kSplitHeightColumn);
+    EXPECT_EQ(p.blend_mode, choice_number(kParamBlendMode, "Add"));
+    EXPECT_EQ(p.opacity_percent, 0.0);
+    EXPECT_EQ(p.completion_percent, 100.0);
+    EXPECT_EQ(p.color.alpha, 255);
+    EXPECT_EQ(p.color.red, 128);
+    EXPECT_EQ(p.color.green, 0);
+    EXPECT_EQ(p.color.blue, 255);
 }
 
 TEST(OfxParams, DefaultsAreTheTablesDefaults) {
-    zx::embed::Host fresh;
-    zx::embed::Host set;
-    ASSERT_EQ(apply_values(default_values(), true, set), zx::embed::Status::ok);
-    for (int i = 1; i < kParamCount; ++i) {
-        const PF_ParamDef* a = fresh.param(i);
-        const PF_ParamDef* b = set.param(i);
-        EXPECT_EQ(std::memcmp(&a->u, &b->u, sizeof a->u), 0) << "parameter " << i;
+    PanelValues p = panel_values(default_values(), 0.0);
+    for (const ParamEntry& e : kParamTable) {
+        if (const std::int32_t* whole = whole_value(p, e.index)) {
+            EXPECT_EQ(*whole, e.dephault) << e.name;
+        } else if (const double* percent = percent_value(p, e.index);
+                   percent != nullptr && e.index != kParamCompletion) {
+            EXPECT_EQ(*percent, e.dephault) << e.name;
+        }
     }
+    EXPECT_EQ(p.color.red, param_entry(kParamColor).color.red);
 }

@@ -15,7 +15,7 @@
 #include "composite/onto_opaque.h"
 #include "composite/pixel_stage.h"
 #include "composite/pixel_traits.h"
-#include "render/draw_steps.h"
+#include "core/draw_steps.h"
 
 namespace {
 
@@ -171,7 +171,7 @@ void CheckEveryRule() {
                         if (wide && !wide_vectors_available()) continue;
                         out = before;
                         const PixelStage<P> stage{in.data(), out.data(), rowbytes, rowbytes,
-                                                  kW,        kH,         stream};
+                                                  kW,        kH,         stream,   {0, 0, kW, kH}};
                         const auto draw = [&](auto rule) {
                             if (wide) {
                                 draw_block_wide(stage, rule, block, offset);

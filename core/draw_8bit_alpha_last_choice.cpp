@@ -1,0 +1,4 @@
+// The 8-bit alpha-last pixels' choice of overlap rule, and the rules that need no operator.
+#include "core/draw_choice.h"
+
+ZX_DRAW_INTEGER(PixelRGBA8);

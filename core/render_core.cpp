@@ -1,0 +1,323 @@
+#include "core/render_core.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "composite/stream_copy.h"
+#include "core/draw_steps.h"
+#include "layout/block_motion.h"
+#include "layout/random_source.h"
+#include "params/blend_modes.h"
+#include "params/param_ids.h"
+
+namespace {
+
+std::size_t channel_bytes(SampleDepth depth) {
+    return depth == SampleDepth::byte ? 1 : depth == SampleDepth::shorts ? 2 : 4;
+}
+
+std::size_t magnitude(std::ptrdiff_t v) {
+    return static_cast<std::size_t>(v < 0 ? -v : v);
+}
+
+// The bytes a frame's rows span: from the lowest address to one past the highest.
+void span_of(const FrameView& f, const std::uint8_t*& lo, const std::uint8_t*& hi) {
+    const auto* base = static_cast<const std::uint8_t*>(f.pixels);
+    const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(f.height - 1) * f.row_bytes;
+    const std::size_t row = static_cast<std::size_t>(f.width) * bytes_per_pixel(f.depth);
+    lo = base + std::min<std::ptrdiff_t>(0, last);
+    hi = base + std::max<std::ptrdiff_t>(0, last) + row;
+}
+
+void* heap_table(RenderPlan& plan, std::size_t bytes) {
+    if (bytes > plan.services.heap_limit - plan.heap_bytes) return nullptr;
+    void* memory = std::calloc(bytes == 0 ? 1 : bytes, 1);
+    if (memory != nullptr) plan.heap_bytes += bytes;
+    return memory;
+}
+
+template <class Record>
+Record* table(RenderPlan& plan, TableSlot slot, std::int32_t count) {
+    A_HandleSize bytes = 0;
+    if (!table_bytes(count, sizeof(Record), bytes)) return nullptr;
+    const RenderServices& sv = plan.services;
+    void* memory =
+        sv.new_table != nullptr ? sv.new_table(sv.user, slot, bytes) : heap_table(plan, bytes);
+    plan.held[static_cast<int>(slot)] = memory != nullptr;
+    return static_cast<Record*>(memory);
+}
+
+RenderEnd ended(RenderEnd::Kind kind, std::int32_t steps, int code = 0) {
+    return RenderEnd{kind, code, steps};
+}
+
+// The layout up to the output's start: grid, block table, axis order, plain grid's targets.
+RenderEnd plan_blocks(const ParamSnapshot& snap, FrameSize frame, const RenderServices& services,
+                      RandomSource& random, RenderPlan& plan) {
+    plan.snap = snap;
+    plan.frame = frame;
+    plan.services = services;
+    if (!plan_grid(frame, plan.snap, random, plan.grid, kMaxTableBytes)) {
+        return ended(RenderEnd::Kind::no_memory, 0);
+    }
+    const std::int32_t count = plan.grid.count;
+    if (count > 0) {
+        plan.blocks = table<BlockRecord>(plan, TableSlot::blocks, count);
+        if (plan.blocks == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    }
+    assign_axis_order(plan.blocks, count, plan.snap.seed, random);
+    if (plan.snap.split == kSplitRowColumn && count > 0) {
+        const std::int32_t err =
+            assign_targets_and_cells(plan.blocks, plan.grid, frame, plan.snap.seed, random);
+        if (err != 0) return ended(RenderEnd::Kind::failed, count, err);
+    }
+    return ended(RenderEnd::Kind::ok, count);
+}
+
+bool drawn(const RenderPlan& plan) {
+    return plan.snap.completion != 0.0 && plan.grid.count > 0;
+}
+
+// The strips' tables and layout, where the split asks for strips.
+RenderEnd plan_strips(RandomSource& random, RenderPlan& plan) {
+    const std::int32_t count = plan.grid.count;
+    if (plan.snap.split == kSplitRowColumn || !drawn(plan)) {
+        return ended(RenderEnd::Kind::ok, count);
+    }
+    plan.strip_sizes = table<std::int32_t>(plan, TableSlot::strip_sizes, plan.grid.strips);
+    if (plan.strip_sizes == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    plan.strips = table<StripRecord>(plan, TableSlot::strip_records, count);
+    if (plan.strips == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    fill_strip_sizes(plan.strip_sizes, plan.grid, strip_sizer_for(plan.frame, plan.snap),
+                     plan.snap.seed, random);
+    lay_out_strips(plan.blocks, plan.strips, plan.strip_sizes, plan.grid, plan.frame, plan.snap,
+                   random);
+    return ended(RenderEnd::Kind::ok, count);
+}
+
+DrawStep grid_at(const void* p, std::int32_t b) {
+    const auto& plan = *static_cast<const RenderPlan*>(p);
+    return grid_step(plan.blocks, plan.grid, plan.frame, plan.snap, b);
+}
+
+DrawStep strip_at(const void* p, std::int32_t step) {
+    const auto& plan = *static_cast<const RenderPlan*>(p);
+    return strip_step(plan.blocks, plan.strips, plan.grid, plan.frame, plan.snap,
+                      step / plan.grid.columns, step % plan.grid.columns);
+}
+
+// The window's starting state, row by row: the source's pixels or transparent black.
+void start_window(const FrameView& source, const FrameView& output, OutputRect w, bool copy) {
+    const std::size_t pixel = bytes_per_pixel(output.depth);
+    const std::size_t bytes = static_cast<std::size_t>(w.x1 - w.x0) * pixel;
+    for (std::int32_t y = w.y0; y < w.y1; ++y) {
+        auto* out = static_cast<std::uint8_t*>(output.pixels) + y * output.row_bytes +
+                    static_cast<std::size_t>(w.x0) * pixel;
+        if (copy) {
+            std::memcpy(out,
+                        static_cast<const std::uint8_t*>(source.pixels) + y * source.row_bytes +
+                            static_cast<std::size_t>(w.x0) * pixel,
+                        bytes);
+        } else {
+            std::memset(out, 0, bytes);  // 0 and 0.0f in every channel
+        }
+    }
+}
+
+template <class Pixel>
+OverlapSettings<Pixel> overlap_settings(const ParamSnapshot& snap, ChannelOrder order) {
+    Pixel color = overlap_color<Pixel>(snap);
+    if (order == ChannelOrder::bgra) std::swap(color.red, color.blue);
+    return OverlapSettings<Pixel>{snap.completion == 1.0, snap.overlap_mode == kOverlapFootage,
+                                  blend_kind(snap.blend_mode), snap.opacity, color};
+}
+
+template <class Pixel>
+DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                    OutputRect w, const RenderServices& services, bool report_progress) {
+    constexpr bool kReal = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
+    // Output frames from this size on are no longer in the caches when the drawing starts.
+    const bool beyond_caches =
+        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
+        stream_copy::kMinFrameBytes;
+    const PixelStage<Pixel> stage{static_cast<const std::uint8_t*>(source.pixels),
+                                  static_cast<std::uint8_t*>(output.pixels),
+                                  source.row_bytes,
+                                  output.row_bytes,
+                                  plan.frame.width,
+                                  plan.frame.height,
+                                  !kReal && beyond_caches,
+                                  DrawWindow{w.x0, w.y0, w.x1, w.y1}};
+    const StepSource steps{&plan, plan.snap.split == kSplitRowColumn ? grid_at : strip_at};
+    const DrawJob<Pixel> job{&services, stage, plan.grid.count, steps, report_progress};
+    const OverlapSettings<Pixel> s = overlap_settings<Pixel>(plan.snap, source.order);
+    if constexpr (kReal) {
+        return draw_float(job, s);
+    } else {
+        return draw_integer(job, s);
+    }
+}
+
+// The pixel type of the frames' depth and channel order.
+DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                    OutputRect w, const RenderServices& services, bool report_progress) {
+    const bool first = source.order == ChannelOrder::argb;
+    switch (source.depth) {
+        case SampleDepth::byte:
+            return first ? draw_pixels<PF_Pixel>(plan, source, output, w, services, report_progress)
+                         : draw_pixels<PixelRGBA8>(plan, source, output, w, services,
+                                                   report_progress);
+        case SampleDepth::shorts:
+            return first
+                       ? draw_pixels<PF_Pixel16>(plan, source, output, w, services, report_progress)
+                       : draw_pixels<PixelRGBA16>(plan, source, output, w, services,
+                                                  report_progress);
+        case SampleDepth::floats:
+            break;
+    }
+    return first ? draw_pixels<PixelF32>(plan, source, output, w, services, report_progress)
+                 : draw_pixels<PixelRGBAF32>(plan, source, output, w, services, report_progress);
+}
+
+bool inside_frame(OutputRect w, FrameSize frame) {
+    return 0 <= w.x0 && w.x0 <= w.x1 && w.x1 <= frame.width && 0 <= w.y0 && w.y0 <= w.y1 &&
+           w.y1 <= frame.height;
+}
+
+RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                        OutputRect w, const RenderServices& services, bool report_progress) {
+    const std::int32_t count = plan.grid.count;
+    if (!drawn(plan) || w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, count);
+    const DrawEnd end = draw_frames(plan, source, output, w, services, report_progress);
+    if (end.aborted) return ended(RenderEnd::Kind::aborted, count);
+    if (end.err != 0) return ended(RenderEnd::Kind::failed, count, end.err);
+    return ended(RenderEnd::Kind::ok, count);
+}
+
+// The output over the still picture inside the window, pixel by pixel in place.
+template <class Pixel>
+void lay_over_pixels(const FrameView& still, const FrameView& out, OutputRect w) {
+    for (std::int32_t y = w.y0; y < w.y1; ++y) {
+        const auto* s = static_cast<const std::uint8_t*>(still.pixels) + y * still.row_bytes;
+        auto* o = static_cast<std::uint8_t*>(out.pixels) + y * out.row_bytes;
+        for (std::int32_t x = w.x0; x < w.x1; ++x) {
+            Pixel lower, upper;
+            std::memcpy(&lower, s + x * sizeof(Pixel), sizeof(Pixel));
+            std::memcpy(&upper, o + x * sizeof(Pixel), sizeof(Pixel));
+            const Pixel r = BlendOp<BlendKind::over>{}(lower, upper);
+            std::memcpy(o + x * sizeof(Pixel), &r, sizeof(Pixel));
+        }
+    }
+}
+
+}  // namespace
+
+void lay_over(const FrameView& still, const FrameView& out, OutputRect w) {
+    const bool first = out.order == ChannelOrder::argb;
+    switch (out.depth) {
+        case SampleDepth::byte:
+            return first ? lay_over_pixels<PF_Pixel>(still, out, w)
+                         : lay_over_pixels<PixelRGBA8>(still, out, w);
+        case SampleDepth::shorts:
+            return first ? lay_over_pixels<PF_Pixel16>(still, out, w)
+                         : lay_over_pixels<PixelRGBA16>(still, out, w);
+        case SampleDepth::floats:
+            return first ? lay_over_pixels<PixelF32>(still, out, w)
+                         : lay_over_pixels<PixelRGBAF32>(still, out, w);
+    }
+}
+
+std::size_t bytes_per_pixel(SampleDepth depth) {
+    return 4 * channel_bytes(depth);
+}
+
+RenderPlan::~RenderPlan() {
+    const bool heap = services.new_table == nullptr;
+    void* tables[] = {blocks, strips, strip_sizes};
+    for (int slot = 0; slot < static_cast<int>(TableSlot::count); ++slot) {
+        if (!held[slot]) continue;
+        if (heap) {
+            std::free(tables[slot]);
+        } else if (services.release_table != nullptr) {
+            services.release_table(services.user, static_cast<TableSlot>(slot));
+        }
+    }
+}
+
+bool frames_fit(const FrameView& source, const FrameView& output) {
+    if (source.width < 0 || source.height < 0 || source.width != output.width ||
+        source.height != output.height || source.depth != output.depth ||
+        source.order != output.order) {
+        return false;
+    }
+    if (source.width == 0 || source.height == 0) return true;
+    const std::size_t channel = channel_bytes(source.depth);
+    const std::size_t row = static_cast<std::size_t>(source.width) * 4 * channel;
+    for (const FrameView* f : {&source, &output}) {
+        if (f->pixels == nullptr || magnitude(f->row_bytes) < row ||
+            magnitude(f->row_bytes) % channel != 0 ||
+            reinterpret_cast<std::uintptr_t>(f->pixels) % channel != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool frames_apart(const FrameView& source, const FrameView& output) {
+    if (source.width == 0 || source.height == 0) return true;
+    const std::uint8_t *a_lo, *a_hi, *b_lo, *b_hi;
+    span_of(source, a_lo, a_hi);
+    span_of(output, b_lo, b_hi);
+    return a_hi <= b_lo || b_hi <= a_lo;
+}
+
+RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderServices& services,
+                      RenderPlan& plan) {
+    RandomSource random;
+    const RenderEnd blocks = plan_blocks(snap, frame, services, random, plan);
+    if (blocks.kind != RenderEnd::Kind::ok) return blocks;
+    return plan_strips(random, plan);
+}
+
+RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                      OutputRect window, const RenderServices& services, bool report_progress) {
+    if (!frames_fit(source, output) || !frames_apart(source, output) ||
+        source.width != plan.frame.width || source.height != plan.frame.height ||
+        !inside_frame(window, plan.frame)) {
+        return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
+    }
+    start_window(source, output, window, plan.snap.completion == 0.0);
+    return draw_steps_of(plan, source, output, window, services, report_progress);
+}
+
+RenderEnd render_frame(const FrameView& source, const FrameView& output, const ParamSnapshot& snap,
+                       OutputRect window, const RenderServices& services) {
+    const FrameSize frame{source.width, source.height};
+    if (!frames_fit(source, output) || !inside_frame(window, frame)) {
+        return ended(RenderEnd::Kind::bad_frame, 0);
+    }
+    RandomSource random;
+    RenderPlan plan;
+    RenderEnd end = plan_blocks(snap, frame, services, random, plan);
+    if (end.kind != RenderEnd::Kind::ok) return end;
+    // At exactly 0 % the output is the input; otherwise it starts transparent black.
+    const bool untouched = plan.snap.completion == 0.0;
+    if (services.start_output != nullptr) {
+        const int err = services.start_output(services.user, untouched);
+        if (err != 0) return ended(RenderEnd::Kind::failed, end.steps, err);
+    } else {
+        start_window(source, output, window, untouched);
+    }
+    end = plan_strips(random, plan);
+    if (end.kind != RenderEnd::Kind::ok) return end;
+    return draw_steps_of(plan, source, output, window, services, true);
+}
+
+OutputRect band_of(OutputRect window, int index, int count) {
+    const std::int64_t rows = window.y1 - window.y0;
+    const auto at = [&](int i) {
+        return static_cast<std::int32_t>(window.y0 + rows * i / (count < 1 ? 1 : count));
+    };
+    return OutputRect{window.x0, at(index), window.x1, at(index + 1)};
+}

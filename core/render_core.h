@@ -1,0 +1,91 @@
+// The render with no host in it: the source and the output as the front end holds them (any
+// row layout, depth and channel order), a parameter snapshot, the rectangle of the output to
+// draw, and the front end's services. Any rectangle comes out byte for byte as that rectangle
+// of a full render, so a front end may split its window into bands and draw them at once from
+// one plan.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/param_snapshot.h"
+#include "core/render_services.h"
+#include "layout/block_grid.h"
+#include "layout/layout_params.h"
+#include "layout/strip_layout.h"
+
+enum class SampleDepth { byte, shorts, floats };  // 8-bit, 16-bit (full 32768), float (full 1.0)
+enum class ChannelOrder { argb, rgba, bgra };
+
+// A frame in place: the top row's first pixel, and the bytes from a row to the one below it,
+// negative for frames stored bottom-up, padded or not.
+struct FrameView {
+    void* pixels;
+    std::ptrdiff_t row_bytes;
+    std::int32_t width;
+    std::int32_t height;
+    SampleDepth depth;
+    ChannelOrder order;
+};
+
+std::size_t bytes_per_pixel(SampleDepth depth);
+
+// Pixels [x0, x1) x [y0, y1) of the output, rows counted from the top.
+struct OutputRect {
+    std::int32_t x0, y0, x1, y1;
+};
+
+struct RenderEnd {
+    enum class Kind { ok, bad_frame, no_memory, failed, aborted };
+    Kind kind;
+    int code;            // a service's nonzero result, for `failed`
+    std::int32_t steps;  // the render's step count
+};
+
+// The layout of one render, planned once and only read while bands draw. Its tables go back
+// through the services it was planned with when it ends, in slot order.
+struct RenderPlan {
+    ParamSnapshot snap{};
+    FrameSize frame{0, 0};
+    GridShape grid{};
+    BlockRecord* blocks = nullptr;
+    StripRecord* strips = nullptr;
+    std::int32_t* strip_sizes = nullptr;
+    RenderServices services{};
+    std::size_t heap_bytes = 0;
+    bool held[static_cast<int>(TableSlot::count)] = {};
+
+    RenderPlan() = default;
+    ~RenderPlan();
+    RenderPlan(const RenderPlan&) = delete;
+    RenderPlan& operator=(const RenderPlan&) = delete;
+};
+
+// True when the output can be drawn from the source: the same size, depth and channel order,
+// rows long enough, and every channel where its type may be read.
+bool frames_fit(const FrameView& source, const FrameView& output);
+// True when the frames share no byte: the blocks read the source while the output is written.
+bool frames_apart(const FrameView& source, const FrameView& output);
+
+// Plans the layout for a frame of the given size.
+RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderServices& services,
+                      RenderPlan& plan);
+
+// Draws the window (inside the frame) of the output from the plan: its starting state (the
+// source at Completion 0, else transparent black), then every step clipped to it. Progress is
+// reported only with `report_progress`. Bands of one plan may be drawn at once.
+RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                      OutputRect window, const RenderServices& services, bool report_progress);
+
+// The whole render on this thread: plan, the output's starting state (through the front end's
+// start_output where it has one), drawing with progress, and the tables given back, in the
+// order the Windows module has always made its host calls.
+RenderEnd render_frame(const FrameView& source, const FrameView& output, const ParamSnapshot& snap,
+                       OutputRect window, const RenderServices& services);
+
+// Band `index` of `count`: the window's rows split into nearly equal parts.
+OutputRect band_of(OutputRect window, int index, int count);
+
+// A transition's last step: inside the window, every output pixel laid over the still
+// picture's pixel with the effect's Normal operator at full opacity, in place.
+void lay_over(const FrameView& still, const FrameView& output, OutputRect window);
