@@ -20,6 +20,13 @@ inline constexpr int kMaxSide = 16384;
 // display windows), for the outputs made from it; each codec that reads such things defines it.
 struct Carried;
 
+// What an output file already holds compared with the frame a run would write there.
+enum class ExistingFrame {
+    none,      // no file of that name
+    complete,  // that frame's whole picture: size, channels and sample depth as written
+    other,     // anything else: cut short, damaged, another picture or format, not a file
+};
+
 // RGBA rows of 8-bit, 16-bit or float samples (depth 8, 16 or 32); 16-bit samples are stored
 // big-endian as in a PNG file, floats in the machine's order.
 struct Image {

@@ -273,6 +273,51 @@ std::vector<unsigned char> encode_oiio(const std::string& path, const std::strin
     return bytes;
 }
 
+namespace {
+
+// The same type of samples in the same channels: half is not float, a 10-bit DPX not a 16-bit.
+bool same_samples(const OIIO::ImageSpec& a, const OIIO::ImageSpec& b) {
+    return a.nchannels == b.nchannels && a.format == b.format &&
+           a.channelformats == b.channelformats &&
+           a.get_int_attribute("oiio:BitsPerSample") == b.get_int_attribute("oiio:BitsPerSample");
+}
+
+}  // namespace
+
+ExistingFrame existing_oiio(std::FILE* file, const std::string& path, int width, int height,
+                            const std::vector<unsigned char>& written) {
+    OIIO::Filesystem::IOMemReader written_memory(written.data(), written.size());
+    OIIO::Filesystem::IOFile file_proxy(file, OIIO::Filesystem::IOProxy::Read);
+    auto open = [&path](OIIO::Filesystem::IOProxy* proxy) {
+        OIIO::ImageSpec config;
+        void* pointer = proxy;
+        config.attribute("oiio:ioproxy", OIIO::TypeDesc::PTR, &pointer);
+        auto in = OIIO::ImageInput::open(path, &config, proxy);
+        if (!in) OIIO::geterror();  // a foreign file is no error of ours
+        return in;
+    };
+    const auto expected = open(&written_memory);
+    if (!expected) throw Failure("cannot read back the format of output '" + path + "'");
+    const auto in = open(&file_proxy);
+    if (!in) return ExistingFrame::other;
+    const OIIO::ImageSpec& spec = in->spec();
+    struct stat file_stat {};
+    if (std::strcmp(in->format_name(), expected->format_name()) != 0 || spec.width != width ||
+        spec.height != height || spec.depth != 1 || spec.deep ||
+        !same_samples(spec, expected->spec()) || fstat(fileno(file), &file_stat) != 0) {
+        return ExistingFrame::other;
+    }
+    try {
+        check_bounds("output '" + path + "'", spec, 8 * int(spec.format.size()),
+                     std::uint64_t(file_stat.st_size));
+    } catch (const Failure&) {
+        return ExistingFrame::other;
+    }
+    std::vector<char> pixels(spec.image_bytes(true));
+    const bool whole = in->read_image(0, 0, 0, spec.nchannels, spec.format, pixels.data());
+    return whole && !in->has_error() ? ExistingFrame::complete : ExistingFrame::other;
+}
+
 std::string oiio_format_list(bool writable) {
     // "format:ext,ext;format:ext..." as OpenImageIO lists them; movies and volumes are no
     // pictures, PNG is libpng's.

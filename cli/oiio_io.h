@@ -35,6 +35,12 @@ bool oiio_output_premultiplied(const std::string& format, const Carried* carried
 std::vector<unsigned char> encode_oiio(const std::string& path, const std::string& format,
                                        const Image& image);
 
+// Whether `file`, a regular file open on output `path` at its start, holds a whole picture of
+// `width` x `height` whose header matches that of `written`, a picture this run writes there
+// (its format, channels and sample type, bit depth within it included), every pixel decoded.
+ExistingFrame existing_oiio(std::FILE* file, const std::string& path, int width, int height,
+                            const std::vector<unsigned char>& written);
+
 // The formats for --help: "name (extensions)" for each that can be read, and those written.
 std::string oiio_format_list(bool writable);
 

@@ -252,8 +252,9 @@ constexpr const char* kFooter =
     "device, '-' and a file reached through /dev/stdout or /dev/fd/N (a shell's > or >>) are\n"
     "written in place. An output that is the same file as an input frame or B (links and hard\n"
     "links seen through) is refused.\n"
-    "--skip-existing keeps a file that is a whole RGBA PNG of its frame's size and depth and\n"
-    "renders any other file of its name again (every other format is rendered again).\n"
+    "--skip-existing keeps a file that decodes whole as the picture its frame would write: the\n"
+    "format, size, channels and sample type (half or float, DPX's bits) the run would give it;\n"
+    "any other file of its name is rendered again.\n"
     "Exit status: 0 success, 1 failure (files, memory, the effect), 2 usage error.";
 
 constexpr std::size_t kHelpColumn = 26;

@@ -1,5 +1,9 @@
 #include "cli/picture_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -39,6 +43,13 @@ Image to_sixteen(const Image& image) {
     return out;
 }
 
+// The OpenImageIO format that writes `path`; none for PNG.
+std::optional<std::string> oiio_format_of(const std::string& path, const Carried* carried) {
+    const std::optional<std::string> format =
+        png_name(path) ? std::nullopt : oiio_output_format(path, carried);
+    return format == "png" ? std::nullopt : format;
+}
+
 }  // namespace
 
 Image read_picture(const std::string& path) {
@@ -57,15 +68,38 @@ Image read_picture(const std::string& path) {
 std::vector<unsigned char> encode_picture(const std::string& path, const Frame& frame,
                                           const std::shared_ptr<const Carried>& carried,
                                           std::optional<int> png_compression) {
-    const std::optional<std::string> format =
-        png_name(path) ? std::nullopt : oiio_output_format(path, carried.get());
-    if (!format || *format == "png") {
+    const std::optional<std::string> format = oiio_format_of(path, carried.get());
+    if (!format) {
         const Image image = from_frame(frame, false);
         return encode_png(image.depth == 32 ? to_sixteen(image) : image, png_compression);
     }
     Image image = from_frame(frame, oiio_output_premultiplied(*format, carried.get()));
     image.carried = carried;
     return encode_oiio(path, *format, image);
+}
+
+ExistingFrame existing_picture(const std::string& path, const Frame& frame,
+                               const std::shared_ptr<const Carried>& carried) {
+    if (path == "-") return ExistingFrame::none;  // standard output keeps no earlier frame
+    // Without blocking on a pipe: only a regular file (or a link to one) can hold a frame.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ExistingFrame::none : ExistingFrame::other;
+    struct stat st {};
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr, std::fclose);
+    if (!file) {
+        close(fd);
+        return ExistingFrame::other;
+    }
+    if (!oiio_format_of(path, carried.get())) {
+        // A float frame makes a 16-bit PNG.
+        return existing_png(file.get(), path, frame.width(), frame.height(),
+                            frame.depth() == embed::Depth::eight ? 8 : 16);
+    }
+    // The header a picture of this depth and input takes in this format, from one pixel's file.
+    const std::vector<unsigned char> written =
+        encode_picture(path, Frame(1, 1, frame.depth()), carried, std::nullopt);
+    return existing_oiio(file.get(), path, frame.width(), frame.height(), written);
 }
 
 std::string format_help() {

@@ -20,6 +20,12 @@ std::vector<unsigned char> encode_picture(const std::string& path, const Frame& 
                                           const std::shared_ptr<const Carried>& carried,
                                           std::optional<int> png_compression);
 
+// What the file at output `path` holds compared with `frame` rendered there (its size, its
+// depth and what `carried` brings decide the file; its pixels do not matter). Only a regular
+// file is read: standard output, a pipe or a device is never complete.
+ExistingFrame existing_picture(const std::string& path, const Frame& frame,
+                               const std::shared_ptr<const Carried>& carried);
+
 // The formats read and written, for --help.
 std::string format_help();
 

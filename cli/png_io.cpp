@@ -242,28 +242,19 @@ bool read_through(png_structp png, png_bytep row, png_uint_32 rows) {
 
 }  // namespace
 
-ExistingPng existing_png(const std::string& path, int width, int height, int depth) {
-    if (path == "-") return ExistingPng::none;  // standard output keeps no earlier frame
-    // Without blocking on a pipe: only a regular file (or a link to one) can hold a frame.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ExistingPng::none : ExistingPng::other;
-    struct stat st {};
-    FilePtr file(fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr);
-    if (!file) {
-        close(fd);
-        return ExistingPng::other;
-    }
+ExistingFrame existing_png(std::FILE* file, const std::string& path, int width, int height,
+                           int depth) {
     png_byte signature[8];
-    if (std::fread(signature, 1, sizeof signature, file.get()) != sizeof signature ||
+    if (std::fread(signature, 1, sizeof signature, file) != sizeof signature ||
         png_sig_cmp(signature, 0, sizeof signature) != 0) {
-        return ExistingPng::other;
+        return ExistingFrame::other;
     }
     PngErrorSink sink{};
     ReadStructs s;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, on_png_error, on_png_warning);
     if (s.png != nullptr) s.info = png_create_info_struct(s.png);
     if (s.info == nullptr) throw Failure("out of memory reading output '" + path + "'");
-    png_init_io(s.png, file.get());
+    png_init_io(s.png, file);
     Header header{};
     int color = 0;
     int interlace = 0;
@@ -271,12 +262,12 @@ ExistingPng existing_png(const std::string& path, int width, int height, int dep
         header.width != static_cast<png_uint_32>(width) ||
         header.height != static_cast<png_uint_32>(height) || header.bit_depth != depth ||
         color != PNG_COLOR_TYPE_RGB_ALPHA || interlace != PNG_INTERLACE_NONE) {
-        return ExistingPng::other;
+        return ExistingFrame::other;
     }
     std::vector<png_byte> row(static_cast<std::size_t>(width) * 4 *
                               static_cast<std::size_t>(depth / 8));
-    return read_through(s.png, row.data(), header.height) ? ExistingPng::complete
-                                                          : ExistingPng::other;
+    return read_through(s.png, row.data(), header.height) ? ExistingFrame::complete
+                                                          : ExistingFrame::other;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -21,13 +21,10 @@ Image read_png(std::FILE* file, const unsigned char* head, std::size_t head_size
                const std::string& path);
 bool is_png_signature(const unsigned char* head, std::size_t size);
 
-// What a file holds compared with the PNG write_png would write there.
-enum class ExistingPng {
-    none,      // no file of that name
-    complete,  // a whole RGBA PNG of the size and depth asked: every chunk and row intact
-    other,     // anything else: cut short, damaged, another picture, not a PNG, not a file
-};
-ExistingPng existing_png(const std::string& path, int width, int height, int depth);
+// Whether `file`, a regular file open on output `path` at its start, is a whole RGBA PNG of
+// the size and depth asked: every chunk and row intact.
+ExistingFrame existing_png(std::FILE* file, const std::string& path, int width, int height,
+                           int depth);
 
 // The PNG's bytes: RGBA at the image's depth (8 or 16). `compression` is zlib's level 0..9;
 // none leaves libpng's default.

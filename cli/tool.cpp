@@ -57,17 +57,18 @@ std::string percent_text(double p) {
 // complete frame and are rendered again. Workers share it.
 class SkipTally {
   public:
-    // Whether the file at `path` already holds frame k, of `layer`'s size and depth.
-    bool keeps(int k, const std::string& path, const Frame& layer) {
-        const ExistingPng found = existing_png(path, layer.width(), layer.height(),
-                                               layer.depth() == embed::Depth::eight ? 8 : 16);
+    // Whether the file at `path` already holds frame k, of `layer`'s size and depth, in the
+    // file as `carried` makes it.
+    bool keeps(int k, const std::string& path, const Frame& layer,
+               const std::shared_ptr<const Carried>& carried) {
+        const ExistingFrame found = existing_picture(path, layer, carried);
         const std::lock_guard<std::mutex> guard(lock_);
-        if (found == ExistingPng::complete) ++skipped_;
-        if (found == ExistingPng::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
+        if (found == ExistingFrame::complete) ++skipped_;
+        if (found == ExistingFrame::other && (replaced_++ == 0 || k < first_replaced_frame_)) {
             first_replaced_frame_ = k;
             first_replaced_ = path;
         }
-        return found == ExistingPng::complete;
+        return found == ExistingFrame::complete;
     }
 
     void report(int frames) const {
@@ -111,7 +112,8 @@ struct FramePlan {
                                                      SkipTally& tally) const {
         const int k = first + i;
         const std::shared_ptr<const Carried> carried = footage.load(runner, k);
-        if (o.skip_existing && tally.keeps(k, path(i), runner.layer())) return std::nullopt;
+        if (o.skip_existing && tally.keeps(k, path(i), runner.layer(), carried))
+            return std::nullopt;
         try {
             const Frame& result = footage.transition()
                                       ? runner.render_transition(completion(k), progress)

@@ -1,10 +1,12 @@
 // The formats beyond PNG: the same render through every integer format, OpenEXR at float
 // against the embedded float render of a premultiplied clip, forged headers, and the output
-// guarantees for every format. Files are written and read here through OpenImageIO itself.
+// guarantees for every format, --skip-existing's among them. Files are written and read here
+// through OpenImageIO itself.
 #include <OpenImageIO/imageio.h>
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "embed/embed_host.h"
 #include "test_support.h"
@@ -230,6 +232,21 @@ TEST(Formats, EveryFormatIsWrittenWholeNeverOverItsInputAndToStandardOutput) {
             << ext;
         EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        // --skip-existing keeps a whole frame only: not one cut short, nor one of another depth
+        // (a JPEG is 8-bit whatever the run's depth).
+        const std::string whole = read_file(out);
+        const std::pair<std::string, std::string> cases[] = {
+            {whole, "8"}, {whole.substr(0, whole.size() * 2 / 3), "8"}, {whole, "float"}};
+        for (const auto& [bytes, depth] : cases) {
+            write_file(out, bytes);
+            run = run_tool({"--size", "256x192", "--depth", depth, "-o", out, "--skip-existing"});
+            const bool kept = bytes == whole && (depth == "8" || ext == "jpg");
+            EXPECT_NE(run.err.find(kept ? "1 of 1 frames were already complete"
+                                        : "1 file was not a complete frame"),
+                      std::string::npos)
+                << ext << " at " << depth << ": " << run.err;
+        }
+        write_file(out, whole);
         // The output as its own input is refused; on standard output it keeps its format.
         const std::string before = read_file(out);
         EXPECT_EQ(run_tool({out, "-o", out}).status, 2) << ext;
