@@ -137,7 +137,9 @@ Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_siz
     const std::size_t pixels = std::size_t(spec.width) * std::size_t(spec.height);
     const std::size_t sample = std::size_t(depth / 8);
     std::vector<char> all(pixels * nch * sample);
-    if (!in->read_image(0, 0, 0, spec.nchannels, type_of(depth), all.data())) {
+    // A codec may fill what is missing and still report success (JPEG does): its error
+    // state says the picture is not whole.
+    if (!in->read_image(0, 0, 0, spec.nchannels, type_of(depth), all.data()) || in->has_error()) {
         throw Failure(name + " is damaged or truncated: " + in->geterror());
     }
 
