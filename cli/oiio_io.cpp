@@ -17,8 +17,8 @@ namespace zx::cli {
 // The input's header and the channels beyond RGBA, for its outputs.
 struct Carried {
     std::string format;        // the input's OpenImageIO format name
-    OIIO::ImageSpec spec;      // windows, channel names, metadata
-    std::vector<int> extra;    // the channels beyond RGBA, by index in `spec`
+    OIIO::ImageSpec header;    // windows, channel names, metadata
+    std::vector<int> extra;    // the channels beyond RGBA, by index in `header`
     int depth = 8;             // the image depth `extras` are held at
     std::vector<char> extras;  // per pixel, one sample of each extra channel
 };
@@ -64,32 +64,35 @@ bool read_all(std::FILE* file, std::vector<unsigned char>& out) {
     }
 }
 
-bool premultiplied_by(const std::string& format, const OIIO::ImageSpec& spec) {
+bool premultiplied_by(const std::string& format, const OIIO::ImageSpec& header) {
     if (format == "openexr" || format == "dpx") return true;
-    return format == "tiff" && spec.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
+    return format == "tiff" && header.get_int_attribute("oiio:UnassociatedAlpha", 0) == 0;
 }
 
 std::string size_text(long long width, long long height) {
     return std::to_string(width) + "x" + std::to_string(height);
 }
 
-// The spec's header checked before any pixel memory is taken.
-void check_bounds(const std::string& name, const OIIO::ImageSpec& spec, int depth,
+// The header checked before any pixel memory is taken.
+void check_bounds(const std::string& name, const OIIO::ImageSpec& header, int depth,
                   std::uint64_t file_size) {
-    if (spec.width < 1 || spec.height < 1 || spec.width > kMaxSide || spec.height > kMaxSide) {
-        throw Failure(name + " is " + size_text(spec.width, spec.height) +
+    if (header.width < 1 || header.height < 1 || header.width > kMaxSide ||
+        header.height > kMaxSide) {
+        throw Failure(name + " is " + size_text(header.width, header.height) +
                       " pixels; each side must be 1.." + std::to_string(kMaxSide));
     }
-    if (spec.depth != 1 || spec.deep || spec.nchannels < 1 || spec.nchannels > kMaxChannels) {
-        throw Failure(name + " is a volume, deep or " + std::to_string(spec.nchannels) +
+    if (header.depth != 1 || header.deep || header.nchannels < 1 ||
+        header.nchannels > kMaxChannels) {
+        throw Failure(name + " is a volume, deep or " + std::to_string(header.nchannels) +
                       "-channel picture; the tool reads flat pictures of 1.." +
                       std::to_string(kMaxChannels) + " channels");
     }
-    const std::uint64_t declared = std::uint64_t(spec.width) * std::uint64_t(spec.height) *
-                                   std::uint64_t(spec.nchannels) * std::uint64_t(depth / 8);
+    const std::uint64_t declared = std::uint64_t(header.width) * std::uint64_t(header.height) *
+                                   std::uint64_t(header.nchannels) * std::uint64_t(depth / 8);
     if (declared / kMaxExpansion > file_size) {
         throw Failure(name + " is truncated: its " + std::to_string(file_size) +
-                      " bytes cannot hold a " + size_text(spec.width, spec.height) + " picture");
+                      " bytes cannot hold a " + size_text(header.width, header.height) +
+                      " picture");
     }
 }
 
@@ -118,42 +121,43 @@ Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_siz
         throw Failure(name + " is not a picture the tool can read" +
                       (why.empty() ? std::string() : ": " + why));
     }
-    const OIIO::ImageSpec& spec = in->spec();
-    const int depth = depth_of(spec.format);
-    check_bounds(name, spec, depth, size);
+    const OIIO::ImageSpec& header = in->spec();
+    const int depth = depth_of(header.format);
+    check_bounds(name, header, depth, size);
 
-    const auto nch = static_cast<std::size_t>(spec.nchannels);
-    const int alpha =
-        spec.alpha_channel >= 0 && spec.alpha_channel < spec.nchannels ? spec.alpha_channel : -1;
+    const auto nch = static_cast<std::size_t>(header.nchannels);
+    const int alpha = header.alpha_channel >= 0 && header.alpha_channel < header.nchannels
+                          ? header.alpha_channel
+                          : -1;
     std::vector<int> colour;
     auto carried = std::make_shared<Carried>();
-    for (int c = 0; c < spec.nchannels; ++c) {
+    for (int c = 0; c < header.nchannels; ++c) {
         if (c == alpha) continue;
         (colour.size() < 3 ? colour : carried->extra).push_back(c);
     }
     // Grey is all three colours; a picture of alpha alone has black colour.
     while (!colour.empty() && colour.size() < 3) colour.push_back(colour.front());
 
-    const std::size_t pixels = std::size_t(spec.width) * std::size_t(spec.height);
+    const std::size_t pixels = std::size_t(header.width) * std::size_t(header.height);
     const std::size_t sample = std::size_t(depth / 8);
     std::vector<char> all(pixels * nch * sample);
     // A codec may fill what is missing and still report success (JPEG does): its error
     // state says the picture is not whole.
-    if (!in->read_image(0, 0, 0, spec.nchannels, type_of(depth), all.data()) || in->has_error()) {
+    if (!in->read_image(0, 0, 0, header.nchannels, type_of(depth), all.data()) || in->has_error()) {
         throw Failure(name + " is damaged or truncated: " + in->geterror());
     }
 
-    Image image = Image::blank(spec.width, spec.height, depth);
-    image.premultiplied = alpha >= 0 && premultiplied_by(in->format_name(), spec);
+    Image image = Image::blank(header.width, header.height, depth);
+    image.premultiplied = alpha >= 0 && premultiplied_by(in->format_name(), header);
     carried->format = in->format_name();
-    carried->spec = spec;
+    carried->header = header;
     carried->depth = depth;
     carried->extras.resize(pixels * carried->extra.size() * sample);
     const OIIO::TypeDesc type = type_of(depth);
     for (std::size_t p = 0; p < pixels; ++p) {
         const char* px = all.data() + p * nch * sample;
-        const int x = static_cast<int>(p % std::size_t(spec.width));
-        const int y = static_cast<int>(p / std::size_t(spec.width));
+        const int x = static_cast<int>(p % std::size_t(header.width));
+        const int y = static_cast<int>(p / std::size_t(header.width));
         char* rgba = reinterpret_cast<char*>(image.row(y)) + std::size_t(x) * 4 * sample;
         for (int c = 0; c < 4; ++c) {
             const int from = c < 3 ? (colour.empty() ? -1 : colour[std::size_t(c)]) : alpha;
@@ -193,7 +197,7 @@ std::optional<std::string> oiio_output_format(const std::string& path, const Car
 
 bool oiio_output_premultiplied(const std::string& format, const Carried* carried) {
     if (format == "tiff" && carried && carried->format == "tiff") {
-        return premultiplied_by(format, carried->spec);
+        return premultiplied_by(format, carried->header);
     }
     return format == "openexr" || format == "dpx" || format == "tiff";
 }
@@ -215,27 +219,27 @@ std::vector<unsigned char> encode_oiio(const std::string& path, const std::strin
     const std::size_t extras = carried && any_channels ? carried->extra.size() : std::size_t{0};
     const std::size_t nch = (alpha ? 4 : 3) + extras;
 
-    OIIO::ImageSpec spec = carried ? carried->spec : OIIO::ImageSpec();
-    spec.width = image.width;
-    spec.height = image.height;
+    OIIO::ImageSpec header = carried ? carried->header : OIIO::ImageSpec();
+    header.width = image.width;
+    header.height = image.height;
     if (!carried) {
-        spec.full_width = image.width;
-        spec.full_height = image.height;
+        header.full_width = image.width;
+        header.full_height = image.height;
     }
-    spec.set_format(keep_type ? carried->spec.format : type);
-    spec.channelformats.clear();
-    if (!keep_type) spec.erase_attribute("oiio:BitsPerSample");
-    spec.nchannels = static_cast<int>(nch);
-    spec.channelnames = {"R", "G", "B"};
-    if (alpha) spec.channelnames.push_back("A");
+    header.set_format(keep_type ? carried->header.format : type);
+    header.channelformats.clear();
+    if (!keep_type) header.erase_attribute("oiio:BitsPerSample");
+    header.nchannels = static_cast<int>(nch);
+    header.channelnames = {"R", "G", "B"};
+    if (alpha) header.channelnames.push_back("A");
     for (std::size_t e = 0; e < extras; ++e) {
-        spec.channelnames.push_back(carried->spec.channel_name(carried->extra[e]));
+        header.channelnames.push_back(carried->header.channel_name(carried->extra[e]));
     }
-    spec.alpha_channel = alpha ? 3 : -1;
-    spec.z_channel = -1;
-    if (!out->supports("tiles")) spec.tile_width = spec.tile_height = spec.tile_depth = 0;
-    spec.attribute("oiio:UnassociatedAlpha", image.premultiplied ? 0 : 1);
-    spec.erase_attribute("oiio:subimages");
+    header.alpha_channel = alpha ? 3 : -1;
+    header.z_channel = -1;
+    if (!out->supports("tiles")) header.tile_width = header.tile_height = header.tile_depth = 0;
+    header.attribute("oiio:UnassociatedAlpha", image.premultiplied ? 0 : 1);
+    header.erase_attribute("oiio:subimages");
 
     // Pixels interleaved in the working depth's type; OpenImageIO converts to the file's.
     const std::size_t sample = type.size();
@@ -269,7 +273,7 @@ std::vector<unsigned char> encode_oiio(const std::string& path, const std::strin
     std::vector<unsigned char> bytes;
     OIIO::Filesystem::IOVecOutput proxy(bytes);
     out->set_ioproxy(&proxy);
-    if (!out->open(path, spec) || !out->write_image(type, data.data()) || !out->close()) {
+    if (!out->open(path, header) || !out->write_image(type, data.data()) || !out->close()) {
         throw Failure("cannot encode " + name + ": " + out->geterror());
     }
     return bytes;
@@ -302,21 +306,21 @@ ExistingFrame existing_oiio(std::FILE* file, const std::string& path, int width,
     if (!expected) throw Failure("cannot read back the format of output '" + path + "'");
     const auto in = open(&file_proxy);
     if (!in) return ExistingFrame::other;
-    const OIIO::ImageSpec& spec = in->spec();
+    const OIIO::ImageSpec& header = in->spec();
     struct stat file_stat {};
-    if (std::strcmp(in->format_name(), expected->format_name()) != 0 || spec.width != width ||
-        spec.height != height || spec.depth != 1 || spec.deep ||
-        !same_samples(spec, expected->spec()) || fstat(fileno(file), &file_stat) != 0) {
+    if (std::strcmp(in->format_name(), expected->format_name()) != 0 || header.width != width ||
+        header.height != height || header.depth != 1 || header.deep ||
+        !same_samples(header, expected->spec()) || fstat(fileno(file), &file_stat) != 0) {
         return ExistingFrame::other;
     }
     try {
-        check_bounds("output '" + path + "'", spec, 8 * int(spec.format.size()),
+        check_bounds("output '" + path + "'", header, 8 * int(header.format.size()),
                      std::uint64_t(file_stat.st_size));
     } catch (const Failure&) {
         return ExistingFrame::other;
     }
-    std::vector<char> pixels(spec.image_bytes(true));
-    const bool whole = in->read_image(0, 0, 0, spec.nchannels, spec.format, pixels.data());
+    std::vector<char> pixels(header.image_bytes(true));
+    const bool whole = in->read_image(0, 0, 0, header.nchannels, header.format, pixels.data());
     return whole && !in->has_error() ? ExistingFrame::complete : ExistingFrame::other;
 }
 

@@ -18,23 +18,25 @@ namespace fs = std::filesystem;
 using OIIO::TypeDesc;
 
 template <class T>
-void write_pixels(const std::string& path, OIIO::ImageSpec spec, const std::vector<T>& data,
+void write_pixels(const std::string& path, OIIO::ImageSpec header, const std::vector<T>& data,
                   TypeDesc type) {
     auto out = OIIO::ImageOutput::create(path);
-    ASSERT_TRUE(out && out->open(path, spec) && out->write_image(type, data.data()) && out->close())
+    ASSERT_TRUE(out && out->open(path, header) && out->write_image(type, data.data()) &&
+                out->close())
         << path;
 }
 
 template <class T>
 std::vector<T> read_pixels(const std::string& path, TypeDesc type,
-                           OIIO::ImageSpec* spec = nullptr) {
+                           OIIO::ImageSpec* header = nullptr) {
     OIIO::ImageSpec config;
     config.attribute("oiio:UnassociatedAlpha", 1);
     auto in = OIIO::ImageInput::open(path, &config);
     if (!in) return {};
-    std::vector<T> data(in->spec().image_pixels() * std::size_t(in->spec().nchannels));
-    EXPECT_TRUE(in->read_image(0, 0, 0, in->spec().nchannels, type, data.data())) << path;
-    if (spec) *spec = in->spec();
+    const OIIO::ImageSpec& found = in->spec();
+    std::vector<T> data(found.image_pixels() * std::size_t(found.nchannels));
+    EXPECT_TRUE(in->read_image(0, 0, 0, found.nchannels, type, data.data())) << path;
+    if (header) *header = found;
     return data;
 }
 
