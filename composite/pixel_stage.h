@@ -44,6 +44,11 @@ struct PixelStage {
     bool stream_rows;
     // Only these output pixels are written; every block is clipped to them.
     DrawWindow window;
+    // A source not held in the drawing's own form (other sample range, premultiplied colour)
+    // has each row of a block made so in `row_buffer`, a row of the frame's width, as it is
+    // drawn: every source pixel is read once, and no copy of the frame is made.
+    void (*load_row)(const std::uint8_t* from, Pixel* into, std::size_t count) = nullptr;
+    Pixel* row_buffer = nullptr;
 };
 
 // The parameters that decide what an overlap does, in the render's depth.
@@ -416,8 +421,15 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
         Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
                      xs_begin + offset.x;
         const bool due = ys + ahead < ys_end;
-        const RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
-                                 due ? ahead * stage.out_rowbytes : 0};
+        RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
+                           due ? ahead * stage.out_rowbytes : 0};
+        if (stage.load_row != nullptr) {
+            // The rows ahead are asked for here: the rule reads the row buffer, not the frame.
+            if (due) prefetch_rows(dst, src, run, row_ahead);
+            stage.load_row(reinterpret_cast<const std::uint8_t*>(src), stage.row_buffer, run);
+            src = stage.row_buffer;
+            row_ahead = RowAhead{0, 0};
+        }
         rule.template row<VB>(dst, src, run, row_ahead, stream);
     }
     if (stream) stream_copy::settle();

@@ -6,6 +6,7 @@
 
 #include "composite/stream_copy.h"
 #include "core/draw_steps.h"
+#include "core/frame_forms.h"
 #include "layout/block_motion.h"
 #include "layout/random_source.h"
 #include "params/blend_modes.h"
@@ -14,7 +15,7 @@
 namespace {
 
 std::size_t channel_bytes(SampleDepth depth) {
-    return depth == SampleDepth::byte ? 1 : depth == SampleDepth::shorts ? 2 : 4;
+    return depth == SampleDepth::byte ? 1 : depth == SampleDepth::floats ? 4 : 2;
 }
 
 std::size_t magnitude(std::ptrdiff_t v) {
@@ -133,9 +134,18 @@ OverlapSettings<Pixel> overlap_settings(const ParamSnapshot& snap, ChannelOrder 
                                   blend_kind(snap.blend_mode), snap.opacity, color};
 }
 
+// How the source's rows reach the drawing: in place, or each block's row made the effect's
+// own form in a buffer of the frame's width first.
+template <class Pixel>
+struct SourceRows {
+    frame_forms::RowLoader<Pixel> load = nullptr;
+    Pixel* buffer = nullptr;
+};
+
 template <class Pixel>
 DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                    OutputRect w, const RenderServices& services, bool report_progress) {
+                    OutputRect w, const RenderServices& services, bool report_progress,
+                    SourceRows<Pixel> rows = {}, bool may_stream = true) {
     constexpr bool kReal = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
     // Output frames from this size on are no longer in the caches when the drawing starts.
     const bool beyond_caches =
@@ -147,8 +157,10 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
                                   output.row_bytes,
                                   plan.frame.width,
                                   plan.frame.height,
-                                  !kReal && beyond_caches,
-                                  DrawWindow{w.x0, w.y0, w.x1, w.y1}};
+                                  !kReal && beyond_caches && may_stream,
+                                  DrawWindow{w.x0, w.y0, w.x1, w.y1},
+                                  rows.load,
+                                  rows.buffer};
     const StepSource steps{&plan, plan.snap.split == kSplitRowColumn ? grid_at : strip_at};
     const DrawJob<Pixel> job{&services, stage, plan.grid.count, steps, report_progress};
     const OverlapSettings<Pixel> s = overlap_settings<Pixel>(plan.snap, source.order);
@@ -169,6 +181,7 @@ DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const Frame
                          : draw_pixels<PixelRGBA8>(plan, source, output, w, services,
                                                    report_progress);
         case SampleDepth::shorts:
+        case SampleDepth::shorts_full:
             return first
                        ? draw_pixels<PF_Pixel16>(plan, source, output, w, services, report_progress)
                        : draw_pixels<PixelRGBA16>(plan, source, output, w, services,
@@ -195,20 +208,123 @@ RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const F
     return ended(RenderEnd::Kind::ok, count);
 }
 
+std::uint8_t* pixel_at(const FrameView& f, std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t*>(f.pixels) + y * f.row_bytes +
+           static_cast<std::size_t>(x) * bytes_per_pixel(f.depth);
+}
+
 // The output over the still picture inside the window, pixel by pixel in place.
 template <class Pixel>
 void lay_over_pixels(const FrameView& still, const FrameView& out, OutputRect w) {
     for (std::int32_t y = w.y0; y < w.y1; ++y) {
-        const auto* s = static_cast<const std::uint8_t*>(still.pixels) + y * still.row_bytes;
-        auto* o = static_cast<std::uint8_t*>(out.pixels) + y * out.row_bytes;
-        for (std::int32_t x = w.x0; x < w.x1; ++x) {
-            Pixel lower, upper;
-            std::memcpy(&lower, s + x * sizeof(Pixel), sizeof(Pixel));
-            std::memcpy(&upper, o + x * sizeof(Pixel), sizeof(Pixel));
-            const Pixel r = BlendOp<BlendKind::over>{}(lower, upper);
-            std::memcpy(o + x * sizeof(Pixel), &r, sizeof(Pixel));
+        frame_forms::lay_over_row(reinterpret_cast<const Pixel*>(pixel_at(still, w.x0, y)),
+                                  reinterpret_cast<Pixel*>(pixel_at(out, w.x0, y)),
+                                  static_cast<std::size_t>(w.x1 - w.x0));
+    }
+}
+
+bool in_own_form(const FrameView& f) {
+    return f.depth != SampleDepth::shorts_full && !f.premultiplied;
+}
+
+// Parts of the window with so many rows that a part's output stays in the caches from its
+// drawing to its finishing, and so few that the steps, walked once per part, stay cheap beside
+// the pixels. One part when progress is reported, so that it counts every step once.
+int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes,
+               bool report_progress) {
+    constexpr std::size_t kPartBytes = std::size_t{256} << 10;
+    constexpr std::int64_t kStepVisits = std::int64_t{1} << 16;
+    const std::int64_t rows = w.y1 - w.y0;
+    std::int64_t parts =
+        static_cast<std::int64_t>(static_cast<std::size_t>(w.x1 - w.x0) * pixel_bytes *
+                                  static_cast<std::size_t>(rows) / kPartBytes);
+    if (drawn(plan)) parts = std::min<std::int64_t>(parts, kStepVisits / plan.grid.count);
+    parts = std::min(parts, rows);
+    return report_progress || parts < 1 ? 1 : static_cast<int>(parts);
+}
+
+// The window of frames in another form than the effect's own, part by part: each part starts,
+// is drawn at the effect's own form, laid over the still picture and finished in the output's
+// form while it is in the caches.
+template <class Pixel>
+RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                      const FrameView* under, OutputRect w, const RenderServices& services,
+                      bool report_progress) {
+    const std::int32_t count = plan.grid.count;
+    const bool full16 = output.depth == SampleDepth::shorts_full;
+    const auto load = frame_forms::loader_for<Pixel>(full16, source.premultiplied);
+    const auto load_under =
+        under == nullptr ? nullptr : frame_forms::loader_for<Pixel>(full16, under->premultiplied);
+    const auto finish = frame_forms::finisher_for<Pixel>(full16, output.premultiplied);
+    const auto n = static_cast<std::size_t>(w.x1 - w.x0);
+    Pixel* buffer = nullptr;
+    if (load != nullptr || load_under != nullptr) {
+        buffer = static_cast<Pixel*>(
+            std::malloc(static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel)));
+        if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    }
+    const bool copy = plan.snap.completion == 0.0;
+    const int parts = part_count(plan, w, sizeof(Pixel), report_progress);
+    int err = 0;
+    for (int i = 0; i < parts; ++i) {
+        const OutputRect part = band_of(w, i, parts);
+        for (std::int32_t y = part.y0; y < part.y1; ++y) {
+            auto* out = reinterpret_cast<Pixel*>(pixel_at(output, w.x0, y));
+            const std::uint8_t* in = pixel_at(source, w.x0, y);
+            if (!copy) {
+                std::memset(out, 0, n * sizeof(Pixel));  // 0 and 0.0f in every channel
+            } else if (load != nullptr) {
+                load(in, out, n);
+            } else {
+                std::memcpy(out, in, n * sizeof(Pixel));
+            }
+        }
+        if (drawn(plan)) {
+            const DrawEnd end = draw_pixels<Pixel>(plan, source, output, part, services,
+                                                   report_progress, {load, buffer}, false);
+            if (end.aborted) {
+                std::free(buffer);
+                return ended(RenderEnd::Kind::aborted, count);
+            }
+            if (err == 0) err = end.err;
+        }
+        for (std::int32_t y = part.y0; y < part.y1; ++y) {
+            auto* out = reinterpret_cast<Pixel*>(pixel_at(output, w.x0, y));
+            if (under != nullptr) {
+                const auto* still = reinterpret_cast<const Pixel*>(pixel_at(*under, w.x0, y));
+                if (load_under != nullptr) {
+                    load_under(reinterpret_cast<const std::uint8_t*>(still), buffer, n);
+                    still = buffer;
+                }
+                frame_forms::lay_over_row(still, out, n);
+            }
+            if (finish != nullptr) finish(out, n);
         }
     }
+    std::free(buffer);
+    return err != 0 ? ended(RenderEnd::Kind::failed, count, err)
+                    : ended(RenderEnd::Kind::ok, count);
+}
+
+RenderEnd draw_formed_frames(const RenderPlan& plan, const FrameView& source,
+                             const FrameView& output, const FrameView* under, OutputRect w,
+                             const RenderServices& services, bool report_progress) {
+    if (w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, plan.grid.count);
+    const bool first = source.order == ChannelOrder::argb;
+    const auto with = [&](auto pixel) {
+        return draw_formed<decltype(pixel)>(plan, source, output, under, w, services,
+                                            report_progress);
+    };
+    switch (source.depth) {
+        case SampleDepth::byte:
+            return first ? with(PF_Pixel{}) : with(PixelRGBA8{});
+        case SampleDepth::shorts:
+        case SampleDepth::shorts_full:
+            return first ? with(PF_Pixel16{}) : with(PixelRGBA16{});
+        case SampleDepth::floats:
+            break;
+    }
+    return first ? with(PixelF32{}) : with(PixelRGBAF32{});
 }
 
 }  // namespace
@@ -220,6 +336,7 @@ void lay_over(const FrameView& still, const FrameView& out, OutputRect w) {
             return first ? lay_over_pixels<PF_Pixel>(still, out, w)
                          : lay_over_pixels<PixelRGBA8>(still, out, w);
         case SampleDepth::shorts:
+        case SampleDepth::shorts_full:
             return first ? lay_over_pixels<PF_Pixel16>(still, out, w)
                          : lay_over_pixels<PixelRGBA16>(still, out, w);
         case SampleDepth::floats:
@@ -281,11 +398,16 @@ RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderSe
 }
 
 RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                      OutputRect window, const RenderServices& services, bool report_progress) {
+                      OutputRect window, const RenderServices& services, bool report_progress,
+                      const FrameView* under) {
     if (!frames_fit(source, output) || !frames_apart(source, output) ||
         source.width != plan.frame.width || source.height != plan.frame.height ||
-        !inside_frame(window, plan.frame)) {
+        !inside_frame(window, plan.frame) ||
+        (under != nullptr && (!frames_fit(*under, output) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
+    }
+    if (under != nullptr || !in_own_form(source) || !in_own_form(output)) {
+        return draw_formed_frames(plan, source, output, under, window, services, report_progress);
     }
     start_window(source, output, window, plan.snap.completion == 0.0);
     return draw_steps_of(plan, source, output, window, services, report_progress);

@@ -14,11 +14,15 @@
 #include "layout/layout_params.h"
 #include "layout/strip_layout.h"
 
-enum class SampleDepth { byte, shorts, floats };  // 8-bit, 16-bit (full 32768), float (full 1.0)
+// 8-bit, 16-bit (full 32768, the effect's own), float (full 1.0), and 16-bit as files, video
+// and OpenFX hosts hold it (full 65535), which the core reads and writes in place, drawing at
+// the effect's own range.
+enum class SampleDepth { byte, shorts, floats, shorts_full };
 enum class ChannelOrder { argb, rgba, bgra };
 
 // A frame in place: the top row's first pixel, and the bytes from a row to the one below it,
-// negative for frames stored bottom-up, padded or not.
+// negative for frames stored bottom-up, padded or not. Premultiplied colour is made straight
+// as the source is read and premultiplied again as the output is finished.
 struct FrameView {
     void* pixels;
     std::ptrdiff_t row_bytes;
@@ -26,6 +30,7 @@ struct FrameView {
     std::int32_t height;
     SampleDepth depth;
     ChannelOrder order;
+    bool premultiplied = false;
 };
 
 std::size_t bytes_per_pixel(SampleDepth depth);
@@ -72,10 +77,18 @@ RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderSe
                       RenderPlan& plan);
 
 // Draws the window (inside the frame) of the output from the plan: its starting state (the
-// source at Completion 0, else transparent black), then every step clipped to it. Progress is
-// reported only with `report_progress`. Bands of one plan may be drawn at once.
+// source at Completion 0, else transparent black), then every step clipped to it, then, for a
+// transition, the result laid over `under` (the still picture, of the output's size and form)
+// as lay_over does. Progress is reported only with `report_progress`. Bands of one plan may be
+// drawn at once.
+//
+// Frames in another form than the effect's own (16-bit full 65535, premultiplied) are drawn
+// in parts of the window small enough to stay in the caches: each part is drawn at the
+// effect's own form, then finished in the output's form while it is still there, so the
+// output is written to memory once.
 RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                      OutputRect window, const RenderServices& services, bool report_progress);
+                      OutputRect window, const RenderServices& services, bool report_progress,
+                      const FrameView* under = nullptr);
 
 // The whole render on this thread: plan, the output's starting state (through the front end's
 // start_output where it has one), drawing with progress, and the tables given back, in the
@@ -87,5 +100,6 @@ RenderEnd render_frame(const FrameView& source, const FrameView& output, const P
 OutputRect band_of(OutputRect window, int index, int count);
 
 // A transition's last step: inside the window, every output pixel laid over the still
-// picture's pixel with the effect's Normal operator at full opacity, in place.
+// picture's pixel with the effect's Normal operator at full opacity, in place. Both frames are
+// in the effect's own form (straight; 16-bit full 32768); others go through draw_window.
 void lay_over(const FrameView& still, const FrameView& output, OutputRect window);

@@ -21,18 +21,20 @@ SampleDepth sample_depth(PixelDepth depth) {
 }
 
 // The area of an image in place as a top-down frame: OFX rows run bottom-up from the bounds'
-// lower left.
-FrameView view_in_place(const ImageView& image, const OfxRectI& area) {
+// lower left, and 16-bit channels run 0..65535.
+FrameView view_in_place(const ImageView& image, const OfxRectI& area, bool premultiplied) {
     const auto bpp = static_cast<std::ptrdiff_t>(bytes_per_pixel(image.depth));
     auto* top = static_cast<std::uint8_t*>(image.data) +
                 static_cast<std::ptrdiff_t>(area.y2 - 1 - image.bounds.y1) * image.row_bytes +
                 (area.x1 - image.bounds.x1) * bpp;
-    return FrameView{top,
-                     -static_cast<std::ptrdiff_t>(image.row_bytes),
-                     area.x2 - area.x1,
-                     area.y2 - area.y1,
-                     sample_depth(image.depth),
-                     ChannelOrder::rgba};
+    return FrameView{
+        top,
+        -static_cast<std::ptrdiff_t>(image.row_bytes),
+        area.x2 - area.x1,
+        area.y2 - area.y1,
+        image.depth == PixelDepth::shorts ? SampleDepth::shorts_full : sample_depth(image.depth),
+        ChannelOrder::rgba,
+        premultiplied};
 }
 
 FrameView view_of(Frame& frame) {
@@ -78,6 +80,7 @@ struct Bands {
     const RenderPlan* plan;
     FrameView source;
     FrameView output;
+    const FrameView* under;
     OutputRect window;
     std::vector<RenderEnd> ends;
 };
@@ -88,13 +91,14 @@ void draw_band(unsigned int index, unsigned int count, void* arg) {
     bands.ends[index] =
         draw_window(*bands.plan, bands.source, bands.output,
                     band_of(bands.window, static_cast<int>(index), static_cast<int>(count)),
-                    RenderServices{}, false);
+                    RenderServices{}, false, bands.under);
 }
 
-// The window of the output drawn from the source: planned once, drawn in bands over the
-// host's threads when it has more than one for us and the window is tall enough to share.
+// The window of the output drawn from the source (for a transition, over `under`): planned
+// once, drawn in bands over the host's threads when it has more than one for us and the
+// window is tall enough to share.
 OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameView& output,
-               OutputRect window, const OfxMultiThreadSuiteV1* threads) {
+               const FrameView* under, OutputRect window, const OfxMultiThreadSuiteV1* threads) {
     RenderPlan plan;
     RenderEnd end = plan_render(snap, {source.width, source.height}, RenderServices{}, plan);
     if (end.kind != RenderEnd::Kind::ok) return status_of(end);
@@ -104,8 +108,9 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
         window.y1 - window.y0 >= 2 * kMinBandRows && !threads->multiThreadIsSpawnedThread()) {
         cpus = std::min<unsigned int>(
             cpus, static_cast<unsigned int>((window.y1 - window.y0) / kMinBandRows));
-        Bands bands{&plan, source, output, window,
-                    std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
+        Bands bands{&plan,  source,
+                    output, under,
+                    window, std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
         if (threads->multiThread(draw_band, cpus, &bands) == kOfxStatOK) {
             for (const RenderEnd& e : bands.ends) {
                 if (e.kind != RenderEnd::Kind::ok) return status_of(e);
@@ -113,38 +118,35 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
             return kOfxStatOK;
         }
     }
-    end = draw_window(plan, source, output, window, RenderServices{}, false);
+    end = draw_window(plan, source, output, window, RenderServices{}, false, under);
     return status_of(end);
 }
 
-// Straight 8-bit and float images covering the output's bounds are drawn where they are.
-bool in_place(const ImageView* input, bool premultiplied, const RenderJob& job) {
-    return input != nullptr && !premultiplied && !job.output_premultiplied &&
-           job.output.depth != PixelDepth::shorts && covers(input->bounds, job.output.bounds);
+// Images covering the output's bounds are drawn where they are.
+bool in_place(const ImageView* input, const RenderJob& job) {
+    return input != nullptr && covers(input->bounds, job.output.bounds);
 }
 
 // Draws `moving` at the snapshot into the window, then, for a transition, over `still`.
 OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageView* moving,
                    bool moving_premultiplied, const ImageView* still, bool still_premultiplied) {
     const OfxRectI& area = job.output.bounds;
-    const FrameView output = view_in_place(job.output, area);
+    const FrameView output = view_in_place(job.output, area, job.output_premultiplied);
     const OutputRect window = window_in(job.window, area);
     // A transition's still picture lies under the shuffle; with no image it is transparent,
     // which leaves the shuffle as it is.
     const bool transition = still != nullptr;
-    const bool direct = in_place(moving, moving_premultiplied, job) &&
-                        (!transition || in_place(still, still_premultiplied, job));
-    if (direct) {
-        const FrameView source = view_in_place(*moving, area);
-        if (frames_fit(source, output) && frames_apart(source, output)) {
-            if (OfxStatus s = draw(snap, source, output, window, job.threads); s != kOfxStatOK) {
-                return s;
-            }
-            if (transition) lay_over(view_in_place(*still, area), output, window);
-            return kOfxStatOK;
+    if (in_place(moving, job) && (!transition || in_place(still, job))) {
+        const FrameView source = view_in_place(*moving, area, moving_premultiplied);
+        const FrameView under =
+            transition ? view_in_place(*still, area, still_premultiplied) : FrameView{};
+        if (frames_fit(source, output) && frames_apart(source, output) &&
+            (!transition || (frames_fit(under, output) && frames_apart(under, output)))) {
+            return draw(snap, source, output, transition ? &under : nullptr, window, job.threads);
         }
     }
-    // Frames of the effect's own channels, made straight.
+    // Images that do not cover the output: frames of the effect's own channels, made straight,
+    // transparent where the image is not.
     Frame in;
     Frame out;
     Frame lower;
@@ -158,7 +160,8 @@ OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageV
         return kOfxStatErrMemory;
     }
     const FrameView frame_out = view_of(out);
-    if (OfxStatus s = draw(snap, view_of(in), frame_out, window, job.threads); s != kOfxStatOK) {
+    if (OfxStatus s = draw(snap, view_of(in), frame_out, nullptr, window, job.threads);
+        s != kOfxStatOK) {
         return s;
     }
     if (transition) lay_over(view_of(lower), frame_out, window);

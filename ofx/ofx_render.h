@@ -1,7 +1,7 @@
 // One render of the plug-in, host-free: the images the host handed over, the parameter values
 // at the render's time, and the render core drawing the render window, in bands over the
-// host's threads where it offers them. Straight 8-bit and float images are read and written
-// where they are; 16-bit and premultiplied ones go through frames of the effect's own channels.
+// host's threads where it offers them. Images covering the output are read and written where
+// they are; others go through frames of the effect's own channels.
 #pragma once
 
 #include "ofx/ofx_api.h"

@@ -1,13 +1,16 @@
 // The render core against today's outputs: over random frames, parameters, depths, channel
 // orders and row layouts (padded, bottom-up), a full render equals the reference renderer's
 // output (8 and 16 bits) or the alpha-first render (float), and any window drawn in bands of one
-// plan, in any band order, equals that window of the full render and writes nothing else.
+// plan, in any band order, equals that window of the full render and writes nothing else; so
+// does a window of frames in another form (16-bit 0..65535, premultiplied, a transition's
+// still picture under it) against converting, rendering and laying over in the effect's form.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "composite/sample_forms.h"
 #include "core/render_core.h"
 #include "render_helpers.h"
 
@@ -62,6 +65,42 @@ Frame reordered(const FrameView& from, ChannelOrder order, std::size_t pad, bool
 
 bool same_pixel(const FrameView& a, const FrameView& b, A_long x, A_long y) {
     return std::memcmp(at(a, x, y), at(b, x, y), bytes_per_pixel(a.depth)) == 0;
+}
+
+// Every pixel of `f` (the effect's own form, in place) taken to or from the form of `to`.
+void convert(FrameView& f, const FrameView& form, bool to_form) {
+    using namespace sample_forms;
+    const int c = static_cast<int>(bytes_per_pixel(f.depth)) / 4;
+    const auto full = static_cast<std::uint32_t>(f.depth == SampleDepth::byte ? 255 : 32768);
+    for (A_long y = 0; y < f.height; ++y) {
+        for (A_long x = 0; x < f.width; ++x) {
+            std::uint8_t* p = at(f, x, y);
+            const auto ch = [&](int i) { return p + place(f.order, i) * c; };
+            float v[4];
+            for (int i = 0; i < 4; ++i) {
+                std::uint16_t s16 = 0;
+                std::memcpy(c == 4 ? static_cast<void*>(&v[i]) : &s16, ch(i), c);
+                if (c == 2)
+                    v[i] = form.depth == SampleDepth::shorts_full && !to_form
+                               ? png16_to_channel(s16)
+                               : s16;
+                if (c == 1) v[i] = *ch(i);
+            }
+            for (int i = 1; i < 4 && form.premultiplied; ++i) {
+                v[i] = c == 4    ? (to_form ? premultiply(v[i], v[0]) : unpremultiply(v[i], v[0]))
+                       : to_form ? premultiply(std::uint32_t(v[i]), std::uint32_t(v[0]), full)
+                                 : unpremultiply(std::uint32_t(v[i]), std::uint32_t(v[0]), full);
+            }
+            for (int i = 0; i < 4; ++i) {
+                const std::uint32_t n = form.depth == SampleDepth::shorts_full && to_form
+                                            ? channel_to_png16(std::uint16_t(v[i]))
+                                            : std::uint32_t(v[i]);
+                if (c == 4) std::memcpy(ch(i), &v[i], 4);
+                if (c == 2) std::memcpy(ch(i), &n, 2);
+                if (c == 1) *ch(i) = static_cast<std::uint8_t>(n);
+            }
+        }
+    }
 }
 
 ParamSnapshot snapshot_of_settings(const Settings& s) {
@@ -142,7 +181,10 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
     for (int round = 0; round < 300; ++round) {
         const SampleDepth depth = kDepths[round % 3];
         const auto order = static_cast<ChannelOrder>(pick(0, 2));
-        const A_long w = pick(1, 90), h = pick(1, 60);
+        // Now and then a frame large enough to be drawn in several parts.
+        const bool large = round % 20 == 0;
+        const A_long w = large ? pick(200, 400) : pick(1, 90),
+                     h = large ? pick(150, 300) : pick(1, 60);
         const Settings s = random_settings(rng);
         SCOPED_TRACE(s.describe() + " frame " + std::to_string(w) + "x" + std::to_string(h) +
                      " depth " + std::to_string(round % 3) + " order " +
@@ -171,7 +213,8 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         ASSERT_EQ(plan_render(snapshot_of_settings(s), {w, h}, RenderServices{}, plan).kind,
                   RenderEnd::Kind::ok);
         const A_long x0 = pick(0, w), y0 = pick(0, h);
-        const OutputRect window{x0, y0, pick(x0, w), pick(y0, h)};
+        const OutputRect window =
+            large ? OutputRect{0, 0, w, h} : OutputRect{x0, y0, pick(x0, w), pick(y0, h)};
         const int bands = pick(1, 4);
         Frame part = make_frame(w, h, depth, order, pad, flipped, 0x5A);
         Frame want = make_frame(w, h, depth, order, pad, flipped, 0x5A);
@@ -186,6 +229,49 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         }
         ASSERT_EQ(part.bytes, want.bytes) << "window " << window.x0 << "," << window.y0 << " "
                                           << window.x1 << "," << window.y1 << " bands " << bands;
+
+        // The same window of frames in another form, the source taken as held in it.
+        Frame formed_source = reordered(source.view, order, 0, false);
+        formed_source.view.depth = depth == SampleDepth::shorts ? SampleDepth::shorts_full : depth;
+        formed_source.view.premultiplied = pick(0, 1) != 0;
+        Frame under = reordered(source.view, order, 0, true);
+        under.view.depth = formed_source.view.depth;
+        under.view.premultiplied = pick(0, 1) != 0;
+        const bool transition = pick(0, 1) != 0;
+        Frame formed = make_frame(w, h, depth, order, pad, flipped, 0x5A);
+        formed.view.depth = formed_source.view.depth;
+        formed.view.premultiplied = pick(0, 1) != 0;
+        Frame formed_want = make_frame(w, h, depth, order, pad, flipped, 0x5A);
+        Frame own = reordered(formed_source.view, order, 0, false);
+        own.view.depth = depth;
+        convert(own.view, formed_source.view, false);
+        Frame own_under = reordered(under.view, order, 0, false);
+        own_under.view.depth = depth;
+        convert(own_under.view, under.view, false);
+        Frame own_out = make_frame(w, h, depth, order, 0, false, 0);
+        ASSERT_EQ(render_frame(own.view, own_out.view, snapshot_of_settings(s), {0, 0, w, h},
+                               RenderServices{})
+                      .kind,
+                  RenderEnd::Kind::ok);
+        if (transition) lay_over(own_under.view, own_out.view, {0, 0, w, h});
+        convert(own_out.view, formed.view, true);
+        for (A_long y = window.y0; y < window.y1; ++y) {
+            for (A_long x = window.x0; x < window.x1; ++x) {
+                std::memcpy(at(formed_want.view, x, y), at(own_out.view, x, y),
+                            bytes_per_pixel(depth));
+            }
+        }
+        for (int band = 0; band < bands; ++band) {
+            ASSERT_EQ(
+                draw_window(plan, formed_source.view, formed.view, band_of(window, band, bands),
+                            RenderServices{}, false, transition ? &under.view : nullptr)
+                    .kind,
+                RenderEnd::Kind::ok);
+        }
+        ASSERT_EQ(formed.bytes, formed_want.bytes)
+            << "formed, premultiplied " << formed_source.view.premultiplied
+            << under.view.premultiplied << formed.view.premultiplied << " transition "
+            << transition;
     }
 }
 
