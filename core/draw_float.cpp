@@ -34,8 +34,12 @@ struct RealBlendRule {
     Upper upper;
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead, bool) {
-        for (std::size_t x = 0; x < run; ++x) {
-            dst[x] = dst[x].alpha == 0.0f ? src[x] : op(dst[x], upper(src[x]));
+        // Free stretches, the usual case, are copied whole.
+        for (std::size_t x = 0; x < run;) {
+            std::size_t end = x;
+            while (end < run && dst[end].alpha == 0.0f) ++end;
+            std::memcpy(dst + x, src + x, (end - x) * sizeof(Pixel));
+            for (x = end; x < run && dst[x].alpha != 0.0f; ++x) dst[x] = op(dst[x], upper(src[x]));
         }
     }
 };

@@ -78,6 +78,7 @@ OfxStatus status_of(const RenderEnd& end) {
 // One drawing of the window, shared by the host's threads: band i of n is drawn by thread i.
 struct Bands {
     const RenderPlan* plan;
+    RenderServices services;
     FrameView source;
     FrameView output;
     const FrameView* under;
@@ -91,14 +92,15 @@ void draw_band(unsigned int index, unsigned int count, void* arg) {
     bands.ends[index] =
         draw_window(*bands.plan, bands.source, bands.output,
                     band_of(bands.window, static_cast<int>(index), static_cast<int>(count)),
-                    RenderServices{}, false, bands.under);
+                    bands.services, false, bands.under);
 }
 
 // The window of the output drawn from the source (for a transition, over `under`): planned
 // once, drawn in bands over the host's threads when it has more than one for us and the
 // window is tall enough to share.
 OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameView& output,
-               const FrameView* under, OutputRect window, const OfxMultiThreadSuiteV1* threads) {
+               const FrameView* under, OutputRect window, const RenderJob& job) {
+    const OfxMultiThreadSuiteV1* threads = job.threads;
     RenderPlan plan;
     RenderEnd end = plan_render(snap, {source.width, source.height}, RenderServices{}, plan);
     if (end.kind != RenderEnd::Kind::ok) return status_of(end);
@@ -108,9 +110,13 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
         window.y1 - window.y0 >= 2 * kMinBandRows && !threads->multiThreadIsSpawnedThread()) {
         cpus = std::min<unsigned int>(
             cpus, static_cast<unsigned int>((window.y1 - window.y0) / kMinBandRows));
-        Bands bands{&plan,  source,
-                    output, under,
-                    window, std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
+        Bands bands{&plan,
+                    job.services,
+                    source,
+                    output,
+                    under,
+                    window,
+                    std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
         if (threads->multiThread(draw_band, cpus, &bands) == kOfxStatOK) {
             for (const RenderEnd& e : bands.ends) {
                 if (e.kind != RenderEnd::Kind::ok) return status_of(e);
@@ -118,7 +124,7 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
             return kOfxStatOK;
         }
     }
-    end = draw_window(plan, source, output, window, RenderServices{}, false, under);
+    end = draw_window(plan, source, output, window, job.services, false, under);
     return status_of(end);
 }
 
@@ -142,7 +148,7 @@ OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageV
             transition ? view_in_place(*still, area, still_premultiplied) : FrameView{};
         if (frames_fit(source, output) && frames_apart(source, output) &&
             (!transition || (frames_fit(under, output) && frames_apart(under, output)))) {
-            return draw(snap, source, output, transition ? &under : nullptr, window, job.threads);
+            return draw(snap, source, output, transition ? &under : nullptr, window, job);
         }
     }
     // Images that do not cover the output: frames of the effect's own channels, made straight,
@@ -160,8 +166,7 @@ OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageV
         return kOfxStatErrMemory;
     }
     const FrameView frame_out = view_of(out);
-    if (OfxStatus s = draw(snap, view_of(in), frame_out, nullptr, window, job.threads);
-        s != kOfxStatOK) {
+    if (OfxStatus s = draw(snap, view_of(in), frame_out, nullptr, window, job); s != kOfxStatOK) {
         return s;
     }
     if (transition) lay_over(view_of(lower), frame_out, window);

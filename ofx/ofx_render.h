@@ -4,6 +4,7 @@
 // they are; others go through frames of the effect's own channels.
 #pragma once
 
+#include "core/render_services.h"
 #include "ofx/ofx_api.h"
 #include "ofx/ofx_frames.h"
 #include "ofx/ofx_params.h"
@@ -34,6 +35,8 @@ struct RenderJob {
     bool second_premultiplied = false;
     // The host's threads, when it offers them: the window is drawn in bands over them.
     const OfxMultiThreadSuiteV1* threads = nullptr;
+    // The host's question whether to stop, asked between steps by every band.
+    RenderServices services;
 };
 
 // The output's bounds are the frame the effect renders; only pixels in the render window

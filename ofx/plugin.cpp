@@ -528,6 +528,12 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle in_args) {
         job.second_premultiplied = second.premultiplied();
     }
     job.threads = g_host.threads;
+    if (g_host.effect->abort != nullptr) {
+        job.services.user = effect;
+        job.services.abort = [](void* user) {
+            return g_host.effect->abort(static_cast<OfxImageEffectHandle>(user)) != 0;
+        };
+    }
     return inst->transition ? render_transition(job) : render_filter(job);
 }
 

@@ -290,8 +290,9 @@ OfxStatus clip_get_rod(OfxImageClipHandle h, OfxTime, OfxRectD* out) {
     *out = OfxRectD{double(b.x1), double(b.y1), double(b.x2), double(b.y2)};
     return kOfxStatOK;
 }
+std::atomic<bool> g_host_aborts{false};
 int effect_abort(OfxImageEffectHandle) {
-    return 0;
+    return g_host_aborts.load() ? 1 : 0;
 }
 OfxStatus memory_alloc(OfxImageEffectHandle, size_t, OfxImageMemoryHandle*) {
     return kOfxStatErrMemory;
@@ -611,6 +612,10 @@ Host::Host() {
 
 Host::~Host() {
     unload();
+}
+
+void set_host_aborts(bool aborts) {
+    g_host_aborts = aborts;
 }
 
 void set_host_threads(unsigned n) {

@@ -120,6 +120,8 @@ class Host {
 
 // The CPUs the multithread suite offers every plug-in (2 unless set).
 void set_host_threads(unsigned n);
+// Whether the effect suite's abort asks every render to stop.
+void set_host_aborts(bool aborts);
 
 // The property types and values of the API's facts; false with a reason when a use breaks them.
 bool check_property(const std::string& name, unsigned kind, int index, const std::string* value,

@@ -882,6 +882,7 @@ void bad_input(Host& host, Effect* inst) {
         {"empty bounds", [&] { out->image->bounds.x2 = out->image->bounds.x1; },
          kOfxStatErrImageFormat},
         {"no output image", [&] { out->image.reset(); }, kOfxStatFailed},
+        {"the host aborts", [&] { zx::ofxtest::set_host_aborts(true); }, kOfxStatFailed},
         {"bounds too tall",
          [&] {
              out->image->bounds.y1 = -2000000000;
@@ -894,6 +895,7 @@ void bad_input(Host& host, Effect* inst) {
         out->image = make_image(in, plain, true);
         c.spoil();
         const OfxStatus s = host.render(inst, 0, {0, 0, 20, 10});
+        zx::ofxtest::set_host_aborts(false);
         expect(s == c.want,
                c.name + ": status " + std::to_string(s) + ", want " + std::to_string(c.want));
         expect(host.live_images() == 0, c.name + ": every fetched image released");
