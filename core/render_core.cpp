@@ -108,18 +108,29 @@ DrawStep strip_at(const void* p, std::int32_t step) {
                       step / plan.grid.columns, step % plan.grid.columns);
 }
 
+// Frame pixel (x, y) of a view that holds it.
+std::uint8_t* pixel_at(const FrameView& f, std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t*>(f.pixels) + (y - f.y0) * f.row_bytes +
+           static_cast<std::size_t>(x - f.x0) * bytes_per_pixel(f.depth);
+}
+
+// Where frame pixel (0, 0) of a view would be, for the drawing's address arithmetic, which
+// touches only pixels of its window; taken as a number, as a view of a tile does not hold it.
+std::uint8_t* frame_origin(const FrameView& f) {
+    const std::ptrdiff_t to_first =
+        f.y0 * f.row_bytes + f.x0 * static_cast<std::ptrdiff_t>(bytes_per_pixel(f.depth));
+    return reinterpret_cast<std::uint8_t*>(reinterpret_cast<std::uintptr_t>(f.pixels) -
+                                           static_cast<std::uintptr_t>(to_first));
+}
+
 // The window's starting state, row by row: the source's pixels or transparent black.
 void start_window(const FrameView& source, const FrameView& output, OutputRect w, bool copy) {
     const std::size_t pixel = bytes_per_pixel(output.depth);
     const std::size_t bytes = static_cast<std::size_t>(w.x1 - w.x0) * pixel;
     for (std::int32_t y = w.y0; y < w.y1; ++y) {
-        auto* out = static_cast<std::uint8_t*>(output.pixels) + y * output.row_bytes +
-                    static_cast<std::size_t>(w.x0) * pixel;
+        std::uint8_t* out = pixel_at(output, w.x0, y);
         if (copy) {
-            std::memcpy(out,
-                        static_cast<const std::uint8_t*>(source.pixels) + y * source.row_bytes +
-                            static_cast<std::size_t>(w.x0) * pixel,
-                        bytes);
+            std::memcpy(out, pixel_at(source, w.x0, y), bytes);
         } else {
             std::memset(out, 0, bytes);  // 0 and 0.0f in every channel
         }
@@ -152,7 +163,7 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
         magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
         stream_copy::kMinFrameBytes;
     const PixelStage<Pixel> stage{static_cast<const std::uint8_t*>(source.pixels),
-                                  static_cast<std::uint8_t*>(output.pixels),
+                                  frame_origin(output),
                                   source.row_bytes,
                                   output.row_bytes,
                                   plan.frame.width,
@@ -193,9 +204,10 @@ DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const Frame
                  : draw_pixels<PixelRGBAF32>(plan, source, output, w, services, report_progress);
 }
 
-bool inside_frame(OutputRect w, FrameSize frame) {
-    return 0 <= w.x0 && w.x0 <= w.x1 && w.x1 <= frame.width && 0 <= w.y0 && w.y0 <= w.y1 &&
-           w.y1 <= frame.height;
+// The window is a rectangle of frame pixels the view holds.
+bool inside_view(OutputRect w, const FrameView& v) {
+    return v.x0 <= w.x0 && w.x0 <= w.x1 && w.x1 <= v.x0 + v.width && v.y0 <= w.y0 && w.y0 <= w.y1 &&
+           w.y1 <= v.y0 + v.height;
 }
 
 RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const FrameView& output,
@@ -206,11 +218,6 @@ RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const F
     if (end.aborted) return ended(RenderEnd::Kind::aborted, count);
     if (end.err != 0) return ended(RenderEnd::Kind::failed, count, end.err);
     return ended(RenderEnd::Kind::ok, count);
-}
-
-std::uint8_t* pixel_at(const FrameView& f, std::int32_t x, std::int32_t y) {
-    return static_cast<std::uint8_t*>(f.pixels) + y * f.row_bytes +
-           static_cast<std::size_t>(x) * bytes_per_pixel(f.depth);
 }
 
 // The output over the still picture inside the window, pixel by pixel in place.
@@ -363,15 +370,16 @@ RenderPlan::~RenderPlan() {
 }
 
 bool frames_fit(const FrameView& source, const FrameView& output) {
-    if (source.width < 0 || source.height < 0 || source.width != output.width ||
-        source.height != output.height || source.depth != output.depth ||
-        source.order != output.order) {
+    if (source.width < 0 || source.height < 0 || source.x0 != 0 || source.y0 != 0 ||
+        output.width < 0 || output.height < 0 || output.x0 < 0 || output.y0 < 0 ||
+        output.x0 > source.width - output.width || output.y0 > source.height - output.height ||
+        source.depth != output.depth || source.order != output.order) {
         return false;
     }
-    if (source.width == 0 || source.height == 0) return true;
     const std::size_t channel = channel_bytes(source.depth);
-    const std::size_t row = static_cast<std::size_t>(source.width) * 4 * channel;
     for (const FrameView* f : {&source, &output}) {
+        if (f->width == 0 || f->height == 0) continue;
+        const std::size_t row = static_cast<std::size_t>(f->width) * 4 * channel;
         if (f->pixels == nullptr || magnitude(f->row_bytes) < row ||
             magnitude(f->row_bytes) % channel != 0 ||
             reinterpret_cast<std::uintptr_t>(f->pixels) % channel != 0) {
@@ -402,8 +410,9 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
                       const FrameView* under) {
     if (!frames_fit(source, output) || !frames_apart(source, output) ||
         source.width != plan.frame.width || source.height != plan.frame.height ||
-        !inside_frame(window, plan.frame) ||
-        (under != nullptr && (!frames_fit(*under, output) || !frames_apart(*under, output)))) {
+        !inside_view(window, output) ||
+        (under != nullptr && (!frames_fit(source, *under) || under->order != output.order ||
+                              !inside_view(window, *under) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
     }
     if (under != nullptr || !in_own_form(source) || !in_own_form(output)) {
@@ -416,7 +425,7 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
 RenderEnd render_frame(const FrameView& source, const FrameView& output, const ParamSnapshot& snap,
                        OutputRect window, const RenderServices& services) {
     const FrameSize frame{source.width, source.height};
-    if (!frames_fit(source, output) || !inside_frame(window, frame)) {
+    if (!frames_fit(source, output) || !inside_view(window, output)) {
         return ended(RenderEnd::Kind::bad_frame, 0);
     }
     RandomSource random;

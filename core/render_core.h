@@ -22,7 +22,9 @@ enum class ChannelOrder { argb, rgba, bgra };
 
 // A frame in place: the top row's first pixel, and the bytes from a row to the one below it,
 // negative for frames stored bottom-up, padded or not. Premultiplied colour is made straight
-// as the source is read and premultiplied again as the output is finished.
+// as the source is read and premultiplied again as the output is finished. An output (or a
+// transition's still picture) may hold only part of the frame, as a host's tile does: its first
+// pixel is then frame pixel (x0, y0), rows counted from the top.
 struct FrameView {
     void* pixels;
     std::ptrdiff_t row_bytes;
@@ -31,6 +33,8 @@ struct FrameView {
     SampleDepth depth;
     ChannelOrder order;
     bool premultiplied = false;
+    std::int32_t x0 = 0;
+    std::int32_t y0 = 0;
 };
 
 std::size_t bytes_per_pixel(SampleDepth depth);
@@ -66,8 +70,9 @@ struct RenderPlan {
     RenderPlan& operator=(const RenderPlan&) = delete;
 };
 
-// True when the output can be drawn from the source: the same size, depth and channel order,
-// rows long enough, and every channel where its type may be read.
+// True when the output can be drawn from the source: the same depth and channel order, rows
+// long enough, every channel where its type may be read, the source the whole frame and the
+// output inside it.
 bool frames_fit(const FrameView& source, const FrameView& output);
 // True when the frames share no byte: the blocks read the source while the output is written.
 bool frames_apart(const FrameView& source, const FrameView& output);
@@ -76,9 +81,9 @@ bool frames_apart(const FrameView& source, const FrameView& output);
 RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderServices& services,
                       RenderPlan& plan);
 
-// Draws the window (inside the frame) of the output from the plan: its starting state (the
-// source at Completion 0, else transparent black), then every step clipped to it, then, for a
-// transition, the result laid over `under` (the still picture, of the output's size and form)
+// Draws the window (inside the frame and the output) of the output from the plan: its starting
+// state (the source at Completion 0, else transparent black), then every step clipped to it, then,
+// for a transition, the result laid over `under` (the still picture, of the output's size and form)
 // as lay_over does. Progress is reported only with `report_progress`. Bands of one plan may be
 // drawn at once.
 //

@@ -255,6 +255,8 @@ inline constexpr char kOfxImageEffectActionDescribeInContext[] =
 inline constexpr char kOfxImageEffectActionRender[] = "OfxImageEffectActionRender";
 inline constexpr char kOfxImageEffectActionGetRegionOfDefinition[] =
     "OfxImageEffectActionGetRegionOfDefinition";
+inline constexpr char kOfxImageEffectActionGetRegionsOfInterest[] =
+    "OfxImageEffectActionGetRegionsOfInterest";
 inline constexpr char kOfxImageEffectActionGetClipPreferences[] =
     "OfxImageEffectActionGetClipPreferences";
 inline constexpr char kOfxImageEffectActionIsIdentity[] = "OfxImageEffectActionIsIdentity";
@@ -341,6 +343,9 @@ inline constexpr char kOfxImageEffectPropRegionOfDefinition[] =
 inline constexpr char kOfxImageClipPropConnected[] = "OfxImageClipPropConnected";
 inline constexpr char kOfxImagePropData[] = "OfxImagePropData";
 inline constexpr char kOfxImagePropBounds[] = "OfxImagePropBounds";
+inline constexpr char kOfxImagePropRegionOfDefinition[] = "OfxImagePropRegionOfDefinition";
+// The property of an input clip's region of interest is this prefix and the clip's name.
+inline constexpr char kClipRegionOfInterestPrefix[] = "OfxImageClipPropRoI_";
 inline constexpr char kOfxImagePropRowBytes[] = "OfxImagePropRowBytes";
 inline constexpr char kOfxParamPropScriptName[] = "OfxParamPropScriptName";
 inline constexpr char kOfxParamPropHint[] = "OfxParamPropHint";

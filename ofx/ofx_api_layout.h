@@ -557,6 +557,7 @@ static_assert(std::string_view(kOfxActionEndInstanceChanged) == "OfxActionEndIns
 static_assert(std::string_view(kOfxImageEffectActionDescribeInContext) == "OfxImageEffectActionDescribeInContext", "kOfxImageEffectActionDescribeInContext");
 static_assert(std::string_view(kOfxImageEffectActionRender) == "OfxImageEffectActionRender", "kOfxImageEffectActionRender");
 static_assert(std::string_view(kOfxImageEffectActionGetRegionOfDefinition) == "OfxImageEffectActionGetRegionOfDefinition", "kOfxImageEffectActionGetRegionOfDefinition");
+static_assert(std::string_view(kOfxImageEffectActionGetRegionsOfInterest) == "OfxImageEffectActionGetRegionsOfInterest", "kOfxImageEffectActionGetRegionsOfInterest");
 static_assert(std::string_view(kOfxImageEffectActionGetClipPreferences) == "OfxImageEffectActionGetClipPreferences", "kOfxImageEffectActionGetClipPreferences");
 static_assert(std::string_view(kOfxImageEffectActionIsIdentity) == "OfxImageEffectActionIsIdentity", "kOfxImageEffectActionIsIdentity");
 static_assert(std::string_view(kOfxImageEffectContextFilter) == "OfxImageEffectContextFilter", "kOfxImageEffectContextFilter");
@@ -623,6 +624,7 @@ static_assert(std::string_view(kOfxImageEffectPropRegionOfDefinition) == "OfxIma
 static_assert(std::string_view(kOfxImageClipPropConnected) == "OfxImageClipPropConnected", "kOfxImageClipPropConnected");
 static_assert(std::string_view(kOfxImagePropData) == "OfxImagePropData", "kOfxImagePropData");
 static_assert(std::string_view(kOfxImagePropBounds) == "OfxImagePropBounds", "kOfxImagePropBounds");
+static_assert(std::string_view(kOfxImagePropRegionOfDefinition) == "OfxImagePropRegionOfDefinition", "kOfxImagePropRegionOfDefinition");
 static_assert(std::string_view(kOfxImagePropRowBytes) == "OfxImagePropRowBytes", "kOfxImagePropRowBytes");
 static_assert(std::string_view(kOfxParamPropScriptName) == "OfxParamPropScriptName", "kOfxParamPropScriptName");
 static_assert(std::string_view(kOfxParamPropHint) == "OfxParamPropHint", "kOfxParamPropHint");

@@ -17,10 +17,12 @@ enum class PixelDepth { byte, shorts, floats };
 
 int bytes_per_pixel(PixelDepth depth);
 
-// An RGBA image as the host describes it.
+// An RGBA image as the host describes it. A host that hands over tiles says which frame the
+// image is part of (its region of definition); otherwise the image is the whole frame.
 struct ImageView {
     void* data = nullptr;
     OfxRectI bounds{0, 0, 0, 0};
+    OfxRectI region{0, 0, 0, 0};
     int row_bytes = 0;
     PixelDepth depth = PixelDepth::byte;
 };

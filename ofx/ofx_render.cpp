@@ -20,21 +20,26 @@ SampleDepth sample_depth(PixelDepth depth) {
                                          : SampleDepth::byte;
 }
 
-// The area of an image in place as a top-down frame: OFX rows run bottom-up from the bounds'
-// lower left, and 16-bit channels run 0..65535.
+// The part of an image in the frame `area` in place, as a view of that frame with rows from the
+// top: OFX rows run bottom-up from the bounds' lower left, and 16-bit channels run 0..65535.
+// The image covers the area or lies inside it.
 FrameView view_in_place(const ImageView& image, const OfxRectI& area, bool premultiplied) {
+    const OfxRectI part{std::max(area.x1, image.bounds.x1), std::max(area.y1, image.bounds.y1),
+                        std::min(area.x2, image.bounds.x2), std::min(area.y2, image.bounds.y2)};
     const auto bpp = static_cast<std::ptrdiff_t>(bytes_per_pixel(image.depth));
     auto* top = static_cast<std::uint8_t*>(image.data) +
-                static_cast<std::ptrdiff_t>(area.y2 - 1 - image.bounds.y1) * image.row_bytes +
-                (area.x1 - image.bounds.x1) * bpp;
+                static_cast<std::ptrdiff_t>(part.y2 - 1 - image.bounds.y1) * image.row_bytes +
+                (part.x1 - image.bounds.x1) * bpp;
     return FrameView{
         top,
         -static_cast<std::ptrdiff_t>(image.row_bytes),
-        area.x2 - area.x1,
-        area.y2 - area.y1,
+        part.x2 - part.x1,
+        part.y2 - part.y1,
         image.depth == PixelDepth::shorts ? SampleDepth::shorts_full : sample_depth(image.depth),
         ChannelOrder::rgba,
-        premultiplied};
+        premultiplied,
+        part.x1 - area.x1,
+        area.y2 - part.y2};
 }
 
 FrameView view_of(Frame& frame) {
@@ -51,12 +56,13 @@ bool covers(const OfxRectI& outer, const OfxRectI& inner) {
            inner.y2 <= outer.y2;
 }
 
-// The render window within the area, in the frame's top-down rows.
-OutputRect window_in(const OfxRectI& window, const OfxRectI& area) {
-    const int x1 = std::clamp(window.x1, area.x1, area.x2);
-    const int x2 = std::clamp(window.x2, x1, area.x2);
-    const int y1 = std::clamp(window.y1, area.y1, area.y2);
-    const int y2 = std::clamp(window.y2, y1, area.y2);
+// The render window within the output image's bounds, in the top-down rows of the frame
+// `area` they lie in.
+OutputRect window_in(const OfxRectI& window, const OfxRectI& bounds, const OfxRectI& area) {
+    const int x1 = std::clamp(window.x1, bounds.x1, bounds.x2);
+    const int x2 = std::clamp(window.x2, x1, bounds.x2);
+    const int y1 = std::clamp(window.y1, bounds.y1, bounds.y2);
+    const int y2 = std::clamp(window.y2, y1, bounds.y2);
     return OutputRect{x1 - area.x1, area.y2 - y2, x2 - area.x1, area.y2 - y1};
 }
 
@@ -128,17 +134,24 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
     return status_of(end);
 }
 
-// Images covering the output's bounds are drawn where they are.
+// The frame an image is part of: its region when it has one, else its bounds.
+const OfxRectI& frame_area(const ImageView& image) {
+    const OfxRectI& r = image.region;
+    return r.x1 < r.x2 && r.y1 < r.y2 ? r : image.bounds;
+}
+
+// Images covering the output's frame are drawn where they are.
 bool in_place(const ImageView* input, const RenderJob& job) {
-    return input != nullptr && covers(input->bounds, job.output.bounds);
+    return input != nullptr && covers(input->bounds, frame_area(job.output));
 }
 
 // Draws `moving` at the snapshot into the window, then, for a transition, over `still`.
 OfxStatus draw_job(const RenderJob& job, const ParamSnapshot& snap, const ImageView* moving,
                    bool moving_premultiplied, const ImageView* still, bool still_premultiplied) {
-    const OfxRectI& area = job.output.bounds;
+    // The frame: the output's region; the output image is all of it or a tile of it.
+    const OfxRectI& area = frame_area(job.output);
     const FrameView output = view_in_place(job.output, area, job.output_premultiplied);
-    const OutputRect window = window_in(job.window, area);
+    const OutputRect window = window_in(job.window, job.output.bounds, area);
     // A transition's still picture lies under the shuffle; with no image it is transparent,
     // which leaves the shuffle as it is.
     const bool transition = still != nullptr;

@@ -39,8 +39,8 @@ struct RenderJob {
     RenderServices services;
 };
 
-// The output's bounds are the frame the effect renders; only pixels in the render window
-// are written.
+// The output's region is the frame the effect renders, its image all of it or a tile; only
+// pixels in the render window are written.
 OfxStatus render_filter(const RenderJob& job);
 OfxStatus render_transition(const RenderJob& job);
 

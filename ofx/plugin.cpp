@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 #include "ofx/ofx_api.h"
 #include "ofx/ofx_api_layout.h"
@@ -80,9 +82,10 @@ OfxStatus describe(OfxImageEffectHandle effect) {
         // Each render has its own plan and frames; its bands run on the host's threads.
         p.propSetString(props, kOfxImageEffectPluginRenderThreadSafety, 0,
                         kOfxImageEffectRenderFullySafe),
-        // The layout depends on the whole frame: no tiles, no render windows run side by side.
+        // The plug-in splits its render window over the host's threads itself. Tiles: the
+        // layout is the whole frame's, each tile of the output is drawn from the whole source.
         p.propSetInt(props, kOfxImageEffectPluginPropHostFrameThreading, 0, 0),
-        p.propSetInt(props, kOfxImageEffectPropSupportsTiles, 0, 0),
+        p.propSetInt(props, kOfxImageEffectPropSupportsTiles, 0, 1),
         p.propSetInt(props, kOfxImageEffectPropSupportsMultiResolution, 0, 1),
         p.propSetInt(props, kOfxImageEffectPropTemporalClipAccess, 0, 0),
         p.propSetInt(props, kOfxImageEffectPluginPropSingleInstance, 0, 0),
@@ -96,7 +99,7 @@ OfxStatus define_clip(OfxImageEffectHandle effect, const char* name) {
     return first_failure({
         g_host.prop->propSetString(props, kOfxImageEffectPropSupportedComponents, 0,
                                    kOfxImageComponentRGBA),
-        g_host.prop->propSetInt(props, kOfxImageEffectPropSupportsTiles, 0, 0),
+        g_host.prop->propSetInt(props, kOfxImageEffectPropSupportsTiles, 0, 1),
     });
 }
 
@@ -409,6 +412,35 @@ OfxStatus is_identity(OfxImageEffectHandle effect, OfxPropertySetHandle in_args,
     });
 }
 
+// Every input's whole region: a block of the output may come from anywhere in the source.
+OfxStatus regions_of_interest(OfxImageEffectHandle effect, OfxPropertySetHandle in_args,
+                              OfxPropertySetHandle out_args) {
+    const Instance* inst = instance_of(effect);
+    if (inst == nullptr) return kOfxStatErrBadHandle;
+    OfxTime time = 0;
+    if (g_host.prop->propGetDouble(in_args, kOfxPropTime, 0, &time) != kOfxStatOK) {
+        return kOfxStatErrValue;
+    }
+    const std::pair<const char*, OfxImageClipHandle> inputs[] = {
+        {kOfxImageEffectSimpleSourceClipName, inst->source},
+        {kOfxImageEffectTransitionSourceFromClipName, inst->from},
+        {kOfxImageEffectTransitionSourceToClipName, inst->to},
+    };
+    for (const auto& [name, clip] : inputs) {
+        OfxRectD region{};
+        if (clip == nullptr ||
+            g_host.effect->clipGetRegionOfDefinition(clip, time, &region) != kOfxStatOK) {
+            continue;  // the host's default stands
+        }
+        const std::string property = std::string(kClipRegionOfInterestPrefix) + name;
+        if (OfxStatus s = g_host.prop->propSetDoubleN(out_args, property.c_str(), 4, &region.x1);
+            s != kOfxStatOK) {
+            return s;
+        }
+    }
+    return kOfxStatOK;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Rendering
 
@@ -448,6 +480,13 @@ class FetchedImage {
             p.propGetString(handle_, kOfxImageEffectPropComponents, 0, &components),
         });
         if (s != kOfxStatOK) return s;
+        const OfxRectI& r = view_.region;
+        if (p.propGetIntN(handle_, kOfxImagePropRegionOfDefinition, 4, &view_.region.x1) !=
+                kOfxStatOK ||
+            r.x1 > view_.bounds.x1 || r.y1 > view_.bounds.y1 || r.x2 < view_.bounds.x2 ||
+            r.y2 < view_.bounds.y2) {
+            view_.region = view_.bounds;  // no region, or one the image is not inside
+        }
         // An image without the property is taken as straight colour.
         premultiplied_ = p.propGetString(handle_, kOfxImageEffectPropPreMultiplication, 0,
                                          &premult) == kOfxStatOK &&
@@ -579,6 +618,9 @@ OfxStatus dispatch(const char* action, const void* handle, OfxPropertySetHandle 
     if (std::strcmp(action, kOfxActionInstanceChanged) == 0) return instance_changed(effect);
     if (std::strcmp(action, kOfxImageEffectActionRender) == 0) {
         return in_args ? render(effect, in_args) : kOfxStatErrBadHandle;
+    }
+    if (std::strcmp(action, kOfxImageEffectActionGetRegionsOfInterest) == 0) {
+        return regions_of_interest(effect, in_args, out_args);
     }
     if (std::strcmp(action, kOfxImageEffectActionIsIdentity) == 0) {
         return in_args && out_args ? is_identity(effect, in_args, out_args) : kOfxStatErrBadHandle;

@@ -265,6 +265,10 @@ OfxStatus clip_get_image(OfxImageClipHandle h, OfxTime time, const OfxRectD*,
     p[kOfxImagePropBounds] =
         Prop{kind_int, {t.bounds.x1, t.bounds.y1, t.bounds.x2, t.bounds.y2}, {}, {}, {}};
     p[kOfxImagePropRowBytes] = Prop{kind_int, {t.row_bytes}, {}, {}, {}};
+    if (t.region) {
+        const OfxRectI& r = *t.region;
+        p[kOfxImagePropRegionOfDefinition] = Prop{kind_int, {r.x1, r.y1, r.x2, r.y2}, {}, {}, {}};
+    }
     p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {t.depth}, {}};
     p[kOfxImageEffectPropComponents] = Prop{kind_string, {}, {}, {t.components}, {}};
     p[kOfxImageEffectPropPreMultiplication] = Prop{kind_string, {}, {}, {t.premultiplication}, {}};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,8 @@ struct TestImage {
     OfxRectI bounds{0, 0, 0, 0};
     int row_bytes = 0;
     std::vector<std::uint8_t> storage;
-    std::uint8_t* data = nullptr;  // the bounds' lower-left pixel, inside storage
+    std::uint8_t* data = nullptr;    // the bounds' lower-left pixel, inside storage
+    std::optional<OfxRectI> region;  // a tile's whole frame, said as hosts with tiles say it
 };
 
 struct Clip {

@@ -6,6 +6,7 @@
 //
 //   usage: zx_ofx_host_test BINARY.ofx [--write OUTCOMES | --expect OUTCOMES]
 #include "tests/ofx/ofx_host.h"
+#include "tests/ofx/ofx_prop_facts.h"
 
 #include <array>
 #include <cmath>
@@ -861,6 +862,53 @@ void two_threads(Host& host, Effect* inst) {
     out->at_times.clear();
 }
 
+// Tiles: an output image holding part of the frame gets that part of the whole frame's render,
+// at 8 and 16 bits, straight and premultiplied; every input is asked for whole.
+void tiles_are_parts_of_the_frame(Host& host, Effect* inst) {
+    apply(inst, kSettings[2]);
+    Clip* src = inst->clip(kOfxImageEffectSimpleSourceClipName);
+    Clip* out = inst->clip(kOfxImageEffectOutputClipName);
+    for (bool deep : {false, true}) {
+        const Picture in = make_picture(40, 30, deep);
+        src->image = make_image(in, kLayouts[0]);
+        out->image = make_image(in, kLayouts[0], true);
+        src->image->premultiplication = out->image->premultiplication =
+            deep ? kOfxImagePreMultiplied : kOfxImageUnPreMultiplied;
+        expect(host.render(inst, 0, {0, 0, 40, 30}) == kOfxStatOK, "tiles: the whole frame");
+        const Picture whole = read_image(*out->image, deep);
+        for (const OfxRectI& t : {OfxRectI{0, 0, 17, 11}, {17, 11, 40, 30}, {5, 20, 33, 30}}) {
+            auto tile = make_image(make_picture(t.x2 - t.x1, t.y2 - t.y1, deep),
+                                   Layout{"tile", t.x1, t.y1, 8, true}, true);
+            tile->premultiplication = out->image->premultiplication;
+            tile->region = OfxRectI{0, 0, 40, 30};
+            out->image = tile;
+            expect(host.render(inst, 0, t) == kOfxStatOK, "tiles: a tile rendered");
+            const Picture part = read_image(*tile, deep);
+            bool same = true;
+            for (int y = 0; y < part.h; ++y) {
+                for (int x = 0; x < part.w; ++x) {
+                    for (int c = 0; c < 4; ++c) {
+                        same =
+                            same && const_cast<Picture&>(part).at(x, y, c) ==
+                                        const_cast<Picture&>(whole).at(t.x1 + x, 30 - t.y2 + y, c);
+                    }
+                }
+            }
+            expect(same && padding_untouched(*tile),
+                   "tiles: " + std::to_string(t.x1) + "," + std::to_string(t.y1) +
+                       (deep ? " 16-bit premultiplied" : " 8-bit") + " is that part of the frame");
+        }
+    }
+    PropSet in_args, out_args;
+    in_args.props[kOfxPropTime] = Prop{zx::ofxtest::kind_double, {}, {0.0}, {}, {}};
+    const std::string roi = std::string(kClipRegionOfInterestPrefix) + "Source";
+    out_args.props[roi] = Prop{zx::ofxtest::kind_double, {}, {10, 10, 20, 20}, {}, {}};
+    expect(host.send(kOfxImageEffectActionGetRegionsOfInterest, inst, &in_args, &out_args) ==
+                   kOfxStatOK &&
+               out_args.props[roi].doubles == std::vector<double>{0, 0, 40, 30},
+           "regions of interest: the whole source");
+}
+
 void bad_input(Host& host, Effect* inst) {
     const Picture in = make_picture(20, 10, false);
     const Layout& plain = kLayouts[0];
@@ -956,6 +1004,7 @@ int main(int argc, char** argv) {
             if (context == kOfxImageEffectContextFilter) {
                 two_threads(host, inst);
                 bad_input(host, inst);
+                tiles_are_parts_of_the_frame(host, inst);
             }
             expect(host.destroy_instance(inst) == kOfxStatOK, context + ": destroyed");
         }
