@@ -415,12 +415,16 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
     const std::ptrdiff_t ahead = prefetch_rows_ahead(bytes);
     const bool stream =
         stream_copy::kAvailable<VB> && stage.stream_rows && bytes >= stream_copy::kMinRowBytes;
+    // Rows ahead are asked for up to the block's end in the frame, past the window's: the next
+    // part or band of the window goes on with them.
+    const std::int64_t ahead_end =
+        std::min<std::int64_t>(source.y1, std::int64_t{stage.height} - offset.y);
     for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
         const Pixel* src =
             reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
         Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
                      xs_begin + offset.x;
-        const bool due = ys + ahead < ys_end;
+        const bool due = ys + ahead < ahead_end;
         RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
                            due ? ahead * stage.out_rowbytes : 0};
         if (stage.load_row != nullptr) {
