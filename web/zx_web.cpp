@@ -20,21 +20,8 @@ namespace {
 
 // The page's statuses; "the effect failed" carries what the module would have said.
 enum class Status : int { ok = 0, bad_argument, out_of_memory, effect_error };
+constexpr const char* kStatusText[] = {"ok", "bad argument", "out of memory", "the effect failed"};
 constexpr int kNoPicture = 100;
-
-const char* status_text(Status status) {
-    switch (status) {
-        case Status::ok:
-            return "ok";
-        case Status::bad_argument:
-            return "bad argument";
-        case Status::out_of_memory:
-            return "out of memory";
-        case Status::effect_error:
-            return "the effect failed";
-    }
-    return "?";
-}
 
 struct Buffer {
     void* data = nullptr;
@@ -81,7 +68,7 @@ bool size_ok(int width, int height) {
 }
 
 int fail(Session* s, Status status, const char* effect_message = "") {
-    s->error = status_text(status);
+    s->error = kStatusText[static_cast<int>(status)];
     if (effect_message[0] != '\0') s->error += std::string(": ") + effect_message;
     return static_cast<int>(status);
 }
