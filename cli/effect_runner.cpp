@@ -82,8 +82,8 @@ void EffectRunner::set_params(const EffectParams& p) {
 }
 
 void EffectRunner::set_percent(int index, double percent, const char* what) {
-    // The value is checked once rounded, as the module checks it: a sweep's last frame may lie
-    // a rounding error beyond 100 %. Beyond what 16.16 holds the rounding would wrap around.
+    // Checked as the module holds it, rounded: a sweep's last frame may lie a rounding error
+    // beyond 100 %. Beyond what 16.16 holds the rounding would wrap around.
     constexpr double kFixedLimit = 32768.0;
     if (!(std::fabs(percent) < kFixedLimit) ||
         !embed::set_value(values_, index, percent_to_fixed(percent) / 65536.0)) {
@@ -141,9 +141,7 @@ const Frame& EffectRunner::render(double completion_percent, const ProgressFn& p
 }
 
 const Frame& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
-    if (!embed::transition_t_valid(t_percent)) {
-        throw EffectError("the host refused the values for Render");
-    }
+    if (!embed::transition_t_valid(t_percent)) refuse("Render");
     const embed::TransitionStep step = embed::transition_step(t_percent);
     set_percent(kParamCompletion, step.completion, "Completion");
     draw(step.a_moves ? input_ : target_, progress);
