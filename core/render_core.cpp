@@ -237,9 +237,10 @@ bool in_own_form(const FrameView& f) {
 // Parts of the window with so many rows that a part's output stays in the caches from its
 // drawing to its finishing, and so few that the steps, walked once per part, stay cheap beside
 // the pixels. One part when progress is reported, so that it counts every step once.
+constexpr std::size_t kPartBytes = std::size_t{256} << 10;
+
 int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes,
                bool report_progress) {
-    constexpr std::size_t kPartBytes = std::size_t{256} << 10;
     constexpr std::int64_t kStepVisits = std::int64_t{1} << 16;
     const std::int64_t rows = w.y1 - w.y0;
     std::int64_t parts =
@@ -252,7 +253,8 @@ int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes,
 
 // The window of frames in another form than the effect's own, part by part: each part starts,
 // is drawn at the effect's own form, laid over the still picture and finished in the output's
-// form while it is in the caches.
+// form in a frame of its own that stays in the caches, then goes to the output as a copy, which
+// a frame beyond the caches takes by streaming: the output is written once and never read.
 template <class Pixel>
 RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const FrameView& output,
                       const FrameView* under, OutputRect w, const RenderServices& services,
@@ -264,19 +266,36 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
         under == nullptr ? nullptr : frame_forms::loader_for<Pixel>(full16, under->premultiplied);
     const auto finish = frame_forms::finisher_for<Pixel>(full16, output.premultiplied);
     const auto n = static_cast<std::size_t>(w.x1 - w.x0);
-    Pixel* buffer = nullptr;
-    if (load != nullptr || load_under != nullptr) {
-        buffer = static_cast<Pixel*>(
-            std::malloc(static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel)));
-        if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
-    }
-    const bool copy = plan.snap.completion == 0.0;
     const int parts = part_count(plan, w, sizeof(Pixel), report_progress);
+    const std::int32_t part_rows = (w.y1 - w.y0 + parts - 1) / parts;
+    // Parts made large by many steps are drawn in the output itself.
+    const std::size_t part_bytes = n * static_cast<std::size_t>(part_rows) * sizeof(Pixel);
+    const bool apart = part_bytes <= 4 * kPartBytes;
+    // One row of the frame for the blocks' source rows, then the part's rows.
+    auto* buffer = static_cast<Pixel*>(std::malloc(
+        static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel) + (apart ? part_bytes : 0)));
+    if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    const bool stream = apart && stream_copy::kAvailable<16> &&
+                        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
+                            stream_copy::kMinFrameBytes &&
+                        n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
+    const bool copy = plan.snap.completion == 0.0;
     int err = 0;
     for (int i = 0; i < parts; ++i) {
         const OutputRect part = band_of(w, i, parts);
+        const FrameView drawn_part = !apart
+                                         ? output
+                                         : FrameView{buffer + plan.frame.width,
+                                                     static_cast<std::ptrdiff_t>(n * sizeof(Pixel)),
+                                                     w.x1 - w.x0,
+                                                     part.y1 - part.y0,
+                                                     output.depth,
+                                                     output.order,
+                                                     output.premultiplied,
+                                                     w.x0,
+                                                     part.y0};
         for (std::int32_t y = part.y0; y < part.y1; ++y) {
-            auto* out = reinterpret_cast<Pixel*>(pixel_at(output, w.x0, y));
+            auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
             const std::uint8_t* in = pixel_at(source, w.x0, y);
             if (!copy) {
                 std::memset(out, 0, n * sizeof(Pixel));  // 0 and 0.0f in every channel
@@ -287,7 +306,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             }
         }
         if (drawn(plan)) {
-            const DrawEnd end = draw_pixels<Pixel>(plan, source, output, part, services,
+            const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, services,
                                                    report_progress, {load, buffer}, false);
             if (end.aborted) {
                 std::free(buffer);
@@ -296,7 +315,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             if (err == 0) err = end.err;
         }
         for (std::int32_t y = part.y0; y < part.y1; ++y) {
-            auto* out = reinterpret_cast<Pixel*>(pixel_at(output, w.x0, y));
+            auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
             if (under != nullptr) {
                 const auto* still = reinterpret_cast<const Pixel*>(pixel_at(*under, w.x0, y));
                 if (load_under != nullptr) {
@@ -306,8 +325,16 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
                 frame_forms::lay_over_row(still, out, n);
             }
             if (finish != nullptr) finish(out, n);
+            auto* to = pixel_at(output, w.x0, y);
+            const auto* from = reinterpret_cast<const std::uint8_t*>(out);
+            if (stream) {
+                stream_copy::copy(to, from, n * sizeof(Pixel), 0);
+            } else if (apart) {
+                std::memcpy(to, from, n * sizeof(Pixel));
+            }
         }
     }
+    if (stream) stream_copy::settle();
     std::free(buffer);
     return err != 0 ? ended(RenderEnd::Kind::failed, count, err)
                     : ended(RenderEnd::Kind::ok, count);

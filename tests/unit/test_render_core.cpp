@@ -182,10 +182,16 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         const SampleDepth depth = kDepths[round % 3];
         const auto order = static_cast<ChannelOrder>(pick(0, 2));
         // Now and then a frame large enough to be drawn in several parts.
-        const bool large = round % 20 == 0;
-        const A_long w = large ? pick(200, 400) : pick(1, 90),
-                     h = large ? pick(150, 300) : pick(1, 60);
-        const Settings s = random_settings(rng);
+        // Now and then more steps than the parts of a large window may walk each, too.
+        const bool large = round % 20 == 0, many = round % 40 == 0;
+        const A_long w = many    ? 400
+                         : large ? pick(200, 400)
+                                 : pick(1, 90),
+                     h = many    ? 300
+                         : large ? pick(150, 300)
+                                 : pick(1, 60);
+        Settings s = random_settings(rng);
+        if (many) s.split = 1, s.rows = s.columns = 260;
         SCOPED_TRACE(s.describe() + " frame " + std::to_string(w) + "x" + std::to_string(h) +
                      " depth " + std::to_string(round % 3) + " order " +
                      std::to_string(static_cast<int>(order)));
