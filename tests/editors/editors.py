@@ -151,10 +151,10 @@ def session(case, source, build, work):
         stderr=subprocess.STDOUT)
     listed = kdenlive_lists if case == "kdenlive" else lambda: (
         'added filter "%s"' % NAME in open(log, errors="replace").read(), True)
-    deadline = time.time() + 90
-    while not (ok_joined := listed())[0] and app.poll() is None and time.time() < deadline:
+    deadline, ok, joined = time.time() + 90, False, False
+    while not ok and app.poll() is None and time.time() < deadline:
         time.sleep(1)
-    ok, joined = ok_joined
+        ok, joined = listed()
     # Now and then Kdenlive never joins the accessibility bus; a new session may do better.
     print("%s lists %s" % (case, NAME) if ok else "%s lists no %s; its log: %s" % (case, NAME, log)
           if joined else "Kdenlive did not join the accessibility bus")

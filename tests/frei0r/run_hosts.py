@@ -454,11 +454,9 @@ def case_kdenlive_project(c):
             composition=properties(composition, mlt_service=mix, kdenlive_id=mix, a_track=0,
                                    b_track=1, transition="0=0;-1=1")))
     melt_clips(c)
-    out = c.path("out.rgba")
-    melt([c.path("project.kdenlive"), "-consumer", "avformat:" + out, "f=rawvideo",
-          "pix_fmt=rgba", "an=1", "real_time=-1"], out, c.work)
+    melt_render(c, c.path("project.kdenlive"), c.path("out.rgba"))
     filtered = c.reference(c.path("a.rgba"), CLIP, keyframed(effect))
-    check_mix(c, out, composition, "k", "the Kdenlive project", filtered)
+    check_mix(c, c.path("out.rgba"), composition, "k", "the Kdenlive project", filtered)
 
 
 # GStreamer's frei0r elements: frei0r-filter-zentrilox and frei0r-mixer-zentrilox-transition.
