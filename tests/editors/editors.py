@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""descriptions: every parameter of Kdenlive's effect and composition and of Shotcut's filter
-agrees with the frei0r modules' own metadata (`melt -query`). kdenlive, shotcut: the application,
-under Xvfb with the descriptions installed by scripts/install-frei0r.sh, lists them.
-
-usage: editors.py descriptions|kdenlive|shotcut SOURCE BUILD WORK
-"""
+"""usage: editors.py descriptions|kdenlive|shotcut SOURCE BUILD WORK
+descriptions: every parameter of Kdenlive's effect and composition and of Shotcut's filter agrees
+with the frei0r modules' own metadata (`melt -query`). kdenlive, shotcut: the application, under
+Xvfb with the descriptions installed by scripts/install-frei0r.sh, lists them."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, time  # noqa: E401
 import xml.etree.ElementTree as ET
 
@@ -165,9 +163,8 @@ def main():
     case, source, build, work = sys.argv[1:]
     build, work = os.path.abspath(build), os.path.join(os.path.abspath(work), case)
     tools = ["melt"] if case == "descriptions" else [case, "Xvfb", "dbus-run-session", "xprop"]
-    missing = [t for t in tools if not shutil.which(t)]
-    if case == "kdenlive" and not importlib.util.find_spec("pyatspi"):
-        missing.append("python3-pyatspi")
+    missing = [t for t in tools if not shutil.which(t)] + ["python3-pyatspi"] * (
+        case == "kdenlive" and not importlib.util.find_spec("pyatspi"))
     if missing:
         print("skipped: %s missing (scripts/install-deps.sh installs it)" % " ".join(missing))
         sys.exit(SKIPPED)

@@ -7,7 +7,8 @@ tool=$1 script=$2
     { echo "skipped: needs root (slurmd) and Slurm" && exit 77; }
 work=$(mktemp -d) && chmod 711 "$work" # munged wants its socket's folder open to all
 # The daemons run in the foreground as this shell's jobs and end with it, however it ends.
-trap '[ $? -eq 0 ] || tail -n 15 "$work"/*.log; kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+trap '[ $? -eq 0 ] || tail -n 15 "$work"/*.log
+    kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 
 dd if=/dev/urandom of="$work/munge.key" bs=1024 count=1 status=none && chmod 400 "$work/munge.key"
 read -r ctld_port node_port < <(python3 -c 'import socket; s = [socket.socket() for _ in "ab"]
