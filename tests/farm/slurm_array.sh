@@ -15,25 +15,14 @@ read -r ctld_port node_port < <(python3 -c 'import socket; s = [socket.socket() 
 print(*[x.bind(("127.0.0.1", 0)) or x.getsockname()[1] for x in s])')
 # Private pid files: a daemon stops the one named in its pid file. Credentials of 5 s and a
 # scheduler pass a second: a requeued task starts again at once.
-cat >"$work/slurm.conf" <<CONF
-ClusterName=zentrilox-test
-SlurmctldHost=localhost(127.0.0.1)
-SlurmctldPort=$ctld_port
-SlurmdPort=$node_port
-SlurmctldPidFile=$work/slurmctld.pid
-SlurmdPidFile=$work/slurmd.pid
-StateSaveLocation=$work
-SlurmdSpoolDir=$work
-AuthInfo=socket=$work/munge.sock,cred_expire=5
-SchedulerParameters=sched_interval=1
-ProctrackType=proctrack/linuxproc
-TaskPlugin=task/none
-SelectType=select/cons_tres
-SelectTypeParameters=CR_CPU
-SlurmdParameters=config_overrides
-NodeName=localhost NodeAddr=127.0.0.1 CPUs=4
-PartitionName=test Nodes=localhost Default=YES State=UP
-CONF
+printf '%s\n' ClusterName=zentrilox-test "SlurmctldHost=localhost(127.0.0.1)" \
+    SlurmctldPort="$ctld_port" SlurmdPort="$node_port" StateSaveLocation="$work" \
+    SlurmdSpoolDir="$work" SlurmctldPidFile="$work/slurmctld.pid" SlurmdPidFile="$work/slurmd.pid" \
+    AuthInfo=socket="$work/munge.sock",cred_expire=5 SchedulerParameters=sched_interval=1 \
+    ProctrackType=proctrack/linuxproc TaskPlugin=task/none SelectType=select/cons_tres \
+    SelectTypeParameters=CR_CPU SlurmdParameters=config_overrides \
+    "NodeName=localhost NodeAddr=127.0.0.1 CPUs=4" \
+    "PartitionName=test Nodes=localhost Default=YES State=UP" >"$work/slurm.conf"
 export SLURM_CONF=$work/slurm.conf
 munged -F --socket="$work/munge.sock" --key-file="$work/munge.key" --pid-file="$work/munged.pid" \
     --seed-file="$work/munged.seed" >"$work/munged.log" 2>&1 &
