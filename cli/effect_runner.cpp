@@ -1,17 +1,21 @@
 #include "cli/effect_runner.h"
 
 #include <cmath>
-#include <new>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "embed/panel_values.h"
 #include "embed/transition_step.h"
 #include "params/param_table.h"
 
 namespace zx::cli {
 
 namespace {
+
+[[noreturn]] void refuse(const std::string& what) {
+    throw EffectError("the host refused the values for " + what);
+}
 
 std::string failure_text(const std::string& what, const std::string& message, PF_Err err) {
     std::ostringstream text;
@@ -32,46 +36,17 @@ int relay_progress(void* user, std::int32_t done, std::int32_t total) {
 }
 
 FrameView view_of(const Frame& frame) {
-    const SampleDepth depth = frame.depth() == embed::Depth::float32   ? SampleDepth::floats
-                              : frame.depth() == embed::Depth::sixteen ? SampleDepth::shorts
-                                                                       : SampleDepth::byte;
     return FrameView{const_cast<std::uint8_t*>(frame.data()),
                      frame.row_bytes(),
                      frame.width(),
                      frame.height(),
-                     depth,
+                     frame.depth(),
                      ChannelOrder::argb};
 }
 
 }  // namespace
 
-std::string version_number(A_u_long packed) {
-    return std::to_string(packed >> 19 & 0x7) + "." + std::to_string(packed >> 15 & 0xF);
-}
-
-EffectRunner::EffectRunner() {
-    check(host_.status(), "Global Setup and Params Setup");
-}
-
-void EffectRunner::check(embed::Status status, const char* what) {
-    switch (status) {
-        case embed::Status::ok:
-            return;
-        case embed::Status::effect_error:
-            throw EffectError(failure_text(what, host_.message(), host_.effect_result()));
-        case embed::Status::out_of_memory:
-            throw std::bad_alloc();
-        case embed::Status::bad_argument:
-            break;
-    }
-    throw EffectError(std::string("the host refused the values for ") + what);
-}
-
-std::string EffectRunner::about() {
-    std::string text;
-    check(host_.about(text), "About");
-    return text;
-}
+EffectRunner::EffectRunner() : values_(embed::default_values()) {}
 
 void EffectRunner::set_layer(Frame layer) {
     input_ = std::move(layer);
@@ -85,58 +60,39 @@ void EffectRunner::set_target(Frame target) {
 void EffectRunner::set_params(const EffectParams& p) {
     for (const ParamEntry& entry : kParamTable) {
         const ParamValue& v = p.value[entry.index];
-        embed::Status status = embed::Status::ok;
         switch (entry.type) {
             case ParamType::popup:
             case ParamType::slider:
-                status = host_.set_value(entry.index, v.number);
+                if (!embed::set_value(values_, entry.index, v.number)) refuse(entry.name);
                 break;
             case ParamType::percent:
-                status = host_.set_fixed(entry.index, percent_to_fixed(v.number));
+                set_percent(entry.index, v.number, entry.name);
                 break;
             case ParamType::color:
-                status = host_.set_color(entry.index, v.color);
-                break;
-            case ParamType::group_start:
-            case ParamType::group_end:
-                break;
-        }
-        check(status, entry.name);
-    }
-    check(host_.set_downsample(p.downsample_num, p.downsample_den), "the downsample factor");
-    downsample_.downsample_num = p.downsample_num;
-    downsample_.downsample_den = p.downsample_den;
-}
-
-ParamSnapshot EffectRunner::snapshot(double completion_percent) const {
-    PanelValues v = downsample_;
-    for (const ParamEntry& entry : kParamTable) {
-        const PF_ParamDef* def = host_.param(entry.index);
-        if (def == nullptr) continue;
-        switch (entry.type) {
-            case ParamType::popup:
-                *whole_value(v, entry.index) = def->u.pd.value;
-                break;
-            case ParamType::slider:
-                *whole_value(v, entry.index) = def->u.sd.value;
-                break;
-            case ParamType::percent:
-                *percent_value(v, entry.index) = def->u.fd.value / 65536.0;
-                break;
-            case ParamType::color:
-                v.color = def->u.cd.value;
+                values_.color = v.color;
                 break;
             case ParamType::group_start:
             case ParamType::group_end:
                 break;
         }
     }
-    v.completion_percent = completion_percent;
-    return snapshot_of(v);
+    if (p.downsample_num < 1 || p.downsample_den < 1) refuse("the downsample factor");
+    values_.downsample_num = p.downsample_num;
+    values_.downsample_den = p.downsample_den;
 }
 
-void EffectRunner::draw(const Frame& moving, const ParamSnapshot& snap,
-                        const ProgressFn& progress) {
+void EffectRunner::set_percent(int index, double percent, const char* what) {
+    // Checked as the module holds it, rounded: a sweep's last frame may lie a rounding error
+    // beyond 100 %. Beyond what 16.16 holds the rounding would wrap around.
+    constexpr double kFixedLimit = 32768.0;
+    if (!(std::fabs(percent) < kFixedLimit) ||
+        !embed::set_value(values_, index, percent_to_fixed(percent) / 65536.0)) {
+        refuse(what);
+    }
+}
+
+void EffectRunner::draw(const Frame& moving, const ProgressFn& progress) {
+    const ParamSnapshot snap = snapshot_of(values_);
     const FrameView source = view_of(moving);
     const FrameView output = view_of(output_);
     RenderPlan plan;
@@ -179,18 +135,16 @@ void EffectRunner::draw(const Frame& moving, const ParamSnapshot& snap,
 }
 
 const Frame& EffectRunner::render(double completion_percent, const ProgressFn& progress) {
-    check(host_.set_fixed(kParamCompletion, percent_to_fixed(completion_percent)), "Completion");
-    draw(input_, snapshot(completion_percent), progress);
+    set_percent(kParamCompletion, completion_percent, "Completion");
+    draw(input_, progress);
     return output_;
 }
 
 const Frame& EffectRunner::render_transition(double t_percent, const ProgressFn& progress) {
-    if (!embed::transition_t_valid(t_percent)) {
-        throw EffectError("the host refused the values for Render");
-    }
+    if (!embed::transition_t_valid(t_percent)) refuse("Render");
     const embed::TransitionStep step = embed::transition_step(t_percent);
-    check(host_.set_fixed(kParamCompletion, percent_to_fixed(step.completion)), "Completion");
-    draw(step.a_moves ? input_ : target_, snapshot(step.completion), progress);
+    set_percent(kParamCompletion, step.completion, "Completion");
+    draw(step.a_moves ? input_ : target_, progress);
     const Frame& still = step.a_moves ? target_ : input_;
     lay_over(view_of(still), view_of(output_), {0, 0, output_.width(), output_.height()});
     return output_;

@@ -72,7 +72,7 @@ std::shared_ptr<const Carried> Footage::load(EffectRunner& runner, int k) const 
     std::shared_ptr<const Carried> carried = from_.still() ? from_.still()->carried : nullptr;
     if (new_from) {
         Image picture = from_.picture(k);
-        const embed::Depth depth = working_depth_of(depth_.value_or(picture.depth));
+        const SampleDepth depth = working_depth_of(depth_.value_or(picture.depth));
         runner.set_layer(to_frame(picture, depth));
         carried = std::move(picture.carried);
     }

@@ -46,19 +46,19 @@ float Image::real(int x, int y, int channel) const {
     return v;
 }
 
-embed::Depth working_depth_of(int image_depth) {
-    return image_depth == 8    ? embed::Depth::eight
-           : image_depth == 16 ? embed::Depth::sixteen
-                               : embed::Depth::float32;
+SampleDepth working_depth_of(int image_depth) {
+    return image_depth == 8    ? SampleDepth::byte
+           : image_depth == 16 ? SampleDepth::shorts
+                               : SampleDepth::floats;
 }
 
-int image_depth_of(embed::Depth depth) {
-    return depth == embed::Depth::eight ? 8 : depth == embed::Depth::sixteen ? 16 : 32;
+int image_depth_of(SampleDepth depth) {
+    return depth == SampleDepth::byte ? 8 : depth == SampleDepth::shorts ? 16 : 32;
 }
 
 namespace {
 
-int pixel_bytes(embed::Depth depth) {
+int pixel_bytes(SampleDepth depth) {
     return image_depth_of(depth) / 2;
 }
 
@@ -99,28 +99,30 @@ void convert_alpha(Channel (&c)[4], bool to_straight, std::uint32_t full) {
 
 }  // namespace
 
-Frame::Frame(int width, int height, embed::Depth depth)
-    : format{width, height, depth, embed::Channels::argb},
-      bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                static_cast<std::size_t>(pixel_bytes(depth)),
-            0) {}
+Frame::Frame(int width, int height, SampleDepth depth)
+    : width_(width),
+      height_(height),
+      depth_(depth),
+      bytes_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                 static_cast<std::size_t>(pixel_bytes(depth)),
+             0) {}
 
 std::ptrdiff_t Frame::row_bytes() const {
-    return static_cast<std::ptrdiff_t>(format.width) * pixel_bytes(format.depth);
+    return static_cast<std::ptrdiff_t>(width_) * pixel_bytes(depth_);
 }
 
-Frame to_frame(const Image& image, embed::Depth depth) {
+Frame to_frame(const Image& image, SampleDepth depth) {
     Frame frame(image.width, image.height, depth);
     const bool straighten = image.premultiplied;
     for (int y = 0; y < image.height; ++y) {
         std::uint8_t* out = frame.data() + y * frame.row_bytes();
         for (int x = 0; x < image.width; ++x) {
-            if (depth == embed::Depth::float32) {
+            if (depth == SampleDepth::floats) {
                 float c[4];
                 for (int i = 0; i < 4; ++i) c[i] = image.real(x, y, kFileChannel[i]);
                 if (straighten) convert_alpha(c, true, 1);
                 std::memcpy(out + x * sizeof c, c, sizeof c);
-            } else if (depth == embed::Depth::sixteen) {
+            } else if (depth == SampleDepth::shorts) {
                 A_u_short c[4];
                 for (int i = 0; i < 4; ++i) c[i] = to_channel16(image, x, y, kFileChannel[i]);
                 if (straighten) convert_alpha(c, true, 32768);
@@ -142,13 +144,13 @@ Image from_frame(const Frame& frame, bool premultiplied) {
     for (int y = 0; y < image.height; ++y) {
         const std::uint8_t* in = frame.data() + y * frame.row_bytes();
         for (int x = 0; x < image.width; ++x) {
-            if (frame.depth() == embed::Depth::float32) {
+            if (frame.depth() == SampleDepth::floats) {
                 float c[4];
                 std::memcpy(c, in + x * sizeof c, sizeof c);
                 if (premultiplied) convert_alpha(c, false, 1);
                 const float rgba[4] = {c[1], c[2], c[3], c[0]};
                 std::memcpy(image.row(y) + x * sizeof rgba, rgba, sizeof rgba);
-            } else if (frame.depth() == embed::Depth::sixteen) {
+            } else if (frame.depth() == SampleDepth::shorts) {
                 A_u_short c[4];
                 std::memcpy(c, in + x * sizeof c, sizeof c);
                 if (premultiplied) convert_alpha(c, false, 32768);

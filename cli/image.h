@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "composite/pixel_traits.h"  // channel8_to_16, channel16_to_8: changing the working depth
-#include "embed/embed_host.h"
+#include "core/render_core.h"
 #include "embed/sample16.h"
 #include "host/ae_api.h"
 
@@ -59,27 +59,31 @@ using embed::png16_to_channel;
 
 // The depth a picture's samples are worked at by default, and the image depth of a working
 // depth.
-embed::Depth working_depth_of(int image_depth);
-int image_depth_of(embed::Depth depth);
+SampleDepth working_depth_of(int image_depth);
+int image_depth_of(SampleDepth depth);
 
 // A frame in the effect's own pixels (alpha, red, green, blue; 16-bit channels 0..32768,
 // float ones 0..1), rows packed.
-struct Frame {
-    embed::FrameFormat format;
-    std::vector<std::uint8_t> bytes;
-
+class Frame {
+  public:
     Frame() = default;
-    Frame(int width, int height, embed::Depth depth);  // transparent black
-    int width() const { return format.width; }
-    int height() const { return format.height; }
-    embed::Depth depth() const { return format.depth; }
+    Frame(int width, int height, SampleDepth depth);  // transparent black
+    int width() const { return width_; }
+    int height() const { return height_; }
+    SampleDepth depth() const { return depth_; }
     std::ptrdiff_t row_bytes() const;
-    std::uint8_t* data() { return bytes.data(); }
-    const std::uint8_t* data() const { return bytes.data(); }
+    std::uint8_t* data() { return bytes_.data(); }
+    const std::uint8_t* data() const { return bytes_.data(); }
+
+  private:
+    int width_ = 0;
+    int height_ = 0;
+    SampleDepth depth_ = SampleDepth::byte;
+    std::vector<std::uint8_t> bytes_;
 };
 
 // The layer the effect sees: `image` at `depth`, its colour made straight when premultiplied.
-Frame to_frame(const Image& image, embed::Depth depth);
+Frame to_frame(const Image& image, SampleDepth depth);
 // An output frame as a picture of the frame's own depth, premultiplied when asked.
 Image from_frame(const Frame& frame, bool premultiplied);
 

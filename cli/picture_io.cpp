@@ -94,7 +94,7 @@ ExistingFrame existing_picture(const std::string& path, const Frame& frame,
     if (!oiio_format_of(path, carried.get())) {
         // A float frame makes a 16-bit PNG.
         return existing_png(file.get(), path, frame.width(), frame.height(),
-                            frame.depth() == embed::Depth::eight ? 8 : 16);
+                            frame.depth() == SampleDepth::byte ? 8 : 16);
     }
     // The header a picture of this depth and input takes in this format, from one pixel's file.
     const std::vector<unsigned char> written =

@@ -27,6 +27,7 @@
 #include "cli/png_io.h"
 #include "cli/progress_bar.h"
 #include "cli/same_file.h"
+#include "host/effect_info.h"
 
 namespace zx::cli {
 
@@ -35,15 +36,16 @@ namespace {
 // A single frame this large gets a progress bar too.
 constexpr long long kLargeFramePixels = 1LL << 20;
 
+// "major.minor" of a version in the host's packing.
+std::string version_number(A_u_long packed) {
+    return std::to_string(packed >> 19 & 0x7) + "." + std::to_string(packed >> 15 & 0xF);
+}
+
 std::string version_text() {
-    EffectRunner runner;
-    std::string name = runner.about();
-    const std::size_t comma = name.find(", v");
-    if (comma != std::string::npos) name.resize(comma);
-    const A_u_long version = runner.effect_version();
     std::ostringstream text;
-    text << "zentrilox " << version_number(version) << " (" << name << ' '
-         << version_number(version) << ", effect version 0x" << std::hex << version << ")";
+    text << "zentrilox " << version_number(kEffectVersion) << " (" << kEffectName << ' '
+         << version_number(kEffectVersion) << ", effect version 0x" << std::hex << kEffectVersion
+         << ")";
     return text.str();
 }
 

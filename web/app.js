@@ -175,7 +175,7 @@ function setDefaults() {
     showCompletion();
 }
 
-// Shows and hides the rows as the host's panel does: by asking the effect.
+// Shows and hides the rows as the host's panel does.
 function updateVisibility() {
     const flags = mod._malloc(api.paramCount());
     try {

@@ -1,9 +1,10 @@
 // The page's way into the effect: plain C functions that JavaScript calls through cwrap. A
-// session holds the embedded host (which drives EntryPointFunc as the host does), the picture
-// as 8-bit RGBA, and the last result in 8 and 16 bits. Buffers are malloc'd so that a picture
-// too large for the module's memory is refused with a status instead of aborting.
+// session holds the panel's values, the picture as 8-bit RGBA, and the last result in 8 and 16
+// bits, which the render core draws on the session's own buffers. Buffers are malloc'd so that
+// a picture too large for the module's memory is refused with a status instead of aborting.
 #include <emscripten/emscripten.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -11,14 +12,15 @@
 
 #include "cli/image.h"
 #include "cli/test_card.h"
-#include "embed/embed_host.h"
+#include "core/render_core.h"
+#include "embed/panel_values.h"
 #include "params/param_table.h"
 
 namespace {
 
-using zx::embed::Status;
-
-// Statuses of the web layer beyond the host's own.
+// The page's statuses; "the effect failed" carries what the module would have said.
+enum class Status : int { ok = 0, bad_argument, out_of_memory, effect_error };
+constexpr const char* kStatusText[] = {"ok", "bad argument", "out of memory", "the effect failed"};
 constexpr int kNoPicture = 100;
 
 struct Buffer {
@@ -45,12 +47,12 @@ struct Buffer {
 };
 
 struct Session {
-    zx::embed::Host host;
+    PanelValues values = zx::embed::default_values();
     int width = 0;
     int height = 0;
     Buffer picture;   // RGBA, 8 bits a channel
-    Buffer deep_in;   // the picture at 16 bits, host channels 0..32768
-    Buffer deep_out;  // the 16-bit result, host channels
+    Buffer deep_in;   // the picture at 16 bits, channels 0..32768
+    Buffer deep_out;  // the 16-bit result, channels 0..32768
     Buffer result8;   // RGBA 8-bit: the result, or its 16-bit form taken to 8 bits
     Buffer result16;  // RGBA 16-bit as a PNG file holds it (0..65535); 16-bit renders only
     int result_depth = 0;
@@ -65,10 +67,9 @@ bool size_ok(int width, int height) {
     return width >= 1 && height >= 1 && width <= zx::cli::kMaxSide && height <= zx::cli::kMaxSide;
 }
 
-int fail(Session* s, Status status) {
-    s->error = zx::embed::status_text(status);
-    const std::string message = s->host.message();
-    if (status == Status::effect_error && !message.empty()) s->error += ": " + message;
+int fail(Session* s, Status status, const char* effect_message = "") {
+    s->error = kStatusText[static_cast<int>(status)];
+    if (effect_message[0] != '\0') s->error += std::string(": ") + effect_message;
     return static_cast<int>(status);
 }
 
@@ -76,6 +77,28 @@ int finish(Session* s, Status status) {
     if (status != Status::ok) return fail(s, status);
     s->error.clear();
     return 0;
+}
+
+// Draws `in` into `out`, RGBA frames of the picture's size, at the session's values; 0, or the
+// failure's status with the module's own words for it.
+int draw(Session* s, void* in, void* out, SampleDepth depth) {
+    const auto row =
+        static_cast<std::ptrdiff_t>(static_cast<std::size_t>(s->width) * bytes_per_pixel(depth));
+    const FrameView source{in, row, s->width, s->height, depth, ChannelOrder::rgba};
+    const FrameView output{out, row, s->width, s->height, depth, ChannelOrder::rgba};
+    switch (render_frame(source, output, snapshot_of(s->values), {0, 0, s->width, s->height}, {})
+                .kind) {
+        case RenderEnd::Kind::ok:
+            return 0;
+        case RenderEnd::Kind::no_memory:
+            return fail(s, Status::effect_error, "Memory Error!");
+        case RenderEnd::Kind::failed:
+            return fail(s, Status::effect_error);
+        case RenderEnd::Kind::bad_frame:
+        case RenderEnd::Kind::aborted:
+            break;
+    }
+    return fail(s, Status::effect_error, "Error!");
 }
 
 void append_json_string(std::string& out, std::string_view text) {
@@ -148,8 +171,7 @@ EMSCRIPTEN_KEEPALIVE int zxw_param_count() {
     return kParamCount;
 }
 
-// A session with Global Setup and Params Setup sent; null when either failed or memory ran out
-// (zxw_session_status tells which for a session that exists).
+// A session with every parameter at its default; null when memory ran out.
 EMSCRIPTEN_KEEPALIVE Session* zxw_session_new() {
     return new (std::nothrow) Session;
 }
@@ -158,8 +180,9 @@ EMSCRIPTEN_KEEPALIVE void zxw_session_delete(Session* s) {
     delete s;
 }
 
+// 0: a session that exists is ready.
 EMSCRIPTEN_KEEPALIVE int zxw_session_status(Session* s) {
-    return finish(s, s->host.status());
+    return finish(s, Status::ok);
 }
 
 // Why the last call failed ("" after a success).
@@ -205,31 +228,31 @@ EMSCRIPTEN_KEEPALIVE int zxw_load_test_card(Session* s, int width, int height) {
 
 // Popups take the choice's number (from 1), sliders their value, percent sliders percent.
 EMSCRIPTEN_KEEPALIVE int zxw_set_value(Session* s, int index, double value) {
-    return finish(s, s->host.set_value(index, value));
+    return finish(
+        s, zx::embed::set_value(s->values, index, value) ? Status::ok : Status::bad_argument);
 }
 
 EMSCRIPTEN_KEEPALIVE int zxw_set_color(Session* s, int index, int alpha, int red, int green,
                                        int blue) {
     auto channel = [](int v) { return v >= 0 && v <= 255; };
-    if (!channel(alpha) || !channel(red) || !channel(green) || !channel(blue)) {
+    if (!channel(alpha) || !channel(red) || !channel(green) || !channel(blue) ||
+        index <= kParamInput || index >= kParamCount ||
+        param_entry(static_cast<ParamIndex>(index)).type != ParamType::color) {
         return fail(s, Status::bad_argument);
     }
-    return finish(
-        s, s->host.set_color(index,
-                             PF_Pixel{static_cast<A_u_char>(alpha), static_cast<A_u_char>(red),
-                                      static_cast<A_u_char>(green), static_cast<A_u_char>(blue)}));
+    s->values.color = PF_Pixel{static_cast<A_u_char>(alpha), static_cast<A_u_char>(red),
+                               static_cast<A_u_char>(green), static_cast<A_u_char>(blue)};
+    return finish(s, Status::ok);
 }
 
 EMSCRIPTEN_KEEPALIVE void zxw_reset_values(Session* s) {
-    s->host.reset_values();
+    s->values = zx::embed::default_values();
 }
 
 // Writes one flag per parameter index into hidden[0 .. zxw_param_count() - 1]: 1 where the
-// effect's own visibility command hides the parameter for the values set now.
+// effect's panel hides the parameter for the values set now.
 EMSCRIPTEN_KEEPALIVE int zxw_hidden(Session* s, std::uint8_t* hidden) {
-    zx::embed::Visibility flags{};
-    const Status status = s->host.query_visibility(flags);
-    if (status != Status::ok) return fail(s, status);
+    const zx::embed::HiddenParams flags = zx::embed::hidden_params(s->values);
     for (std::size_t i = 0; i < flags.size(); ++i) hidden[i] = flags[i] ? 1 : 0;
     s->error.clear();
     return 0;
@@ -246,20 +269,18 @@ EMSCRIPTEN_KEEPALIVE int zxw_render(Session* s, double completion, int depth) {
         return kNoPicture;
     }
     if (depth != 8 && depth != 16) return fail(s, Status::bad_argument);
-    Status status = s->host.set_value(kParamCompletion, completion);
-    if (status != Status::ok) return fail(s, status);
+    if (!zx::embed::set_value(s->values, kParamCompletion, completion)) {
+        return fail(s, Status::bad_argument);
+    }
 
     const std::size_t samples = pixel_count(*s) * 4;
-    const zx::embed::FrameFormat format{
-        s->width, s->height, depth == 16 ? zx::embed::Depth::sixteen : zx::embed::Depth::eight,
-        zx::embed::Channels::rgba};
     if (!s->result8.resize(samples)) return fail(s, Status::out_of_memory);
     if (depth == 8) {
-        status =
-            s->host.render(format, s->picture.data, s->width * 4, s->result8.data, s->width * 4);
-        if (status != Status::ok) return fail(s, status);
+        if (const int status = draw(s, s->picture.data, s->result8.data, SampleDepth::byte)) {
+            return status;
+        }
         s->result_depth = 8;
-        return finish(s, status);
+        return finish(s, Status::ok);
     }
 
     const std::size_t deep_bytes = samples * sizeof(A_u_short);
@@ -270,8 +291,9 @@ EMSCRIPTEN_KEEPALIVE int zxw_render(Session* s, double completion, int depth) {
     const auto* picture = s->picture.as<A_u_char>();
     auto* in = s->deep_in.as<A_u_short>();
     for (std::size_t i = 0; i < samples; ++i) in[i] = channel8_to_16(picture[i]);
-    status = s->host.render(format, s->deep_in.data, s->width * 8, s->deep_out.data, s->width * 8);
-    if (status != Status::ok) return fail(s, status);
+    if (const int status = draw(s, s->deep_in.data, s->deep_out.data, SampleDepth::shorts)) {
+        return status;
+    }
     const auto* out = s->deep_out.as<A_u_short>();
     auto* png16 = s->result16.as<std::uint16_t>();
     auto* eight = s->result8.as<A_u_char>();
@@ -280,7 +302,7 @@ EMSCRIPTEN_KEEPALIVE int zxw_render(Session* s, double completion, int depth) {
         eight[i] = channel16_to_8(out[i]);
     }
     s->result_depth = 16;
-    return finish(s, status);
+    return finish(s, Status::ok);
 }
 
 // The last render's result, RGBA 8-bit; null before the first successful render.

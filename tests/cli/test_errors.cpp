@@ -423,7 +423,7 @@ TEST(MemoryFailure, AWellCompressedFileIsNotMistakenForAForgedOne) {
 
 TEST(EffectFailure, TheEffectsMessageAndCodeReachTheUser) {
     zx::cli::EffectRunner runner;
-    runner.set_layer(zx::cli::to_frame(zx::cli::Image::blank(96, 64, 8), zx::embed::Depth::eight));
+    runner.set_layer(zx::cli::to_frame(zx::cli::Image::blank(96, 64, 8), SampleDepth::byte));
     runner.set_params(zx::cli::EffectParams{});
     runner.set_memory_limit(0);  // the block table cannot be had
     try {

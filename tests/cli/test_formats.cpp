@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "embed/embed_host.h"
+#include "simhost/embedded_host.h"
 #include "test_support.h"
 
 namespace clitest {
@@ -90,13 +90,14 @@ std::vector<float> embedded_float_render(std::vector<float> rgba, int w, int h,
         }
     };
     through(true);
-    zx::embed::Host host;
+    simhost::embedded::Host host;
     for (const auto& [index, value] : set.values)
-        EXPECT_EQ(host.set_value(index, value), zx::embed::Status::ok);
+        EXPECT_EQ(host.set_value(index, value), simhost::embedded::Status::ok);
     std::vector<float> out(rgba.size());
-    EXPECT_EQ(host.render({w, h, zx::embed::Depth::float32, zx::embed::Channels::rgba}, rgba.data(),
-                          w * 16, out.data(), w * 16),
-              zx::embed::Status::ok);
+    EXPECT_EQ(
+        host.render({w, h, simhost::embedded::Depth::float32, simhost::embedded::Channels::rgba},
+                    rgba.data(), w * 16, out.data(), w * 16),
+        simhost::embedded::Status::ok);
     rgba = out;
     through(false);
     return rgba;

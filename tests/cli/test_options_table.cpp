@@ -97,24 +97,22 @@ TEST(OptionsFromTable, EveryValueReachesItsParameter) {
     }
     zx::cli::EffectRunner runner;
     runner.set_params(params);
+    PanelValues got = runner.values();
     for (const ParamEntry& p : kParamTable) {
         SCOPED_TRACE(p.name);
-        ASSERT_NE(runner.host().param(p.index), nullptr);
-        const PF_ParamDef& d = *runner.host().param(p.index);
         const double want = params.value[p.index].number;
         switch (p.type) {
             case ParamType::popup:
-                EXPECT_EQ(d.u.pd.value, want);
-                break;
             case ParamType::slider:
-                EXPECT_EQ(d.u.sd.value, want);
+                EXPECT_EQ(*whole_value(got, p.index), want);
                 break;
             case ParamType::percent:
-                EXPECT_EQ(d.u.fd.value, zx::cli::percent_to_fixed(want));
+                EXPECT_EQ(percent_to_fixed(*percent_value(got, p.index)),
+                          zx::cli::percent_to_fixed(want));
                 break;
             case ParamType::color:
-                EXPECT_EQ((std::array<int, 4>{d.u.cd.value.alpha, d.u.cd.value.red,
-                                              d.u.cd.value.green, d.u.cd.value.blue}),
+                EXPECT_EQ((std::array<int, 4>{got.color.alpha, got.color.red, got.color.green,
+                                              got.color.blue}),
                           (std::array<int, 4>{1, 2, 3, 4}));
                 break;
             default:

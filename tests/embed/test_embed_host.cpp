@@ -10,20 +10,20 @@
 #include <thread>
 #include <vector>
 
-#include "embed/embed_host.h"
 #include "entry/entry_point.h"
 #include "params/param_table.h"
+#include "simhost/embedded_host.h"
 #include "simhost/sim_host.h"
 #include "worlds/world.h"
 
 namespace {
 
+using simhost::embedded::Channels;
+using simhost::embedded::FrameFormat;
+using simhost::embedded::Host;
+using simhost::embedded::Status;
 using worlds::Depth;
 using worlds::World;
-using zx::embed::Channels;
-using zx::embed::FrameFormat;
-using zx::embed::Host;
-using zx::embed::Status;
 
 // Parameter values by index: popups by number, sliders by value, percent sliders in percent.
 struct Case {
@@ -122,7 +122,8 @@ World simulated(const Case& c, const World& input) {
 }
 
 FrameFormat format_of(const World& w, Channels channels) {
-    return {w.width(), w.height(), w.deep() ? zx::embed::Depth::sixteen : zx::embed::Depth::eight,
+    return {w.width(), w.height(),
+            w.deep() ? simhost::embedded::Depth::sixteen : simhost::embedded::Depth::eight,
             channels};
 }
 
@@ -215,7 +216,7 @@ TEST(EmbedHost, VisibilityAnswersAsTheSimulatedHostsPanel) {
 
             ASSERT_EQ(host.set_value(kParamSplit, split), Status::ok);
             ASSERT_EQ(host.set_value(kParamOverlapMode, overlap), Status::ok);
-            zx::embed::Visibility hidden{};
+            simhost::embedded::Visibility hidden{};
             ASSERT_EQ(host.query_visibility(hidden), Status::ok);
             int hidden_count = 0;
             for (int i = 1; i < kParamCount; ++i) {
@@ -280,14 +281,14 @@ TEST(EmbedHost, RefusesWhatItCannotTake) {
     EXPECT_EQ(host.param(kParamRow)->u.sd.value, param_entry(kParamRow).dephault);
 
     std::vector<std::uint8_t> in(16 * 4 * 4), out(16 * 4 * 4);
-    const FrameFormat f{16, 4, zx::embed::Depth::eight, Channels::rgba};
+    const FrameFormat f{16, 4, simhost::embedded::Depth::eight, Channels::rgba};
     EXPECT_EQ(host.render(f, nullptr, 64, out.data(), 64), Status::bad_argument);
     EXPECT_EQ(host.render(f, in.data(), 63, out.data(), 64), Status::bad_argument);
     EXPECT_EQ(host.render(f, in.data(), 64, out.data(), 60), Status::bad_argument);
     EXPECT_EQ(host.render({0, 4, f.depth, f.channels}, in.data(), 64, out.data(), 64),
               Status::bad_argument);
-    EXPECT_EQ(host.render({16, 4, zx::embed::Depth::sixteen, Channels::argb}, in.data() + 1, 128,
-                          out.data(), 128),
+    EXPECT_EQ(host.render({16, 4, simhost::embedded::Depth::sixteen, Channels::argb}, in.data() + 1,
+                          128, out.data(), 128),
               Status::bad_argument);
     EXPECT_EQ(host.render(f, in.data(), 64, out.data(), 64), Status::ok);
 

@@ -18,16 +18,16 @@
 
 #include "composite/blend_ops.h"
 #include "embed/alpha.h"
-#include "embed/transition.h"
 #include "params/param_table.h"
+#include "simhost/embedded_transition.h"
 
 namespace {
 
-using zx::embed::Channels;
-using zx::embed::Depth;
-using zx::embed::FrameFormat;
-using zx::embed::Host;
-using zx::embed::Status;
+using simhost::embedded::Channels;
+using simhost::embedded::Depth;
+using simhost::embedded::FrameFormat;
+using simhost::embedded::Host;
+using simhost::embedded::Status;
 
 constexpr int kWidth = 53;
 constexpr int kHeight = 31;
@@ -137,15 +137,15 @@ TEST(FloatPath, MatchesTheSixteenBitPathInEveryModeAndOverlap) {
         Renders out;
         const FrameFormat f16{kWidth, kHeight, Depth::sixteen, Channels::argb};
         const FrameFormat ff{kWidth, kHeight, Depth::float32, Channels::argb};
-        ASSERT_EQ(zx::embed::render_transition(host, f16,
-                                               {in.deep.data(), kWidth * 8, b.deep.data(),
-                                                kWidth * 8, out.deep.data(), kWidth * 8},
-                                               t),
+        ASSERT_EQ(simhost::embedded::render_transition(host, f16,
+                                                       {in.deep.data(), kWidth * 8, b.deep.data(),
+                                                        kWidth * 8, out.deep.data(), kWidth * 8},
+                                                       t),
                   Status::ok);
-        ASSERT_EQ(zx::embed::render_transition(host, ff,
-                                               {in.real.data(), kWidth * 16, b.real.data(),
-                                                kWidth * 16, out.real.data(), kWidth * 16},
-                                               t),
+        ASSERT_EQ(simhost::embedded::render_transition(host, ff,
+                                                       {in.real.data(), kWidth * 16, b.real.data(),
+                                                        kWidth * 16, out.real.data(), kWidth * 16},
+                                                       t),
                   Status::ok);
         // Both pictures' pixels count as moved.
         Pictures both{in.deep, in.real};

@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "composite/blend_ops.h"
-#include "embed/transition.h"
 #include "params/param_table.h"
+#include "simhost/embedded_transition.h"
 
 namespace {
 
-using zx::embed::Channels;
-using zx::embed::Depth;
-using zx::embed::FrameFormat;
-using zx::embed::Host;
-using zx::embed::Status;
-using zx::embed::TransitionFrames;
+using simhost::embedded::Channels;
+using simhost::embedded::Depth;
+using simhost::embedded::FrameFormat;
+using simhost::embedded::Host;
+using simhost::embedded::Status;
+using simhost::embedded::TransitionFrames;
 
 constexpr int kWidth = 37;
 constexpr int kHeight = 23;
@@ -113,20 +113,20 @@ void check_definition(Depth depth, int full) {
             std::vector<Channel> in_a = reorder(a, channels);
             std::vector<Channel> in_b = reorder(b, channels);
             std::vector<Channel> out(a.size(), 7);
-            ASSERT_EQ(zx::embed::render_transition(
+            ASSERT_EQ(simhost::embedded::render_transition(
                           host, format, {in_a.data(), row, in_b.data(), row, out.data(), row}, e.t),
                       Status::ok);
             EXPECT_EQ(out, reorder(expected, channels)) << "rgba " << (channels == Channels::rgba);
             // Written over either input, with scratch of the caller's.
-            std::vector<std::uint8_t> scratch(zx::embed::transition_scratch_bytes(format));
-            ASSERT_EQ(zx::embed::render_transition(
+            std::vector<std::uint8_t> scratch(simhost::embedded::transition_scratch_bytes(format));
+            ASSERT_EQ(simhost::embedded::render_transition(
                           host, format, {in_a.data(), row, in_b.data(), row, in_a.data(), row}, e.t,
                           scratch.data(), scratch.size()),
                       Status::ok);
             EXPECT_EQ(in_a, out);
             in_a = reorder(a, channels);
             ASSERT_EQ(
-                zx::embed::render_transition(
+                simhost::embedded::render_transition(
                     host, format, {in_a.data(), row, in_b.data(), row, in_b.data(), row}, e.t),
                 Status::ok);
             EXPECT_EQ(in_b, out);
@@ -147,19 +147,20 @@ TEST(Transition, RefusesWhatItCannotRender) {
     const TransitionFrames frames{a.data(), row, a.data(), row, out.data(), row};
     Host host;
     for (double t : {-0.001, 100.001, std::nan("")}) {
-        EXPECT_EQ(zx::embed::render_transition(host, format, frames, t), Status::bad_argument);
+        EXPECT_EQ(simhost::embedded::render_transition(host, format, frames, t),
+                  Status::bad_argument);
     }
-    std::vector<std::uint8_t> scratch(zx::embed::transition_scratch_bytes(format) - 1);
-    EXPECT_EQ(
-        zx::embed::render_transition(host, format, frames, 10, scratch.data(), scratch.size()),
-        Status::bad_argument);
-    EXPECT_EQ(zx::embed::render_transition(host, format,
-                                           {a.data(), row - 1, a.data(), row, out.data(), row}, 10),
+    std::vector<std::uint8_t> scratch(simhost::embedded::transition_scratch_bytes(format) - 1);
+    EXPECT_EQ(simhost::embedded::render_transition(host, format, frames, 10, scratch.data(),
+                                                   scratch.size()),
               Status::bad_argument);
-    EXPECT_EQ(zx::embed::transition_scratch_bytes({1 << 30, 1 << 30, Depth::sixteen}), 0u);
+    EXPECT_EQ(simhost::embedded::render_transition(
+                  host, format, {a.data(), row - 1, a.data(), row, out.data(), row}, 10),
+              Status::bad_argument);
+    EXPECT_EQ(simhost::embedded::transition_scratch_bytes({1 << 30, 1 << 30, Depth::sixteen}), 0u);
     // A host out of memory refuses the render.
     host.set_memory_limit(16);
-    EXPECT_NE(zx::embed::render_transition(host, format, frames, 10), Status::ok);
+    EXPECT_NE(simhost::embedded::render_transition(host, format, frames, 10), Status::ok);
 }
 
 }  // namespace

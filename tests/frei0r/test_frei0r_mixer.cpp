@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "embed/transition.h"
 #include "frei0r/mixer.h"
 #include "frei0r/param_mapping.h"
 #include "params/param_table.h"
+#include "simhost/embedded_transition.h"
 
 extern "C" {
 #include <frei0r.h>
@@ -85,21 +85,21 @@ TEST(Frei0rMixer, RendersTheTransitionOfTheMappedValues) {
         m.set(instance, &split, 2);
         m.set(instance, &row, 3);
         m.set(instance, &blend, 10);
-        zx::embed::Host host;
-        ASSERT_EQ(host.set_value(kParamSplit, kSplitHeightColumn), zx::embed::Status::ok);
-        ASSERT_EQ(host.set_value(kParamRow, 3), zx::embed::Status::ok);
+        simhost::embedded::Host host;
+        ASSERT_EQ(host.set_value(kParamSplit, kSplitHeightColumn), simhost::embedded::Status::ok);
+        ASSERT_EQ(host.set_value(kParamRow, 3), simhost::embedded::Status::ok);
         ASSERT_EQ(host.set_value(kParamBlendMode, choice_number(kParamBlendMode, "Multiply")),
-                  zx::embed::Status::ok);
-        const zx::embed::FrameFormat format{w, h, zx::embed::Depth::eight,
-                                            zx::embed::Channels::rgba};
+                  simhost::embedded::Status::ok);
+        const simhost::embedded::FrameFormat format{w, h, simhost::embedded::Depth::eight,
+                                                    simhost::embedded::Channels::rgba};
         for (double x : {0.0, 0.3, 0.5, 0.77, 1.0}) {
             SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " at " + std::to_string(x));
             m.set(instance, &x, 1);
             std::vector<std::uint32_t> expected(a.size());
-            ASSERT_EQ(zx::embed::render_transition(
+            ASSERT_EQ(simhost::embedded::render_transition(
                           host, format, {a.data(), w * 4, b.data(), w * 4, expected.data(), w * 4},
                           x * 100),
-                      zx::embed::Status::ok);
+                      simhost::embedded::Status::ok);
             std::vector<std::uint32_t> out(a.size(), 0xDEADBEEF);
             m.update2(instance, 12.5, a.data(), b.data(), nullptr, out.data());
             EXPECT_EQ(out, expected);

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "embed/embed_host.h"
 #include "frei0r/filter.h"
 #include "frei0r/param_mapping.h"
 #include "params/param_table.h"
+#include "simhost/embedded_host.h"
 
 extern "C" {
 #include <frei0r.h>
@@ -115,14 +115,15 @@ class Instance {
 std::vector<std::uint32_t> embedded(const std::vector<std::uint32_t>& in, int w, int h,
                                     std::initializer_list<std::pair<ParamIndex, double>> values,
                                     PF_Pixel color = {255, 255, 0, 0}) {
-    zx::embed::Host host;
+    simhost::embedded::Host host;
     for (const auto& [index, v] : values)
-        EXPECT_EQ(host.set_value(index, v), zx::embed::Status::ok);
-    EXPECT_EQ(host.set_color(kParamColor, color), zx::embed::Status::ok);
+        EXPECT_EQ(host.set_value(index, v), simhost::embedded::Status::ok);
+    EXPECT_EQ(host.set_color(kParamColor, color), simhost::embedded::Status::ok);
     std::vector<std::uint32_t> out(in.size());
-    EXPECT_EQ(host.render({w, h, zx::embed::Depth::eight, zx::embed::Channels::rgba}, in.data(),
-                          w * 4, out.data(), w * 4),
-              zx::embed::Status::ok);
+    EXPECT_EQ(
+        host.render({w, h, simhost::embedded::Depth::eight, simhost::embedded::Channels::rgba},
+                    in.data(), w * 4, out.data(), w * 4),
+        simhost::embedded::Status::ok);
     return out;
 }
 

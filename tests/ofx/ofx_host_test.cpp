@@ -33,8 +33,8 @@
 #include "cli/png_io.h"
 #include "cli/tool.h"
 #include "composite/blend_ops.h"
-#include "embed/transition.h"
 #include "params/param_ids.h"
+#include "simhost/embedded_transition.h"
 #endif
 
 using namespace zx::ofxtest;
@@ -421,22 +421,23 @@ Picture cli_transition(const Picture& from, const Picture& to, const Settings& s
 // `t` < 0 renders the filter, else the transition from `in` to `to` at t.
 Picture embed_float(const Picture& in, const Settings& s, bool premult, double t = -1,
                     const Picture* to = nullptr) {
-    zx::embed::Host host;
+    simhost::embedded::Host host;
     const auto color = [&](int c) { return static_cast<A_u_char>(std::lround(s.color[c] * 255)); };
     const bool ok =
-        host.set_value(kParamMode, s.mode + 1) == zx::embed::Status::ok &&
-        host.set_value(kParamCompletion, s.completion) == zx::embed::Status::ok &&
-        host.set_value(kParamSplit, s.split + 1) == zx::embed::Status::ok &&
-        host.set_value(kParamRow, s.row) == zx::embed::Status::ok &&
-        host.set_value(kParamHeight, s.strip_height) == zx::embed::Status::ok &&
-        host.set_value(kParamColumn, s.column) == zx::embed::Status::ok &&
-        host.set_value(kParamWidth, s.strip_width) == zx::embed::Status::ok &&
-        host.set_value(kParamSeed, s.seed) == zx::embed::Status::ok &&
-        host.set_value(kParamOverlapMode, s.overlap + 1) == zx::embed::Status::ok &&
+        host.set_value(kParamMode, s.mode + 1) == simhost::embedded::Status::ok &&
+        host.set_value(kParamCompletion, s.completion) == simhost::embedded::Status::ok &&
+        host.set_value(kParamSplit, s.split + 1) == simhost::embedded::Status::ok &&
+        host.set_value(kParamRow, s.row) == simhost::embedded::Status::ok &&
+        host.set_value(kParamHeight, s.strip_height) == simhost::embedded::Status::ok &&
+        host.set_value(kParamColumn, s.column) == simhost::embedded::Status::ok &&
+        host.set_value(kParamWidth, s.strip_width) == simhost::embedded::Status::ok &&
+        host.set_value(kParamSeed, s.seed) == simhost::embedded::Status::ok &&
+        host.set_value(kParamOverlapMode, s.overlap + 1) == simhost::embedded::Status::ok &&
         host.set_color(kParamColor, PF_Pixel{255, color(0), color(1), color(2)}) ==
-            zx::embed::Status::ok &&
-        host.set_value(kParamBlendMode, s.blend == 0 ? 1 : s.blend + 2) == zx::embed::Status::ok &&
-        host.set_value(kParamOpacity, s.opacity) == zx::embed::Status::ok;
+            simhost::embedded::Status::ok &&
+        host.set_value(kParamBlendMode, s.blend == 0 ? 1 : s.blend + 2) ==
+            simhost::embedded::Status::ok &&
+        host.set_value(kParamOpacity, s.opacity) == simhost::embedded::Status::ok;
     expect(ok, "embedded host values");
     const auto straight = [&](Picture p, bool to_straight) {
         for (std::size_t i = 0; premult && i < p.s.size(); i += 4) {
@@ -450,17 +451,18 @@ Picture embed_float(const Picture& in, const Settings& s, bool premult, double t
     };
     const Picture a = straight(in, true);
     Picture out = a;
-    const zx::embed::FrameFormat format{in.w, in.h, zx::embed::Depth::float32,
-                                        zx::embed::Channels::rgba};
+    const simhost::embedded::FrameFormat format{in.w, in.h, simhost::embedded::Depth::float32,
+                                                simhost::embedded::Channels::rgba};
     const std::ptrdiff_t row = in.w * 16;
     if (t < 0) {
-        expect(host.render(format, a.s.data(), row, out.s.data(), row) == zx::embed::Status::ok,
+        expect(host.render(format, a.s.data(), row, out.s.data(), row) ==
+                   simhost::embedded::Status::ok,
                "embedded float render");
     } else {
         const Picture b = straight(*to, true);
-        expect(zx::embed::render_transition(host, format,
-                                            {a.s.data(), row, b.s.data(), row, out.s.data(), row},
-                                            t * 100.0) == zx::embed::Status::ok,
+        expect(simhost::embedded::render_transition(
+                   host, format, {a.s.data(), row, b.s.data(), row, out.s.data(), row},
+                   t * 100.0) == simhost::embedded::Status::ok,
                "embedded float transition");
     }
     return straight(out, false);

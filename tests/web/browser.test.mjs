@@ -259,9 +259,9 @@ test("the panel hides what the effect's visibility command hides", async () => {
 });
 
 test("a picture beyond the module's memory is refused, and the next one renders", async () => {
-    // Cards the size menu does not offer, each with a part that no longer fits in 2 GB: a copy
-    // of the card, the host's rows to convert, the 16-bit buffers.
-    for (const [w, h, depth] of [[16384, 16384, 8], [12000, 12000, 8], [8000, 8000, 16]]) {
+    // Cards the size menu does not offer, each with a part that no longer fits in 2 GB: the
+    // 8-bit result beside the card, the first of the 16-bit buffers, the last of them.
+    for (const [w, h, depth] of [[16384, 16384, 8], [12000, 12000, 16], [8000, 8000, 16]]) {
         await label(depth === 16 ? "16-bit" : "8-bit").check();
         await page.evaluate((size) => {
             const option = document.createElement("option");

@@ -1,4 +1,4 @@
-#include "embed/transition.h"
+#include "simhost/embedded_transition.h"
 
 #include <cstdint>
 #include <cstring>
@@ -7,10 +7,14 @@
 #include <new>
 
 #include "composite/blend_ops.h"
-#include "embed/percent.h"
+#include "core/param_snapshot.h"
 #include "params/param_table.h"
 
-namespace zx::embed {
+namespace simhost::embedded {
+
+using zx::embed::transition_step;
+using zx::embed::transition_t_valid;
+using zx::embed::TransitionStep;
 
 namespace {
 
@@ -127,4 +131,4 @@ Status render_transition(Host& host, const FrameFormat& format, const Transition
     return Status::ok;
 }
 
-}  // namespace zx::embed
+}  // namespace simhost::embedded

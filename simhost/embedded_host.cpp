@@ -1,4 +1,4 @@
-#include "embed/embed_host.h"
+#include "simhost/embedded_host.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,13 @@
 #include <new>
 #include <type_traits>
 
-#include "embed/percent.h"
+#include "core/param_snapshot.h"
 #include "entry/entry_point.h"
 #include "hostkit/host_tables.h"
 #include "hostkit/host_worlds.h"
 #include "render/render_pass.h"
 
-namespace zx::embed {
+namespace simhost::embedded {
 
 namespace {
 
@@ -205,13 +205,13 @@ struct Callbacks {
     static PF_Err PF_CALLBACK copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst,
                                    PF_Rect* src_r, PF_Rect* dst_r) {
         if (impl_of(ref) == nullptr) return kRefusedErr;
-        return hostkit::copy_world(src, dst, src_r, dst_r) ? PF_Err_NONE : kRefusedErr;
+        return zx::hostkit::copy_world(src, dst, src_r, dst_r) ? PF_Err_NONE : kRefusedErr;
     }
 
     static PF_Err PF_CALLBACK fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect,
                                    PF_EffectWorld* world) {
         if (impl_of(ref) == nullptr) return kRefusedErr;
-        return hostkit::fill_world(color, dst_rect, world) ? PF_Err_NONE : kRefusedErr;
+        return zx::hostkit::fill_world(color, dst_rect, world) ? PF_Err_NONE : kRefusedErr;
     }
 
     static PF_Handle PF_CALLBACK new_handle(A_HandleSize size) {
@@ -353,10 +353,11 @@ PF_HandleSuite1 make_handle_suite() {
 }
 
 // Filled once, read by every instance on every thread.
-const hostkit::SuiteTables kSuites = hostkit::make_suite_tables<Refused, CB>(make_handle_suite());
+const zx::hostkit::SuiteTables kSuites =
+    zx::hostkit::make_suite_tables<Refused, CB>(make_handle_suite());
 
 const void* served(const A_char* name, A_long version) {
-    return hostkit::find_suite(kSuites, name, version);
+    return zx::hostkit::find_suite(kSuites, name, version);
 }
 
 }  // namespace
@@ -375,7 +376,7 @@ A_long PF_CALLBACK Callbacks::release_suite(const A_char* name, A_long version) 
 // ---------------------------------------------------------------------------------------------
 
 Host::Impl::Impl() {
-    hostkit::fill_host_records<Refused, CB>(utils, basic, in_data.inter);
+    zx::hostkit::fill_host_records<Refused, CB>(utils, basic, in_data.inter);
     utils.host_get_handle_size = CB::handle_size;
     utils.host_resize_handle = CB::resize_handle;
     in_data.utils = &utils;
@@ -788,4 +789,4 @@ std::size_t Host::live_handle_bytes() const {
     return impl_->live_bytes - (global != nullptr ? global->size : 0);
 }
 
-}  // namespace zx::embed
+}  // namespace simhost::embedded

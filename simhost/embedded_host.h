@@ -1,10 +1,11 @@
-// A small in-process host for production use: it drives the effect's entry point as the
-// compositing host does (Global Setup and Params Setup once, Render per frame, the global data
-// disposed at the end) with working callbacks and the seven suites the effect uses, and nothing
-// else: no ledgers, no fault injection, no file I/O.
+// A small in-process host: it drives the effect's entry point as the compositing host does
+// (Global Setup and Params Setup once, Render per frame, the global data disposed at the end)
+// with working callbacks and the seven suites the effect uses, on RGBA frames as well as the
+// effect's own, and nothing else: no ledgers, no fault injection, no file I/O. The tests hold
+// the front ends, which call the render core, against the module rendered through it.
 //
-//   zx::embed::Host host;                          // Global Setup, Params Setup
-//   if (host.status() != zx::embed::Status::ok) ...
+//   simhost::embedded::Host host;                  // Global Setup, Params Setup
+//   if (host.status() != simhost::embedded::Status::ok) ...
 //   host.set_value(kParamCompletion, 40.0);        // by the parameter table's index
 //   host.render({w, h, Depth::eight, Channels::rgba}, in, w * 4, out, w * 4);
 //
@@ -21,7 +22,7 @@
 #include "host/ae_api.h"
 #include "params/param_table.h"
 
-namespace zx::embed {
+namespace simhost::embedded {
 
 enum class Status : int {
     ok = 0,
@@ -108,4 +109,4 @@ class Host {
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace zx::embed
+}  // namespace simhost::embedded
