@@ -12,7 +12,6 @@ import os
 import shutil
 import subprocess
 import sys
-import xml.etree.ElementTree as ET
 
 SKIPPED = 77
 
@@ -422,24 +421,42 @@ def case_melt_mixer_project(c):
     check_mix(c, c.path("out.rgba"), values, "p", "melt mixer project file")
 
 
+# Clip a with the effect on one track, b on the other from where the composition mixes them.
+KDENLIVE_PROJECT = """<mlt LC_NUMERIC="C"><profile width="{w}" height="{h}" frame_rate_num="25"
+ frame_rate_den="1" progressive="1" sample_aspect_num="1" sample_aspect_den="1" colorspace="709"/>
+ <producer id="a" in="0" out="{last}"><property name="resource">a.nut</property>{clip}</producer>
+ <producer id="b" in="0" out="{last}"><property name="resource">b.nut</property>{clip}</producer>
+ <playlist id="v1"><entry producer="a" in="0" out="{last}"><filter>{effect}</filter></entry>
+ </playlist><playlist id="v2"><blank length="{cut}"/><entry producer="b" in="0" out="{last}"/>
+ </playlist><tractor in="0" out="{end}"><track producer="v1"/><track producer="v2"/>
+ <transition in="{cut}" out="{last}">{composition}</transition></tractor></mlt>"""
+
+
 def case_kdenlive_project(c):
-    """tests/editors/zentrilox.kdenlive rendered as Kdenlive renders it, with the values it holds:
-    a through the keyframed effect, the composition from that to b over the overlap, b alone."""
-    project = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "editors",
-                           "zentrilox.kdenlive")
-    root, values = ET.parse(project).getroot(), []
-    for element in (root.find(".//filter"), root.find(".//transition")):
-        values.append({p.get("name"): float(p.text) for p in element.findall("property")
-                       if p.get("name") in ORDER and p.get("name") not in ("completion", "color")})
-        color = element.find("property[@name='color']").text  # 0xRRGGBBAA
-        values[-1]["color"] = tuple(int(color[i:i + 2], 16) / 255 for i in (2, 4, 6))
+    """A project as Kdenlive writes it, rendered with melt as Kdenlive renders it."""
+    effect = {"mode": 1.0, "split": 0.5, "row": 0.04, "strip_width": 0.02, "seed": 0.123,
+              "overlap_mode": 1.0, "color": (0.2, 0.6, 0.8), "blend_mode": 2 / 6, "opacity": 0.9}
+    composition = {"split": 1.0, "strip_height": 0.005, "column": 0.04, "seed": 0.77,
+                   "color": (1.0, 0.0, 0.0), "blend_mode": 5 / 6, "opacity": 0.7}
+
+    def properties(values, **more):
+        if "color" in values:  # as Kdenlive writes it
+            more["color"] = "0x%02x%02x%02xff" % tuple(lround(v * 255) for v in values["color"])
+        values = dict(values, **more)
+        return "".join('<property name="%s">%s</property>' % p for p in values.items())
+
+    fx, mix = "frei0r.zentrilox", "frei0r.zentrilox_transition"
+    with open(c.path("project.kdenlive"), "w") as f:
+        f.write(KDENLIVE_PROJECT.format(
+            w=c.width, h=c.height, last=CLIP - 1, cut=CLIP - MIX, end=2 * CLIP - MIX - 1,
+            clip=properties({}, length=CLIP, mlt_service="avformat-novalidate"),
+            effect=properties(effect, mlt_service=fx, kdenlive_id=fx, completion="0=0;24=1"),
+            composition=properties(composition, mlt_service=mix, kdenlive_id=mix, a_track=0,
+                                   b_track=1, transition="0=0;-1=1")))
     melt_clips(c)
-    shutil.copy(project, c.path("project.kdenlive"))
-    out = c.path("out.rgba")
-    melt([c.path("project.kdenlive"), "-consumer", "avformat:" + out, "f=rawvideo",
-          "pix_fmt=rgba", "an=1", "real_time=-1"], out, c.work)
-    filtered = c.reference(c.path("a.rgba"), CLIP, keyframed(values[0]))
-    check_mix(c, out, values[1], "k", "the Kdenlive project", filtered)
+    melt_render(c, c.path("project.kdenlive"), c.path("out.rgba"))
+    filtered = c.reference(c.path("a.rgba"), CLIP, keyframed(effect))
+    check_mix(c, c.path("out.rgba"), composition, "k", "the Kdenlive project", filtered)
 
 
 # GStreamer's frei0r elements: frei0r-filter-zentrilox and frei0r-mixer-zentrilox-transition.
