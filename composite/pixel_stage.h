@@ -47,7 +47,9 @@ struct PixelStage {
     // A source not held in the drawing's own form (other sample range, premultiplied colour)
     // has each row of a block made so in `row_buffer`, a row of the frame's width, as it is
     // drawn: every source pixel is read once, and no copy of the frame is made.
-    void (*load_row)(const std::uint8_t* from, Pixel* into, std::size_t count) = nullptr;
+    // It asks for the source's lines `ahead` bytes on as it goes (0: none).
+    void (*load_row)(const std::uint8_t* from, Pixel* into, std::size_t count,
+                     std::ptrdiff_t ahead) = nullptr;
     Pixel* row_buffer = nullptr;
 };
 
@@ -428,9 +430,10 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
         RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
                            due ? ahead * stage.out_rowbytes : 0};
         if (stage.load_row != nullptr) {
-            // The rows ahead are asked for here: the rule reads the row buffer, not the frame.
-            if (due) prefetch_rows(dst, src, run, row_ahead);
-            stage.load_row(reinterpret_cast<const std::uint8_t*>(src), stage.row_buffer, run);
+            // The source's rows ahead are asked for by the loader: the rule reads the row
+            // buffer, not the frame.
+            stage.load_row(reinterpret_cast<const std::uint8_t*>(src), stage.row_buffer, run,
+                           row_ahead.src_bytes);
             src = stage.row_buffer;
             row_ahead = RowAhead{0, 0};
         }

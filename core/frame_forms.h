@@ -17,7 +17,8 @@
 namespace frame_forms {
 
 template <class Pixel>
-using RowLoader = void (*)(const std::uint8_t* from, Pixel* into, std::size_t count);
+using RowLoader = void (*)(const std::uint8_t* from, Pixel* into, std::size_t count,
+                           std::ptrdiff_t ahead);
 template <class Pixel>
 using RowFinisher = void (*)(Pixel* row, std::size_t count);
 
@@ -118,15 +119,26 @@ void premultiply(Pixel* row, std::size_t count) {
     }
 }
 
+// A row in the effect's form, a few lines at a time, asking as it goes for the lines `ahead`
+// bytes on (0: none): spread over the row, the requests do not queue up as a burst would.
 template <class Pixel, bool kFull16, bool kPremultiplied>
-void load_row(const std::uint8_t* from, Pixel* into, std::size_t count) {
-    if constexpr (kFull16) {
-        to_channels(reinterpret_cast<const std::uint16_t*>(from),
-                    reinterpret_cast<std::uint16_t*>(into), 4 * count);
-    } else {
-        std::memcpy(into, from, count * sizeof(Pixel));
+void load_row(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptrdiff_t ahead) {
+    constexpr std::size_t kLine = 64;
+    constexpr std::size_t kStep = 4 * kLine / sizeof(Pixel);
+    for (std::size_t at = 0; at < count; at += kStep) {
+        const std::size_t n = count - at < kStep ? count - at : kStep;
+        const std::uint8_t* in = from + at * sizeof(Pixel);
+        for (std::size_t line = 0; ahead != 0 && line < n * sizeof(Pixel); line += kLine) {
+            __builtin_prefetch(in + line + ahead);
+        }
+        if constexpr (kFull16) {
+            to_channels(reinterpret_cast<const std::uint16_t*>(in),
+                        reinterpret_cast<std::uint16_t*>(into + at), 4 * n);
+        } else {
+            std::memcpy(into + at, in, n * sizeof(Pixel));
+        }
+        if constexpr (kPremultiplied) straighten(into + at, n);
     }
-    if constexpr (kPremultiplied) straighten(into, count);
 }
 
 template <class Pixel, bool kFull16, bool kPremultiplied>
@@ -140,8 +152,8 @@ void finish_row(Pixel* row, std::size_t count) {
 #if defined(__x86_64__) || defined(__i386__)
 template <class Pixel, bool kFull16, bool kPremultiplied>
 [[gnu::target("avx2"), gnu::flatten]] void load_row_wide(const std::uint8_t* from, Pixel* into,
-                                                         std::size_t count) {
-    load_row<Pixel, kFull16, kPremultiplied>(from, into, count);
+                                                         std::size_t count, std::ptrdiff_t ahead) {
+    load_row<Pixel, kFull16, kPremultiplied>(from, into, count, ahead);
 }
 
 template <class Pixel, bool kFull16, bool kPremultiplied>
@@ -154,8 +166,8 @@ inline bool wide_rows() {
 }
 #else
 template <class Pixel, bool kFull16, bool kPremultiplied>
-void load_row_wide(const std::uint8_t* from, Pixel* into, std::size_t count) {
-    load_row<Pixel, kFull16, kPremultiplied>(from, into, count);
+void load_row_wide(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptrdiff_t ahead) {
+    load_row<Pixel, kFull16, kPremultiplied>(from, into, count, ahead);
 }
 
 template <class Pixel, bool kFull16, bool kPremultiplied>

@@ -300,7 +300,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             if (!copy) {
                 std::memset(out, 0, n * sizeof(Pixel));  // 0 and 0.0f in every channel
             } else if (load != nullptr) {
-                load(in, out, n);
+                load(in, out, n, 0);
             } else {
                 std::memcpy(out, in, n * sizeof(Pixel));
             }
@@ -319,7 +319,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             if (under != nullptr) {
                 const auto* still = reinterpret_cast<const Pixel*>(pixel_at(*under, w.x0, y));
                 if (load_under != nullptr) {
-                    load_under(reinterpret_cast<const std::uint8_t*>(still), buffer, n);
+                    load_under(reinterpret_cast<const std::uint8_t*>(still), buffer, n, 0);
                     still = buffer;
                 }
                 frame_forms::lay_over_row(still, out, n);

@@ -6,7 +6,6 @@
 //
 //   usage: zx_ofx_host_test BINARY.ofx [--write OUTCOMES | --expect OUTCOMES]
 #include "tests/ofx/ofx_host.h"
-#include "tests/ofx/ofx_prop_facts.h"
 
 #include <array>
 #include <cmath>
@@ -25,6 +24,7 @@
 #include "host/effect_info.h"
 #include "ofx/ofx_api.h"
 #include "params/param_table.h"
+#include "tests/ofx/ofx_prop_facts.h"
 
 #if defined(ZX_WITH_CLI)
 #include <unistd.h>
