@@ -32,12 +32,12 @@ constexpr std::uint32_t channel_to_png16(std::uint16_t c) {
 
 // On channels running 0..full. A colour no greater than its alpha comes back from the round
 // trip unchanged; alpha 0 leaves colour as it is both ways.
-inline std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
+constexpr std::uint32_t unpremultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
     if (a == 0) return c;
     return std::min(full, (c * full + a / 2) / a);
 }
 
-inline std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
+constexpr std::uint32_t premultiply(std::uint32_t c, std::uint32_t a, std::uint32_t full) {
     if (a == 0) return c;
     return (c * a + full / 2) / full;
 }

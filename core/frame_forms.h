@@ -40,15 +40,9 @@ inline void to_samples(std::uint16_t* row, std::size_t samples) {
     }
 }
 
-// The rules of sample_forms::unpremultiply and premultiply, written without branches so that
-// they run on many pixels at once. The integer quotient of unpremultiplying comes from a
-// floating division: with a numerator below 2^16 (8 bits) or 2^31 (16 bits) and a divisor of at
-// most 255 or 32768, the division's rounding error is below 2^-9 or 2^-22, while a quotient
-// that is not whole lies at least 1/divisor below the next whole number, so truncating gives
-// the integer quotient exactly (checked for every 8-bit pair below).
 // A float colour and its alpha through `op` as sample_forms rules it: a colour or alpha that is
 // not finite, or an alpha of 0, leaves the colour as it is; a result past the float range
-// saturates there.
+// saturates there. Without branches, so that it runs on many pixels at once.
 template <class Op>
 [[gnu::always_inline]] inline float real_rule(float c, float a, Op op) {
     const bool use = (a != 0.0f) & (std::fabs(a) <= FLT_MAX) & (std::fabs(c) <= FLT_MAX);
@@ -56,6 +50,30 @@ template <class Op>
     return use ? (std::fabs(r) <= FLT_MAX ? r : std::copysign(FLT_MAX, r)) : c;
 }
 
+// Every 8-bit colour and alpha through sample_forms' rules, looked up.
+struct ByteRules {
+    std::uint8_t straight[256][256];
+    std::uint8_t premultiplied[256][256];
+};
+
+constexpr ByteRules byte_rules() {
+    ByteRules r{};
+    for (std::uint32_t a = 0; a < 256; ++a) {
+        for (std::uint32_t c = 0; c < 256; ++c) {
+            r.straight[a][c] = static_cast<std::uint8_t>(sample_forms::unpremultiply(c, a, 255));
+            r.premultiplied[a][c] = static_cast<std::uint8_t>(sample_forms::premultiply(c, a, 255));
+        }
+    }
+    return r;
+}
+
+inline constexpr ByteRules kByteRules = byte_rules();
+
+// Straight colour from premultiplied, as sample_forms::unpremultiply. The 16-bit quotient comes
+// from a division in double, which runs on many channels at once: with a numerator below 2^31
+// and a divisor of at most 32768, the division's rounding error is below 2^-22, while a quotient
+// that is not whole lies at least 1/32768 below the next whole number, so truncating gives the
+// integer quotient exactly.
 template <class Pixel>
 void straighten(Pixel* row, std::size_t count) {
     using C = Channel<Pixel>;
@@ -68,33 +86,21 @@ void straighten(Pixel* row, std::size_t count) {
             if (k == A) continue;
             if constexpr (std::is_floating_point_v<C>) {
                 p[k] = real_rule(p[k], a, [](float c, float d) { return c / d; });
+            } else if constexpr (sizeof(C) == 1) {
+                p[k] = kByteRules.straight[a][p[k]];
             } else {
-                using Quotient = std::conditional_t<sizeof(C) == 1, float, double>;
                 constexpr auto kFull = static_cast<std::int32_t>(PixelTraits<Pixel>::kFull);
                 const std::int32_t c = p[k];
                 const std::int32_t none = a == 0;
                 const std::int32_t n = c * kFull + a / 2;
-                std::int32_t q = static_cast<std::int32_t>(static_cast<Quotient>(n) /
-                                                           static_cast<Quotient>(a + none));
+                std::int32_t q = static_cast<std::int32_t>(static_cast<double>(n) /
+                                                           static_cast<double>(a + none));
                 q -= (q - kFull) * (q > kFull);
                 p[k] = static_cast<C>(q + (c - q) * none);
             }
         }
     }
 }
-
-constexpr bool byte_quotients_agree() {
-    for (std::int32_t a = 1; a < 256; ++a) {
-        for (std::int32_t c = 0; c < 256; ++c) {
-            const std::int32_t n = c * 255 + a / 2;
-            if (static_cast<std::int32_t>(static_cast<float>(n) / static_cast<float>(a)) != n / a) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-static_assert(byte_quotients_agree());
 
 template <class Pixel>
 void premultiply(Pixel* row, std::size_t count) {
@@ -108,6 +114,8 @@ void premultiply(Pixel* row, std::size_t count) {
             if (k == A) continue;
             if constexpr (std::is_floating_point_v<C>) {
                 p[k] = real_rule(p[k], a, [](float c, float m) { return c * m; });
+            } else if constexpr (sizeof(C) == 1) {
+                p[k] = kByteRules.premultiplied[a][p[k]];
             } else {
                 constexpr auto kFull = static_cast<std::uint32_t>(PixelTraits<Pixel>::kFull);
                 const std::uint32_t c = p[k];
@@ -119,8 +127,6 @@ void premultiply(Pixel* row, std::size_t count) {
     }
 }
 
-// A row in the effect's form, a few lines at a time, asking as it goes for the lines `ahead`
-// bytes on (0: none): spread over the row, the requests do not queue up as a burst would.
 template <class Pixel, bool kFull16, bool kPremultiplied>
 void load_row(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptrdiff_t ahead) {
     constexpr std::size_t kLine = 64;
