@@ -45,7 +45,8 @@ inline void to_samples(std::uint16_t* row, std::size_t samples) {
 // saturates there. Without branches, so that it runs on many pixels at once.
 template <class Op>
 [[gnu::always_inline]] inline float real_rule(float c, float a, Op op) {
-    const bool use = (a != 0.0f) & (std::fabs(a) <= FLT_MAX) & (std::fabs(c) <= FLT_MAX);
+    const int use = static_cast<int>(a != 0.0f) & static_cast<int>(std::fabs(a) <= FLT_MAX) &
+                    static_cast<int>(std::fabs(c) <= FLT_MAX);
     const float r = op(c, use ? a : 1.0f);
     return use ? (std::fabs(r) <= FLT_MAX ? r : std::copysign(FLT_MAX, r)) : c;
 }
