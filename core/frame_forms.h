@@ -70,6 +70,21 @@ constexpr ByteRules byte_rules() {
 
 inline constexpr ByteRules kByteRules = byte_rules();
 
+// Every colour channel of the row through `rule(colour, alpha)`, in place.
+template <class Pixel, class Rule>
+[[gnu::always_inline]] inline void each_colour(Pixel* row, std::size_t count, Rule rule) {
+    using C = Channel<Pixel>;
+    constexpr std::size_t A = kAlphaAt<Pixel>;
+    auto* ch = reinterpret_cast<C*>(row);
+    for (std::size_t x = 0; x < count; ++x) {
+        C* p = ch + 4 * x;
+        const C a = p[A];
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (k != A) p[k] = rule(p[k], a);
+        }
+    }
+}
+
 // Straight colour from premultiplied, as sample_forms::unpremultiply. The 16-bit quotient comes
 // from a division in double, which runs on many channels at once: with a numerator below 2^31
 // and a divisor of at most 32768, the division's rounding error is below 2^-22, while a quotient
@@ -78,54 +93,40 @@ inline constexpr ByteRules kByteRules = byte_rules();
 template <class Pixel>
 void straighten(Pixel* row, std::size_t count) {
     using C = Channel<Pixel>;
-    constexpr std::size_t A = kAlphaAt<Pixel>;
-    auto* ch = reinterpret_cast<C*>(row);
-    for (std::size_t x = 0; x < count; ++x) {
-        C* p = ch + 4 * x;
-        const C a = p[A];
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (k == A) continue;
-            if constexpr (std::is_floating_point_v<C>) {
-                p[k] = real_rule(p[k], a, [](float c, float d) { return c / d; });
-            } else if constexpr (sizeof(C) == 1) {
-                p[k] = kByteRules.straight[a][p[k]];
-            } else {
-                constexpr auto kFull = static_cast<std::int32_t>(PixelTraits<Pixel>::kFull);
-                const std::int32_t c = p[k];
-                const std::int32_t none = a == 0;
-                const std::int32_t n = c * kFull + a / 2;
-                std::int32_t q = static_cast<std::int32_t>(static_cast<double>(n) /
-                                                           static_cast<double>(a + none));
-                q -= (q - kFull) * (q > kFull);
-                p[k] = static_cast<C>(q + (c - q) * none);
-            }
+    each_colour(row, count, [](C c, C a) -> C {
+        if constexpr (std::is_floating_point_v<C>) {
+            return real_rule(c, a, [](float v, float d) { return v / d; });
+        } else if constexpr (sizeof(C) == 1) {
+            return kByteRules.straight[a][c];
+        } else {
+            constexpr auto kFull = static_cast<std::int32_t>(PixelTraits<Pixel>::kFull);
+            const std::int32_t v = c;
+            const std::int32_t none = a == 0;
+            const std::int32_t n = v * kFull + a / 2;
+            std::int32_t q =
+                static_cast<std::int32_t>(static_cast<double>(n) / static_cast<double>(a + none));
+            q -= (q - kFull) * (q > kFull);
+            return static_cast<C>(q + (v - q) * none);
         }
-    }
+    });
 }
 
 template <class Pixel>
 void premultiply(Pixel* row, std::size_t count) {
     using C = Channel<Pixel>;
-    constexpr std::size_t A = kAlphaAt<Pixel>;
-    auto* ch = reinterpret_cast<C*>(row);
-    for (std::size_t x = 0; x < count; ++x) {
-        C* p = ch + 4 * x;
-        const C a = p[A];
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (k == A) continue;
-            if constexpr (std::is_floating_point_v<C>) {
-                p[k] = real_rule(p[k], a, [](float c, float m) { return c * m; });
-            } else if constexpr (sizeof(C) == 1) {
-                p[k] = kByteRules.premultiplied[a][p[k]];
-            } else {
-                constexpr auto kFull = static_cast<std::uint32_t>(PixelTraits<Pixel>::kFull);
-                const std::uint32_t c = p[k];
-                const std::uint32_t none = a == 0;
-                const std::uint32_t r = (c * a + kFull / 2) / kFull;
-                p[k] = static_cast<C>(r + (c - r) * none);
-            }
+    each_colour(row, count, [](C c, C a) -> C {
+        if constexpr (std::is_floating_point_v<C>) {
+            return real_rule(c, a, [](float v, float m) { return v * m; });
+        } else if constexpr (sizeof(C) == 1) {
+            return kByteRules.premultiplied[a][c];
+        } else {
+            constexpr auto kFull = static_cast<std::uint32_t>(PixelTraits<Pixel>::kFull);
+            const std::uint32_t v = c;
+            const std::uint32_t none = a == 0;
+            const std::uint32_t r = (v * a + kFull / 2) / kFull;
+            return static_cast<C>(r + (v - r) * none);
         }
-    }
+    });
 }
 
 template <class Pixel, bool kFull16, bool kPremultiplied>
