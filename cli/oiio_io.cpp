@@ -25,6 +25,11 @@ struct Carried {
 
 namespace {
 
+// The picture's description as the codec read it; the library's own name for it is its call.
+const OIIO::ImageSpec& header_of(const OIIO::ImageInput& in) {
+    return in.spec();
+}
+
 // No codec the tool reads packs more pixel bytes into one byte of file (deflate's bound is
 // 1032, the best OpenEXR and JPEG codes reach a few thousand): a header that claims more is cut
 // or forged.
@@ -121,7 +126,7 @@ Image read_oiio(std::FILE* file, const unsigned char* head, std::size_t head_siz
         throw Failure(name + " is not a picture the tool can read" +
                       (why.empty() ? std::string() : ": " + why));
     }
-    const OIIO::ImageSpec& header = in->spec();
+    const OIIO::ImageSpec& header = header_of(*in);
     const int depth = depth_of(header.format);
     check_bounds(name, header, depth, size);
 
@@ -306,11 +311,11 @@ ExistingFrame existing_oiio(std::FILE* file, const std::string& path, int width,
     if (!expected) throw Failure("cannot read back the format of output '" + path + "'");
     const auto in = open(&file_proxy);
     if (!in) return ExistingFrame::other;
-    const OIIO::ImageSpec& header = in->spec();
+    const OIIO::ImageSpec& header = header_of(*in);
     struct stat file_stat {};
     if (std::strcmp(in->format_name(), expected->format_name()) != 0 || header.width != width ||
         header.height != height || header.depth != 1 || header.deep ||
-        !same_samples(header, expected->spec()) || fstat(fileno(file), &file_stat) != 0) {
+        !same_samples(header, header_of(*expected)) || fstat(fileno(file), &file_stat) != 0) {
         return ExistingFrame::other;
     }
     try {
