@@ -126,12 +126,15 @@ ZX_INLINE void blend_chunk(Pixel* dst, const Pixel* src, std::size_t keep, Upper
     // Each vector moved on its own: one load or store, which later loads can take directly.
     auto* dst_bytes = reinterpret_cast<std::uint8_t*>(dst);
     const auto* src_bytes = reinterpret_cast<const std::uint8_t*>(src);
+    // Loaded into a vector of its own first: copied straight into the arrays, an unaligned
+    // vector becomes two half stores that the whole loads below cannot take (a stall each).
     W d[kParts], s[kParts];
     for (std::size_t p = 0; p < kParts; ++p) {
-        std::memcpy(&d[p], dst_bytes + p * sizeof(W), sizeof(W));
-        std::memcpy(&s[p], src_bytes + p * sizeof(W), sizeof(W));
-        d[p] = alpha_first_word<Pixel>(d[p]);
-        s[p] = alpha_first_word<Pixel>(s[p]);
+        W dst_word, src_word;
+        std::memcpy(&dst_word, dst_bytes + p * sizeof(W), sizeof(W));
+        std::memcpy(&src_word, src_bytes + p * sizeof(W), sizeof(W));
+        d[p] = alpha_first_word<Pixel>(dst_word);
+        s[p] = alpha_first_word<Pixel>(src_word);
     }
     // All ones on the pixels this call works.
     constexpr std::size_t kLanes = sizeof(W) / sizeof(typename T::Word);
