@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <concepts>
+#include <cstdint>
 #include <limits>
 #include <type_traits>
 
@@ -164,6 +165,10 @@ struct Real {
 namespace real {
 
 inline constexpr float kLargest = std::numeric_limits<float>::max();
+
+// A float's bits: infinity's magnitude, and 1.
+inline constexpr std::uint32_t kInfinityBits = 0x7F800000u;
+inline constexpr std::uint32_t kOneBits = 0x3F800000u;
 
 // A channel as a blend reads it.
 inline float blend_colour(float c) {

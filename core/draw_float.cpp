@@ -2,7 +2,9 @@
 // overlap through the operator's formula in real arithmetic. Blocks move their pixels as they
 // are; only occupied output pixels are blended.
 #include <cstring>
+#include <type_traits>
 
+#include "composite/float_runs.h"
 #include "core/draw_steps.h"
 
 namespace {
@@ -26,20 +28,41 @@ struct RealFootageScaled {
     }
 };
 
+// Pixels at a time in the usual cases of over (float_runs.h).
+using float_runs::kChunk;
+
+// The first pixel from x on that is not free (alpha 0), a chunk at a time where it can.
+template <class Pixel>
+ZX_INLINE std::size_t free_end(const Pixel* dst, std::size_t x, std::size_t run) {
+    while (x + kChunk <= run && float_runs::free_chunk(dst + x)) x += kChunk;
+    while (x < run && dst[x].alpha == 0.0f) ++x;
+    return x;
+}
+
 // A free output pixel (alpha 0) takes the source pixel; an occupied one the operator's result
 // with the incoming pixel `Upper` makes.
 template <class Pixel, class Op, class Upper>
 struct RealBlendRule {
     Op op;
     Upper upper;
+    static constexpr bool kOpaqueChunks =
+        Op::kind == BlendKind::over && std::is_same_v<Upper, FootageAsIs>;
+
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead, bool) {
         // Free stretches, the usual case, are copied whole.
         for (std::size_t x = 0; x < run;) {
-            std::size_t end = x;
-            while (end < run && dst[end].alpha == 0.0f) ++end;
+            const std::size_t end = free_end(dst, x, run);
             std::memcpy(dst + x, src + x, (end - x) * sizeof(Pixel));
-            for (x = end; x < run && dst[x].alpha != 0.0f; ++x) dst[x] = op(dst[x], upper(src[x]));
+            for (x = end; x < run && dst[x].alpha != 0.0f;) {
+                if (kOpaqueChunks && x + kChunk <= run &&
+                    float_runs::opaque_over_chunk(dst + x, src + x)) {
+                    x += kChunk;
+                } else {
+                    dst[x] = op(dst[x], upper(src[x]));
+                    ++x;
+                }
+            }
         }
     }
 };

@@ -11,6 +11,8 @@
 #include <type_traits>
 
 #include "composite/blend_ops.h"
+#include "composite/float_runs.h"
+#include "composite/onto_opaque.h"
 #include "composite/pixel_traits.h"
 #include "composite/sample_forms.h"
 
@@ -70,19 +72,66 @@ constexpr ByteRules byte_rules() {
 
 inline constexpr ByteRules kByteRules = byte_rules();
 
-// Every colour channel of the row through `rule(colour, alpha)`, in place.
-template <class Pixel, class Rule>
+// At full alpha, straight and premultiplied colour are the same: both rules leave every colour
+// up to full as it is (checked here for the integer depths; at float, c / 1 and c * 1 are c),
+// and premultiplying leaves 16-bit colour past full too, as (c x 32768 + 16384) / 32768 is c.
+constexpr bool full_alpha_keeps_colour(std::uint32_t full) {
+    for (std::uint32_t c = 0; c <= full; ++c) {
+        if (sample_forms::unpremultiply(c, full, full) != c ||
+            sample_forms::premultiply(c, full, full) != c) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(full_alpha_keeps_colour(255) && full_alpha_keeps_colour(32768));
+
+// A chunk of pixels whose alphas are all exactly full, tested a vector at a time.
+template <class Pixel>
+constexpr std::size_t opaque_chunk_pixels() {
+    if constexpr (std::is_floating_point_v<Channel<Pixel>>) {
+        return float_runs::kChunk;
+    } else {
+        return PixelTraits<Pixel>::kChunkPixels;
+    }
+}
+template <class Pixel>
+inline constexpr std::size_t kOpaqueChunk = opaque_chunk_pixels<Pixel>();
+
+template <class Pixel>
+[[gnu::always_inline]] inline bool opaque_chunk(const Pixel* p) {
+    if constexpr (std::is_floating_point_v<Channel<Pixel>>) {
+        return float_runs::opaque_chunk(p);
+    } else {
+        return onto_opaque::all_full_alpha<16>(p, kOpaqueChunk<Pixel>);
+    }
+}
+
+// Every colour channel of the row through `rule(colour, alpha)`, in place. Where the rule
+// keeps colour at full alpha (kKeepsOpaque), chunks of opaque pixels, the usual case, are
+// passed over whole.
+template <bool kKeepsOpaque, class Pixel, class Rule>
 [[gnu::always_inline]] inline void each_colour(Pixel* row, std::size_t count, Rule rule) {
     using C = Channel<Pixel>;
     constexpr std::size_t A = kAlphaAt<Pixel>;
+    constexpr std::size_t kChunk = kOpaqueChunk<Pixel>;
     auto* ch = reinterpret_cast<C*>(row);
-    for (std::size_t x = 0; x < count; ++x) {
-        C* p = ch + 4 * x;
-        const C a = p[A];
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (k != A) p[k] = rule(p[k], a);
+    const auto pixels = [&](std::size_t from, std::size_t to) {
+        for (std::size_t x = from; x < to; ++x) {
+            C* p = ch + 4 * x;
+            const C a = p[A];
+            for (std::size_t k = 0; k < 4; ++k) {
+                if (k != A) p[k] = rule(p[k], a);
+            }
+        }
+    };
+    std::size_t x = 0;
+    if constexpr (kKeepsOpaque) {
+        for (; x + kChunk <= count; x += kChunk) {
+            if (!opaque_chunk(row + x)) pixels(x, x + kChunk);
         }
     }
+    pixels(x, count);
 }
 
 // Straight colour from premultiplied, as sample_forms::unpremultiply. The 16-bit quotient comes
@@ -90,10 +139,11 @@ template <class Pixel, class Rule>
 // and a divisor of at most 32768, the division's rounding error is below 2^-22, while a quotient
 // that is not whole lies at least 1/32768 below the next whole number, so truncating gives the
 // integer quotient exactly.
-template <class Pixel>
+// Colour up to full at full alpha is kept (kWithinFull); 16-bit colour past full is not.
+template <class Pixel, bool kWithinFull>
 void straighten(Pixel* row, std::size_t count) {
     using C = Channel<Pixel>;
-    each_colour(row, count, [](C c, C a) -> C {
+    each_colour<kWithinFull || sizeof(C) != 2>(row, count, [](C c, C a) -> C {
         if constexpr (std::is_floating_point_v<C>) {
             return real_rule(c, a, [](float v, float d) { return v / d; });
         } else if constexpr (sizeof(C) == 1) {
@@ -114,7 +164,7 @@ void straighten(Pixel* row, std::size_t count) {
 template <class Pixel>
 void premultiply(Pixel* row, std::size_t count) {
     using C = Channel<Pixel>;
-    each_colour(row, count, [](C c, C a) -> C {
+    each_colour<true>(row, count, [](C c, C a) -> C {
         if constexpr (std::is_floating_point_v<C>) {
             return real_rule(c, a, [](float v, float m) { return v * m; });
         } else if constexpr (sizeof(C) == 1) {
@@ -145,7 +195,7 @@ void load_row(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptr
         } else {
             std::memcpy(into + at, in, n * sizeof(Pixel));
         }
-        if constexpr (kPremultiplied) straighten(into + at, n);
+        if constexpr (kPremultiplied) straighten<Pixel, kFull16>(into + at, n);
     }
 }
 
@@ -217,26 +267,42 @@ RowFinisher<Pixel> finisher_for(bool full16, bool premultiplied) {
     return premultiplied ? finisher<Pixel, false, true>() : nullptr;
 }
 
-// The output row laid over the still row with the effect's Normal operator at full opacity.
+// The output row laid over the still row with the effect's Normal operator at full opacity;
+// float still rows ask for the pixels `ahead` bytes on as they go (none at 0).
 template <class Pixel>
-void lay_over_row(const Pixel* still, Pixel* row, std::size_t count) {
+void lay_over_row(const Pixel* still, Pixel* row, std::size_t count, std::ptrdiff_t ahead = 0) {
     using C = typename PixelTraits<Pixel>::Channel;
-    for (std::size_t x = 0; x < count; ++x) {
+    const auto pixel = [&](std::size_t x) {
         Pixel lower, upper;
         std::memcpy(&upper, row + x, sizeof(Pixel));
         // The usual case, an opaque block: over gives the upper pixel as it is.
         if constexpr (std::is_floating_point_v<C>) {
             if (upper.alpha == 1.0f && std::isfinite(upper.red) && std::isfinite(upper.green) &&
                 std::isfinite(upper.blue)) {
-                continue;
+                return;
             }
         } else if (upper.alpha == PixelTraits<Pixel>::kFull) {
-            continue;
+            return;
         }
         std::memcpy(&lower, still + x, sizeof(Pixel));
         const Pixel r = BlendOp<BlendKind::over>{}(lower, upper);
         std::memcpy(row + x, &r, sizeof(Pixel));
+    };
+    std::size_t x = 0;
+    if constexpr (std::is_floating_point_v<C>) {
+        // Eight pixels at a time in the usual cases (float_runs.h).
+        for (; x + float_runs::kChunk <= count; x += float_runs::kChunk) {
+            if (ahead != 0) {
+                const auto* next = reinterpret_cast<const std::uint8_t*>(still + x) + ahead;
+                for (std::size_t line = 0; line < float_runs::kChunk * sizeof(Pixel); line += 64) {
+                    __builtin_prefetch(next + line);
+                }
+            }
+            if (float_runs::lay_over_chunk(still + x, row + x)) continue;
+            for (std::size_t i = 0; i < float_runs::kChunk; ++i) pixel(x + i);
+        }
     }
+    for (; x < count; ++x) pixel(x);
 }
 
 }  // namespace frame_forms

@@ -318,11 +318,13 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
             if (under != nullptr) {
                 const auto* still = reinterpret_cast<const Pixel*>(pixel_at(*under, w.x0, y));
+                // The next row's still pixels are asked for as this row's are read.
+                const std::ptrdiff_t ahead = y + 1 < w.y1 ? under->row_bytes : 0;
                 if (load_under != nullptr) {
-                    load_under(reinterpret_cast<const std::uint8_t*>(still), buffer, n, 0);
+                    load_under(reinterpret_cast<const std::uint8_t*>(still), buffer, n, ahead);
                     still = buffer;
                 }
-                frame_forms::lay_over_row(still, out, n);
+                frame_forms::lay_over_row(still, out, n, load_under != nullptr ? 0 : ahead);
             }
             if (finish != nullptr) finish(out, n);
             auto* to = pixel_at(output, w.x0, y);
@@ -442,7 +444,13 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
                               !inside_view(window, *under) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
     }
-    if (under != nullptr || !in_own_form(source) || !in_own_form(output)) {
+    // Float frames beyond the caches are drawn in parts too: their blocks are copied, not
+    // streamed, and would otherwise write the output twice from memory.
+    const bool float_beyond_caches =
+        output.depth == SampleDepth::floats &&
+        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
+            stream_copy::kMinFrameBytes;
+    if (under != nullptr || !in_own_form(source) || !in_own_form(output) || float_beyond_caches) {
         return draw_formed_frames(plan, source, output, under, window, services, report_progress);
     }
     start_window(source, output, window, plan.snap.completion == 0.0);

@@ -134,6 +134,11 @@ Settings random_settings(std::mt19937& rng) {
     return s;
 }
 
+// Opaque runs of pixels, as footage has them, in every other stretch of 40 columns.
+bool opaque_run(std::mt19937& rng, A_long x) {
+    return x / 40 % 2 == 1 || std::uniform_int_distribution<int>(0, 9)(rng) == 0;
+}
+
 // The source, alpha-first and tightly packed, and the full render every other render is held
 // to: the reference renderer's at 8 and 16 bits, the core's own alpha-first one at float.
 void source_and_expected(std::mt19937& rng, A_long w, A_long h, SampleDepth depth,
@@ -145,7 +150,7 @@ void source_and_expected(std::mt19937& rng, A_long w, A_long h, SampleDepth dept
         std::uniform_int_distribution<int> kind(0, 3);
         for (A_long y = 0; y < h; ++y) {
             for (A_long x = 0; x < w; ++x) {
-                const int k = kind(rng);
+                const int k = opaque_run(rng, x) ? 1 : kind(rng);
                 const float p[4] = {k == 0   ? 0.0f
                                     : k == 1 ? 1.0f
                                              : channel(rng) * 0.8f,
@@ -161,6 +166,13 @@ void source_and_expected(std::mt19937& rng, A_long w, A_long h, SampleDepth dept
     const Depth world_depth = depth == SampleDepth::byte ? Depth::eight : Depth::sixteen;
     World in(w, h, world_depth);
     fill_random(in, rng);
+    for (A_long y = 0; y < h; ++y) {
+        for (A_long x = 0; x < w; ++x) {
+            if (!opaque_run(rng, x)) continue;
+            if (world_depth == Depth::eight) in.px8(x, y).alpha = 255;
+            if (world_depth == Depth::sixteen) in.px16(x, y).alpha = 32768;
+        }
+    }
     const World want = ref_render(in, World(w, h, world_depth), s);
     const std::size_t row = static_cast<std::size_t>(w) * bytes_per_pixel(depth);
     for (A_long y = 0; y < h; ++y) {
