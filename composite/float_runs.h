@@ -56,12 +56,15 @@ ZX_INLINE bool every_bit(const Bits& b) {
     return !onto_opaque::any_bit(~b);
 }
 
-// Eight pixels of alpha exactly 1.
+// Eight pixels, each of alpha +0 or exactly 1.
 template <class Pixel>
-ZX_INLINE bool opaque_chunk(const Pixel* p) {
-    Bits off{};
-    for (std::size_t i = 0; i < kChunk; ++i) off |= load(p[i]) ^ blendops::real::kOneBits;
-    return !onto_opaque::any_bit(off & alpha_lane<Pixel>());
+ZX_INLINE bool none_or_one_alpha_chunk(const Pixel* p) {
+    Bits others{};
+    for (std::size_t i = 0; i < kChunk; ++i) {
+        const Bits a = load(p[i]) & alpha_lane<Pixel>();
+        others |= bits<Bits>((a != 0u) & (a != blendops::real::kOneBits));
+    }
+    return !onto_opaque::any_bit(others);
 }
 
 // Eight pixels of alpha 0 (either zero).

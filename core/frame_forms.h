@@ -72,23 +72,26 @@ constexpr ByteRules byte_rules() {
 
 inline constexpr ByteRules kByteRules = byte_rules();
 
-// At full alpha, straight and premultiplied colour are the same: both rules leave every colour
-// up to full as it is (checked here for the integer depths; at float, c / 1 and c * 1 are c),
-// and premultiplying leaves 16-bit colour past full too, as (c x 32768 + 16384) / 32768 is c.
-constexpr bool full_alpha_keeps_colour(std::uint32_t full) {
+// At alpha 0 and at full alpha, straight and premultiplied colour are the same: both rules
+// leave every colour up to full as it is (checked here for the integer depths; at float, alpha
+// 0 leaves colour and c / 1 and c * 1 are c), and premultiplying leaves 16-bit colour past full
+// too, as (c x 32768 + 16384) / 32768 is c.
+constexpr bool none_and_full_alpha_keep_colour(std::uint32_t full) {
     for (std::uint32_t c = 0; c <= full; ++c) {
-        if (sample_forms::unpremultiply(c, full, full) != c ||
-            sample_forms::premultiply(c, full, full) != c) {
-            return false;
+        for (std::uint32_t a : {0u, full}) {
+            if (sample_forms::unpremultiply(c, a, full) != c ||
+                sample_forms::premultiply(c, a, full) != c) {
+                return false;
+            }
         }
     }
     return true;
 }
-static_assert(full_alpha_keeps_colour(255) && full_alpha_keeps_colour(32768));
+static_assert(none_and_full_alpha_keep_colour(255) && none_and_full_alpha_keep_colour(32768));
 
-// A chunk of pixels whose alphas are all exactly full, tested a vector at a time.
+// Chunks of pixels whose alphas are all 0 or full, tested a vector at a time.
 template <class Pixel>
-constexpr std::size_t opaque_chunk_pixels() {
+constexpr std::size_t kept_chunk_pixels() {
     if constexpr (std::is_floating_point_v<Channel<Pixel>>) {
         return float_runs::kChunk;
     } else {
@@ -96,25 +99,35 @@ constexpr std::size_t opaque_chunk_pixels() {
     }
 }
 template <class Pixel>
-inline constexpr std::size_t kOpaqueChunk = opaque_chunk_pixels<Pixel>();
+inline constexpr std::size_t kKeptChunk = kept_chunk_pixels<Pixel>();
 
 template <class Pixel>
-[[gnu::always_inline]] inline bool opaque_chunk(const Pixel* p) {
+[[gnu::always_inline]] inline bool kept_chunk(const Pixel* p) {
     if constexpr (std::is_floating_point_v<Channel<Pixel>>) {
-        return float_runs::opaque_chunk(p);
+        return float_runs::none_or_one_alpha_chunk(p);
     } else {
-        return onto_opaque::all_full_alpha<16>(p, kOpaqueChunk<Pixel>);
+        using T = PixelTraits<Pixel>;
+        using W = onto_opaque::Words<Pixel, 16>;
+        constexpr typename T::Word kFull = kFullAlphaWord<Pixel>;
+        W others{};
+        for (std::size_t at = 0; at < kKeptChunk<Pixel> * sizeof(Pixel); at += sizeof(W)) {
+            W w;
+            std::memcpy(&w, reinterpret_cast<const std::uint8_t*>(p) + at, sizeof w);
+            const W a = w & T::kAlphaBits;
+            others |= onto_opaque::bits<W>((a != 0) & (a != kFull));
+        }
+        return !onto_opaque::any_bit(others);
     }
 }
 
 // Every colour channel of the row through `rule(colour, alpha)`, in place. Where the rule
-// keeps colour at full alpha (kKeepsOpaque), chunks of opaque pixels, the usual case, are
-// passed over whole.
-template <bool kKeepsOpaque, class Pixel, class Rule>
+// keeps colour at alpha 0 and full (kKeepsPlain), chunks of such pixels, the usual case of
+// opaque footage and of free output, are passed over whole.
+template <bool kKeepsPlain, class Pixel, class Rule>
 [[gnu::always_inline]] inline void each_colour(Pixel* row, std::size_t count, Rule rule) {
     using C = Channel<Pixel>;
     constexpr std::size_t A = kAlphaAt<Pixel>;
-    constexpr std::size_t kChunk = kOpaqueChunk<Pixel>;
+    constexpr std::size_t kChunk = kKeptChunk<Pixel>;
     auto* ch = reinterpret_cast<C*>(row);
     const auto pixels = [&](std::size_t from, std::size_t to) {
         for (std::size_t x = from; x < to; ++x) {
@@ -126,9 +139,9 @@ template <bool kKeepsOpaque, class Pixel, class Rule>
         }
     };
     std::size_t x = 0;
-    if constexpr (kKeepsOpaque) {
+    if constexpr (kKeepsPlain) {
         for (; x + kChunk <= count; x += kChunk) {
-            if (!opaque_chunk(row + x)) pixels(x, x + kChunk);
+            if (!kept_chunk(row + x)) pixels(x, x + kChunk);
         }
     }
     pixels(x, count);

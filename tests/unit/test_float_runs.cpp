@@ -36,14 +36,15 @@ void check_chunks(int& taken_over, int& taken_lay_over) {
         P lower[n], upper[n], want[n], row[n];
         fill_chunk(rng, lower);
         fill_chunk(rng, upper);
-        bool free = true, opaque = true;
+        bool free = true, plain = true;
         for (std::size_t i = 0; i < n; ++i) {
             want[i] = BlendOp<BlendKind::over>{}(lower[i], upper[i]);
             free &= upper[i].alpha == 0.0f;
-            opaque &= upper[i].alpha == 1.0f;
+            plain &=
+                upper[i].alpha == 1.0f || (upper[i].alpha == 0.0f && !std::signbit(upper[i].alpha));
         }
         EXPECT_EQ(float_runs::free_chunk(upper), free);
-        EXPECT_EQ(float_runs::opaque_chunk(upper), opaque);
+        EXPECT_EQ(float_runs::none_or_one_alpha_chunk(upper), plain);
         // Drawn onto the lower pixels, and the upper ones laid over the lower as a still.
         std::memcpy(row, lower, sizeof row);
         const bool over = float_runs::opaque_over_chunk(row, upper);
