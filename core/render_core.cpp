@@ -236,11 +236,10 @@ bool in_own_form(const FrameView& f) {
 
 // Parts of the window with so many rows that a part's output stays in the caches from its
 // drawing to its finishing, and so few that the steps, walked once per part, stay cheap beside
-// the pixels. One part when progress is reported, so that it counts every step once.
+// the pixels.
 constexpr std::size_t kPartBytes = std::size_t{256} << 10;
 
-int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes,
-               bool report_progress) {
+int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes) {
     constexpr std::int64_t kStepVisits = std::int64_t{1} << 16;
     const std::int64_t rows = w.y1 - w.y0;
     std::int64_t parts =
@@ -248,8 +247,33 @@ int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes,
                                   static_cast<std::size_t>(rows) / kPartBytes);
     if (drawn(plan)) parts = std::min<std::int64_t>(parts, kStepVisits / plan.grid.count);
     parts = std::min(parts, rows);
-    return report_progress || parts < 1 ? 1 : static_cast<int>(parts);
+    return parts < 1 ? 1 : static_cast<int>(parts);
 }
+
+// Progress over the parts: each part walks every step, so the steps of the parts before it
+// count as done, out of all the parts' steps.
+struct PartProgress {
+    const RenderServices* outer;
+    std::int32_t done_before;
+    std::int32_t total;
+
+    // The services a part's drawing reports through.
+    RenderServices relay() {
+        RenderServices s = *outer;
+        s.user = this;
+        s.progress = [](void* user, std::int32_t done, std::int32_t) {
+            const auto& p = *static_cast<PartProgress*>(user);
+            return p.outer->progress(p.outer->user, p.done_before + done, p.total);
+        };
+        if (outer->abort != nullptr) {
+            s.abort = [](void* user) {
+                const auto& p = *static_cast<PartProgress*>(user);
+                return p.outer->abort(p.outer->user);
+            };
+        }
+        return s;
+    }
+};
 
 // The window of frames in another form than the effect's own, part by part: each part starts,
 // is drawn at the effect's own form, laid over the still picture and finished in the output's
@@ -266,7 +290,8 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
         under == nullptr ? nullptr : frame_forms::loader_for<Pixel>(full16, under->premultiplied);
     const auto finish = frame_forms::finisher_for<Pixel>(full16, output.premultiplied);
     const auto n = static_cast<std::size_t>(w.x1 - w.x0);
-    const int parts = part_count(plan, w, sizeof(Pixel), report_progress);
+    const int parts = part_count(plan, w, sizeof(Pixel));
+    PartProgress progress{&services, 0, 0};
     const std::int32_t part_rows = (w.y1 - w.y0 + parts - 1) / parts;
     // Parts made large by many steps are drawn in the output itself.
     const std::size_t part_bytes = n * static_cast<std::size_t>(part_rows) * sizeof(Pixel);
@@ -306,8 +331,13 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             }
         }
         if (drawn(plan)) {
-            const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, services,
-                                                   report_progress, {load, buffer}, false);
+            // Drawn parts walk no more steps than part_count allows: the sums fit.
+            progress.done_before = i * count;
+            progress.total = parts * count + 1;
+            const bool relay = report_progress && err == 0 && services.progress != nullptr;
+            const RenderServices part_services = relay ? progress.relay() : services;
+            const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services,
+                                                   relay, {load, buffer}, false);
             if (end.aborted) {
                 std::free(buffer);
                 return ended(RenderEnd::Kind::aborted, count);

@@ -279,12 +279,29 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
                             bytes_per_pixel(depth));
             }
         }
+        // Each band reports every step of every part it is drawn in once, in order.
+        struct Reports {
+            std::int32_t next = 0, total = 0;
+            bool in_order = true;
+        };
+        RenderServices reporting;
+        reporting.progress = [](void* user, std::int32_t done, std::int32_t total) {
+            auto& r = *static_cast<Reports*>(user);
+            r.in_order &= done == r.next++ && (r.total == 0 || total == r.total);
+            r.total = total;
+            return 0;
+        };
         for (int band = 0; band < bands; ++band) {
+            Reports reports;
+            reporting.user = &reports;
             ASSERT_EQ(
                 draw_window(plan, formed_source.view, formed.view, band_of(window, band, bands),
-                            RenderServices{}, false, transition ? &under.view : nullptr)
+                            reporting, true, transition ? &under.view : nullptr)
                     .kind,
                 RenderEnd::Kind::ok);
+            EXPECT_TRUE(reports.in_order &&
+                        (reports.next == 0 || reports.next == reports.total - 1))
+                << "band " << band << ": " << reports.next << " reports of " << reports.total;
         }
         ASSERT_EQ(formed.bytes, formed_want.bytes)
             << "formed, premultiplied " << formed_source.view.premultiplied
