@@ -79,11 +79,14 @@ ZX_INLINE bool free_chunk(const Pixel* p) {
 // by over; false, with nothing written, where one is neither.
 template <class Pixel>
 ZX_INLINE bool lay_over_chunk(const Pixel* still, Pixel* row) {
-    Bits plain = ~Bits{};
+    Bits plain = ~Bits{}, kept = ~Bits{};
     for (std::size_t i = 0; i < kChunk; ++i) {
         const Bits u = load(row[i]);
-        plain &= opaque_and_finite<Pixel>(u) | ~counts(alpha_everywhere<Pixel>(u));
+        const Bits opaque = opaque_and_finite<Pixel>(u);
+        kept &= opaque;
+        plain &= opaque | ~counts(alpha_everywhere<Pixel>(u));
     }
+    if (every_bit(kept)) return true;  // a block's inside: nothing to write
     if (!every_bit(plain)) return false;
     for (std::size_t i = 0; i < kChunk; ++i) {
         const Bits u = load(row[i]), l = load(still[i]);
