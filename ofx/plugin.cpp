@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "embed/panel_values.h"
 #include "ofx/ofx_api.h"
 #include "ofx/ofx_api_layout.h"
 #include "ofx/ofx_frames.h"
@@ -276,12 +277,8 @@ OfxStatus read_values(const Instance& inst, const OfxTime* time, ParamValues& va
 OfxStatus update_visibility(const Instance& inst) {
     ParamValues values;
     if (OfxStatus s = read_values(inst, nullptr, values); s != kOfxStatOK) return s;
-    PanelValues panel = panel_values(values, completion_percent(values));
-    std::array<bool, kParamCount> hidden{};
-    for (const ParamEntry& e : kParamTable) {
-        const std::int32_t* popup = whole_value(panel, e.shown_when.popup);
-        hidden[static_cast<std::size_t>(e.index)] = popup != nullptr && !param_shown(e, *popup);
-    }
+    const zx::embed::HiddenParams hidden =
+        zx::embed::hidden_params(panel_values(values, completion_percent(values)));
     for (std::size_t i = 0; i < inst.params.size(); ++i) {
         OfxPropertySetHandle props = nullptr;
         if (inst.params[i] == nullptr) continue;
