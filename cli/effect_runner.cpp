@@ -14,7 +14,7 @@ namespace zx::cli {
 namespace {
 
 [[noreturn]] void refuse(const std::string& what) {
-    throw EffectError("the host refused the values for " + what);
+    throw EffectError("the effect refused the values for " + what);
 }
 
 std::string failure_text(const std::string& what, const std::string& message, PF_Err err) {
