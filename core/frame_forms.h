@@ -205,6 +205,9 @@ void load_row(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptr
         if constexpr (kFull16) {
             to_channels(reinterpret_cast<const std::uint16_t*>(in),
                         reinterpret_cast<std::uint16_t*>(into + at), 4 * n);
+        } else if (n == kStep) {
+            // A copy of known length is a few vector moves, not a string instruction.
+            std::memcpy(into + at, in, kStep * sizeof(Pixel));
         } else {
             std::memcpy(into + at, in, n * sizeof(Pixel));
         }
