@@ -1,8 +1,8 @@
 // The OpenFX plug-in in the project's own test host, beside the tests' own baseline plug-in
 // (bench/ofx_baseline_plugin.cpp): the filter against a pass-through, the transition against a
 // cross-fade, at each depth, 1920x1080 and 3840x2160, straight and premultiplied clips, on one
-// thread and on the host's threads. The counter x_baseline is the effect's time over the
-// baseline's for the same case.
+// thread and on the host's threads. A case's last argument picks the effect (0) or the baseline
+// (1): the two lines of a case give the effect's time over the baseline's.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
