@@ -76,18 +76,22 @@ inline constexpr ByteRules kByteRules = byte_rules();
 // leave every colour up to full as it is (checked here for the integer depths; at float, alpha
 // 0 leaves colour and c / 1 and c * 1 are c), and premultiplying leaves 16-bit colour past full
 // too, as (c x 32768 + 16384) / 32768 is c.
-constexpr bool none_and_full_alpha_keep_colour(std::uint32_t full) {
+constexpr bool alpha_keeps_colour(std::uint32_t a, std::uint32_t full, bool premultiplying) {
     for (std::uint32_t c = 0; c <= full; ++c) {
-        for (std::uint32_t a : {0u, full}) {
-            if (sample_forms::unpremultiply(c, a, full) != c ||
-                sample_forms::premultiply(c, a, full) != c) {
-                return false;
-            }
+        if ((premultiplying ? sample_forms::premultiply(c, a, full)
+                            : sample_forms::unpremultiply(c, a, full)) != c) {
+            return false;
         }
     }
     return true;
 }
-static_assert(none_and_full_alpha_keep_colour(255) && none_and_full_alpha_keep_colour(32768));
+// One assertion each, so that each stays within the compilers' step limits.
+static_assert(alpha_keeps_colour(0, 255, false) && alpha_keeps_colour(255, 255, false));
+static_assert(alpha_keeps_colour(0, 255, true) && alpha_keeps_colour(255, 255, true));
+static_assert(alpha_keeps_colour(0, 32768, false));
+static_assert(alpha_keeps_colour(32768, 32768, false));
+static_assert(alpha_keeps_colour(0, 32768, true));
+static_assert(alpha_keeps_colour(32768, 32768, true));
 
 // Chunks of pixels whose alphas are all 0 or full, tested a vector at a time.
 template <class Pixel>
