@@ -741,15 +741,21 @@ namespace {
 // preferences leave there: the format of the images it hands over.
 PropSet render_args(Host* host, Effect& instance, double time, const OfxRectI& window,
                     double scale) {
+    // Written only where they change: renders of one instance on several threads read them
+    // while they set the same values.
+    const auto set = [](std::map<std::string, Prop>& p, const char* key, const std::string* value) {
+        const auto at = p.find(key);
+        if (value == nullptr) {
+            if (at != p.end()) p.erase(at);
+        } else if (at == p.end() || at->second.strings != std::vector<std::string>{*value}) {
+            p[key] = Prop{kind_string, {}, {}, {*value}, {}};
+        }
+    };
     for (auto& [name, clip] : instance.clips) {
         const std::shared_ptr<TestImage> image = image_at(*clip, time);
         auto& p = clip->props.props;
-        p.erase(kOfxImageEffectPropPixelDepth);
-        p.erase(kOfxImageEffectPropPreMultiplication);
-        if (!image) continue;
-        p[kOfxImageEffectPropPixelDepth] = Prop{kind_string, {}, {}, {image->depth}, {}};
-        p[kOfxImageEffectPropPreMultiplication] =
-            Prop{kind_string, {}, {}, {image->premultiplication}, {}};
+        set(p, kOfxImageEffectPropPixelDepth, image ? &image->depth : nullptr);
+        set(p, kOfxImageEffectPropPreMultiplication, image ? &image->premultiplication : nullptr);
     }
     PropSet in_args;
     in_args.host = host;
