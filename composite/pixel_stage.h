@@ -16,6 +16,7 @@
 #include "composite/onto_opaque.h"
 #include "composite/opacity_scale.h"
 #include "composite/pixel_traits.h"
+#include "composite/row_cover.h"
 #include "composite/stream_copy.h"
 #include "host/ae_api.h"
 #include "layout/block_grid.h"
@@ -51,6 +52,8 @@ struct PixelStage {
     void (*load_row)(const std::uint8_t* from, Pixel* into, std::size_t count,
                      std::ptrdiff_t ahead) = nullptr;
     Pixel* row_buffer = nullptr;
+    // Set where the drawing clears the window itself: what each row has written so far.
+    RowCover* cover = nullptr;
 };
 
 // The parameters that decide what an overlap does, in the render's depth.
@@ -399,8 +402,28 @@ decltype(auto) with_overlap_rule(const OverlapSettings<Pixel>& s, F&& f) {
     return with_overlap_rule(s, f, [&](auto op) { return with_blend_rule(s, op, f); });
 }
 
+template <class Pixel>
+inline constexpr bool kRealPixel = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
+
+// One row of a block through the rule, its source first made the drawing's own form where the
+// stage says so.
+template <std::size_t VB, class Pixel, class Rule>
+void draw_run(const PixelStage<Pixel>& stage, Rule& rule, Pixel* dst, const Pixel* src,
+              std::size_t run, RowAhead ahead, bool stream) {
+    if (stage.load_row != nullptr) {
+        // The source's rows ahead are asked for by the loader: the rule reads the row buffer,
+        // not the frame.
+        stage.load_row(reinterpret_cast<const std::uint8_t*>(src), stage.row_buffer, run,
+                       ahead.src_bytes);
+        src = stage.row_buffer;
+        ahead = RowAhead{0, 0};
+    }
+    rule.template row<VB>(dst, src, run, ahead, stream);
+}
+
 // Copies the block's pixels to their moved place; where the output already holds a pixel
-// (alpha not 0) the rule decides.
+// (alpha not 0) the rule decides. With a cover, stretches no block has written yet take the
+// block's pixels as they are.
 template <std::size_t VB = 16, class Pixel, class Rule>
 void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& source,
                 Offset offset) {
@@ -429,15 +452,30 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
         const bool due = ys + ahead < ahead_end;
         RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
                            due ? ahead * stage.out_rowbytes : 0};
-        if (stage.load_row != nullptr) {
-            // The source's rows ahead are asked for by the loader: the rule reads the row
-            // buffer, not the frame.
-            stage.load_row(reinterpret_cast<const std::uint8_t*>(src), stage.row_buffer, run,
-                           row_ahead.src_bytes);
-            src = stage.row_buffer;
-            row_ahead = RowAhead{0, 0};
+        if (stage.cover == nullptr) {
+            draw_run<VB>(stage, rule, dst, src, run, row_ahead, stream);
+            continue;
         }
-        rule.template row<VB>(dst, src, run, row_ahead, stream);
+        const auto from = static_cast<std::int32_t>(xs_begin + offset.x);
+        stage.cover->write(
+            static_cast<std::int32_t>(ys + offset.y), from, from + static_cast<std::int32_t>(run),
+            [&](std::int32_t a, std::int32_t b, bool fresh) {
+                const auto at = static_cast<std::size_t>(a - from);
+                const auto n = static_cast<std::size_t>(b - a);
+                if (!fresh) {
+                    draw_run<VB>(stage, rule, dst + at, src + at, n, row_ahead, stream);
+                } else if (stage.load_row != nullptr) {
+                    stage.load_row(reinterpret_cast<const std::uint8_t*>(src + at), dst + at, n,
+                                   row_ahead.src_bytes);
+                } else if constexpr (kRealPixel<Pixel>) {
+                    std::memcpy(dst + at, src + at, n * sizeof(Pixel));
+                } else {
+                    copy_row<VB>(dst + at, src + at, n, row_ahead, stream);
+                }
+            },
+            [&](std::int32_t a, std::int32_t b) {
+                std::memset(dst + (a - from), 0, static_cast<std::size_t>(b - a) * sizeof(Pixel));
+            });
     }
     if (stream) stream_copy::settle();
 }

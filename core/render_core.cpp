@@ -156,7 +156,8 @@ struct SourceRows {
 template <class Pixel>
 DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const FrameView& output,
                     OutputRect w, const RenderServices& services, bool report_progress,
-                    SourceRows<Pixel> rows = {}, bool may_stream = true) {
+                    SourceRows<Pixel> rows = {}, bool may_stream = true,
+                    RowCover* cover = nullptr) {
     constexpr bool kReal = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
     // Output frames from this size on are no longer in the caches when the drawing starts.
     const bool beyond_caches =
@@ -171,7 +172,8 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
                                   !kReal && beyond_caches && may_stream,
                                   DrawWindow{w.x0, w.y0, w.x1, w.y1},
                                   rows.load,
-                                  rows.buffer};
+                                  rows.buffer,
+                                  cover};
     const StepSource steps{&plan, plan.snap.split == kSplitRowColumn ? grid_at : strip_at};
     const DrawJob<Pixel> job{&services, stage, plan.grid.count, steps, report_progress};
     const OverlapSettings<Pixel> s = overlap_settings<Pixel>(plan.snap, source.order);
@@ -182,26 +184,29 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
     }
 }
 
-// The pixel type of the frames' depth and channel order.
-DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                    OutputRect w, const RenderServices& services, bool report_progress) {
-    const bool first = source.order == ChannelOrder::argb;
-    switch (source.depth) {
+// Calls with(Pixel{}) with the pixel type of the frame's depth and channel order.
+template <class With>
+decltype(auto) with_pixel_type(const FrameView& f, With&& with) {
+    const bool first = f.order == ChannelOrder::argb;
+    switch (f.depth) {
         case SampleDepth::byte:
-            return first ? draw_pixels<PF_Pixel>(plan, source, output, w, services, report_progress)
-                         : draw_pixels<PixelRGBA8>(plan, source, output, w, services,
-                                                   report_progress);
+            return first ? with(PF_Pixel{}) : with(PixelRGBA8{});
         case SampleDepth::shorts:
         case SampleDepth::shorts_full:
-            return first
-                       ? draw_pixels<PF_Pixel16>(plan, source, output, w, services, report_progress)
-                       : draw_pixels<PixelRGBA16>(plan, source, output, w, services,
-                                                  report_progress);
+            return first ? with(PF_Pixel16{}) : with(PixelRGBA16{});
         case SampleDepth::floats:
             break;
     }
-    return first ? draw_pixels<PixelF32>(plan, source, output, w, services, report_progress)
-                 : draw_pixels<PixelRGBAF32>(plan, source, output, w, services, report_progress);
+    return first ? with(PixelF32{}) : with(PixelRGBAF32{});
+}
+
+DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                    OutputRect w, const RenderServices& services, bool report_progress,
+                    RowCover* cover) {
+    return with_pixel_type(source, [&](auto pixel) {
+        return draw_pixels<decltype(pixel)>(plan, source, output, w, services, report_progress, {},
+                                            true, cover);
+    });
 }
 
 // The window is a rectangle of frame pixels the view holds.
@@ -211,10 +216,11 @@ bool inside_view(OutputRect w, const FrameView& v) {
 }
 
 RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                        OutputRect w, const RenderServices& services, bool report_progress) {
+                        OutputRect w, const RenderServices& services, bool report_progress,
+                        RowCover* cover = nullptr) {
     const std::int32_t count = plan.grid.count;
     if (!drawn(plan) || w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, count);
-    const DrawEnd end = draw_frames(plan, source, output, w, services, report_progress);
+    const DrawEnd end = draw_frames(plan, source, output, w, services, report_progress, cover);
     if (end.aborted) return ended(RenderEnd::Kind::aborted, count);
     if (end.err != 0) return ended(RenderEnd::Kind::failed, count, end.err);
     return ended(RenderEnd::Kind::ok, count);
@@ -232,6 +238,42 @@ void lay_over_pixels(const FrameView& still, const FrameView& out, OutputRect w)
 
 bool in_own_form(const FrameView& f) {
     return f.depth != SampleDepth::shorts_full && !f.premultiplied;
+}
+
+// What the rows of a window or part have written, where the drawing clears them itself; none
+// where there is no memory for it, and the window is cleared first.
+class UnwrittenRows {
+  public:
+    explicit UnwrittenRows(std::int32_t rows)
+        : rows_(rows > 0 ? static_cast<CoverRow*>(
+                               std::malloc(static_cast<std::size_t>(rows) * sizeof(CoverRow)))
+                         : nullptr) {}
+    ~UnwrittenRows() { std::free(rows_); }
+    UnwrittenRows(const UnwrittenRows&) = delete;
+    UnwrittenRows& operator=(const UnwrittenRows&) = delete;
+
+    // The cover of window w, nothing written yet.
+    RowCover* cover(OutputRect w) {
+        if (rows_ == nullptr) return nullptr;
+        cover_ = RowCover{rows_, w.y0, w.x0, w.x1};
+        cover_.reset(w.y0, w.y1 - w.y0);
+        return &cover_;
+    }
+
+  private:
+    CoverRow* rows_;
+    RowCover cover_{};
+};
+
+// The stretches of the window no block wrote, cleared.
+void clear_unwritten(const RowCover& cover, const FrameView& f, OutputRect w) {
+    const std::size_t pixel = bytes_per_pixel(f.depth);
+    for (std::int32_t y = w.y0; y < w.y1; ++y) {
+        cover.each_gap(y, [&](std::int32_t a, std::int32_t b) {
+            // 0 and 0.0f in every channel
+            std::memset(pixel_at(f, a, y), 0, static_cast<std::size_t>(b - a) * pixel);
+        });
+    }
 }
 
 // Parts of the window with so many rows that a part's output stays in the caches from its
@@ -305,6 +347,8 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
                             stream_copy::kMinFrameBytes &&
                         n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
     const bool copy = plan.snap.completion == 0.0;
+    // Drawn parts are cleared only where no block lands.
+    UnwrittenRows unwritten(drawn(plan) ? part_rows : 0);
     int err = 0;
     for (int i = 0; i < parts; ++i) {
         const OutputRect part = band_of(w, i, parts);
@@ -319,7 +363,8 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
                                                      output.premultiplied,
                                                      w.x0,
                                                      part.y0};
-        for (std::int32_t y = part.y0; y < part.y1; ++y) {
+        RowCover* cover = unwritten.cover(part);
+        for (std::int32_t y = part.y0; cover == nullptr && y < part.y1; ++y) {
             auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
             const std::uint8_t* in = pixel_at(source, w.x0, y);
             if (!copy) {
@@ -337,7 +382,8 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             const bool relay = report_progress && err == 0 && services.progress != nullptr;
             const RenderServices part_services = relay ? progress.relay() : services;
             const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services,
-                                                   relay, {load, buffer}, false);
+                                                   relay, {load, buffer}, false, cover);
+            if (cover != nullptr) clear_unwritten(*cover, drawn_part, part);
             if (end.aborted) {
                 std::free(buffer);
                 return ended(RenderEnd::Kind::aborted, count);
@@ -376,39 +422,16 @@ RenderEnd draw_formed_frames(const RenderPlan& plan, const FrameView& source,
                              const FrameView& output, const FrameView* under, OutputRect w,
                              const RenderServices& services, bool report_progress) {
     if (w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, plan.grid.count);
-    const bool first = source.order == ChannelOrder::argb;
-    const auto with = [&](auto pixel) {
+    return with_pixel_type(source, [&](auto pixel) {
         return draw_formed<decltype(pixel)>(plan, source, output, under, w, services,
                                             report_progress);
-    };
-    switch (source.depth) {
-        case SampleDepth::byte:
-            return first ? with(PF_Pixel{}) : with(PixelRGBA8{});
-        case SampleDepth::shorts:
-        case SampleDepth::shorts_full:
-            return first ? with(PF_Pixel16{}) : with(PixelRGBA16{});
-        case SampleDepth::floats:
-            break;
-    }
-    return first ? with(PixelF32{}) : with(PixelRGBAF32{});
+    });
 }
 
 }  // namespace
 
 void lay_over(const FrameView& still, const FrameView& out, OutputRect w) {
-    const bool first = out.order == ChannelOrder::argb;
-    switch (out.depth) {
-        case SampleDepth::byte:
-            return first ? lay_over_pixels<PF_Pixel>(still, out, w)
-                         : lay_over_pixels<PixelRGBA8>(still, out, w);
-        case SampleDepth::shorts:
-        case SampleDepth::shorts_full:
-            return first ? lay_over_pixels<PF_Pixel16>(still, out, w)
-                         : lay_over_pixels<PixelRGBA16>(still, out, w);
-        case SampleDepth::floats:
-            return first ? lay_over_pixels<PixelF32>(still, out, w)
-                         : lay_over_pixels<PixelRGBAF32>(still, out, w);
-    }
+    with_pixel_type(out, [&](auto pixel) { lay_over_pixels<decltype(pixel)>(still, out, w); });
 }
 
 std::size_t bytes_per_pixel(SampleDepth depth) {
@@ -482,6 +505,13 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
             stream_copy::kMinFrameBytes;
     if (under != nullptr || !in_own_form(source) || !in_own_form(output) || float_beyond_caches) {
         return draw_formed_frames(plan, source, output, under, window, services, report_progress);
+    }
+    UnwrittenRows unwritten(drawn(plan) ? window.y1 - window.y0 : 0);
+    if (RowCover* cover = unwritten.cover(window)) {
+        const RenderEnd end =
+            draw_steps_of(plan, source, output, window, services, report_progress, cover);
+        clear_unwritten(*cover, output, window);
+        return end;
     }
     start_window(source, output, window, plan.snap.completion == 0.0);
     return draw_steps_of(plan, source, output, window, services, report_progress);
