@@ -444,38 +444,48 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
     // part or band of the window goes on with them.
     const std::int64_t ahead_end =
         std::min<std::int64_t>(source.y1, std::int64_t{stage.height} - offset.y);
-    for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
-        const Pixel* src =
-            reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
-        Pixel* dst = reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
-                     xs_begin + offset.x;
-        const bool due = ys + ahead < ahead_end;
-        RowAhead row_ahead{due ? ahead * stage.in_rowbytes : 0,
-                           due ? ahead * stage.out_rowbytes : 0};
-        if (stage.cover == nullptr) {
-            draw_run<VB>(stage, rule, dst, src, run, row_ahead, stream);
-            continue;
+    // Each row of the block, through draw_row(frame row, source, output, ahead).
+    const auto each_row = [&](auto&& draw_row) {
+        for (std::int64_t ys = ys_begin; ys < ys_end; ++ys) {
+            const Pixel* src =
+                reinterpret_cast<const Pixel*>(stage.in + ys * stage.in_rowbytes) + xs_begin;
+            Pixel* dst =
+                reinterpret_cast<Pixel*>(stage.out + (ys + offset.y) * stage.out_rowbytes) +
+                xs_begin + offset.x;
+            const bool due = ys + ahead < ahead_end;
+            draw_row(ys + offset.y, src, dst,
+                     RowAhead{due ? ahead * stage.in_rowbytes : 0,
+                              due ? ahead * stage.out_rowbytes : 0});
         }
+    };
+    if (stage.cover == nullptr) [[likely]] {
+        each_row([&](std::int64_t, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
+            draw_run<VB>(stage, rule, dst, src, run, row_ahead, stream);
+        });
+    } else {
         const auto from = static_cast<std::int32_t>(xs_begin + offset.x);
-        stage.cover->write(
-            static_cast<std::int32_t>(ys + offset.y), from, from + static_cast<std::int32_t>(run),
-            [&](std::int32_t a, std::int32_t b, bool fresh) {
-                const auto at = static_cast<std::size_t>(a - from);
-                const auto n = static_cast<std::size_t>(b - a);
-                if (!fresh) {
-                    draw_run<VB>(stage, rule, dst + at, src + at, n, row_ahead, stream);
-                } else if (stage.load_row != nullptr) {
-                    stage.load_row(reinterpret_cast<const std::uint8_t*>(src + at), dst + at, n,
-                                   row_ahead.src_bytes);
-                } else if constexpr (kRealPixel<Pixel>) {
-                    std::memcpy(dst + at, src + at, n * sizeof(Pixel));
-                } else {
-                    copy_row<VB>(dst + at, src + at, n, row_ahead, stream);
-                }
-            },
-            [&](std::int32_t a, std::int32_t b) {
-                std::memset(dst + (a - from), 0, static_cast<std::size_t>(b - a) * sizeof(Pixel));
-            });
+        each_row([&](std::int64_t y, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
+            stage.cover->write(
+                static_cast<std::int32_t>(y), from, from + static_cast<std::int32_t>(run),
+                [&](std::int32_t a, std::int32_t b, bool fresh) {
+                    const auto at = static_cast<std::size_t>(a - from);
+                    const auto n = static_cast<std::size_t>(b - a);
+                    if (!fresh) {
+                        draw_run<VB>(stage, rule, dst + at, src + at, n, row_ahead, stream);
+                    } else if (stage.load_row != nullptr) {
+                        stage.load_row(reinterpret_cast<const std::uint8_t*>(src + at), dst + at, n,
+                                       row_ahead.src_bytes);
+                    } else if constexpr (kRealPixel<Pixel>) {
+                        std::memcpy(dst + at, src + at, n * sizeof(Pixel));
+                    } else {
+                        copy_row<VB>(dst + at, src + at, n, row_ahead, stream);
+                    }
+                },
+                [&](std::int32_t a, std::int32_t b) {
+                    std::memset(dst + (a - from), 0,
+                                static_cast<std::size_t>(b - a) * sizeof(Pixel));
+                });
+        });
     }
     if (stream) stream_copy::settle();
 }
