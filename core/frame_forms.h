@@ -32,7 +32,8 @@ template <class Pixel>
 inline constexpr std::size_t kAlphaAt = offsetof(Pixel, alpha) / sizeof(Channel<Pixel>);
 
 // 16-bit samples 0..65535 to the effect's 0..32768 or back, every channel alike.
-inline void to_channels(const std::uint16_t* in, std::uint16_t* out, std::size_t samples) {
+inline void to_channels(const std::uint16_t* __restrict in, std::uint16_t* __restrict out,
+                        std::size_t samples) {
     for (std::size_t i = 0; i < samples; ++i) out[i] = sample_forms::png16_to_channel(in[i]);
 }
 
@@ -207,8 +208,9 @@ void load_row(const std::uint8_t* from, Pixel* into, std::size_t count, std::ptr
             __builtin_prefetch(in + line + ahead);
         }
         if constexpr (kFull16) {
+            // A whole step's known length lets the compiler unroll the vectors.
             to_channels(reinterpret_cast<const std::uint16_t*>(in),
-                        reinterpret_cast<std::uint16_t*>(into + at), 4 * n);
+                        reinterpret_cast<std::uint16_t*>(into + at), 4 * (n == kStep ? kStep : n));
         } else if (n == kStep) {
             // A copy of known length is a few vector moves, not a string instruction.
             std::memcpy(into + at, in, kStep * sizeof(Pixel));

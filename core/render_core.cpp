@@ -255,7 +255,9 @@ class UnwrittenRows {
     // The cover of window w, nothing written yet.
     RowCover* cover(OutputRect w) {
         if (rows_ == nullptr) return nullptr;
-        cover_ = RowCover{rows_, w.y0, w.x0, w.x1};
+        cover_.rows = rows_;
+        cover_.x0 = w.x0;
+        cover_.x1 = w.x1;
         cover_.reset(w.y0, w.y1 - w.y0);
         return &cover_;
     }
@@ -364,15 +366,18 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
                                                      w.x0,
                                                      part.y0};
         RowCover* cover = unwritten.cover(part);
-        for (std::int32_t y = part.y0; cover == nullptr && y < part.y1; ++y) {
-            auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
-            const std::uint8_t* in = pixel_at(source, w.x0, y);
-            if (!copy) {
-                std::memset(out, 0, n * sizeof(Pixel));  // 0 and 0.0f in every channel
-            } else if (load != nullptr) {
-                load(in, out, n, 0);
-            } else {
-                std::memcpy(out, in, n * sizeof(Pixel));
+        // With a cover, the drawing starts the part's rows itself.
+        if (cover == nullptr) {
+            for (std::int32_t y = part.y0; y < part.y1; ++y) {
+                auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
+                const std::uint8_t* in = pixel_at(source, w.x0, y);
+                if (!copy) {
+                    std::memset(out, 0, n * sizeof(Pixel));  // 0 and 0.0f in every channel
+                } else if (load != nullptr) {
+                    load(in, out, n, 0);
+                } else {
+                    std::memcpy(out, in, n * sizeof(Pixel));
+                }
             }
         }
         if (drawn(plan)) {
