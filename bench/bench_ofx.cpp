@@ -2,7 +2,8 @@
 // (bench/ofx_baseline_plugin.cpp): the filter against a pass-through, the transition against a
 // cross-fade, at each depth, 1920x1080 and 3840x2160, straight and premultiplied clips, on one
 // thread and on the host's threads. A case's last argument picks the effect (0) or the baseline
-// (1): the two lines of a case give the effect's time over the baseline's.
+// (1): the two lines of a case give the effect's time over the baseline's. BM_OfxPaired times
+// the two in turn and reports their ratio, which a shared machine's drift leaves alone.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -52,51 +53,117 @@ std::shared_ptr<TestImage> picture(int w, int h, int depth, bool premultiplied, 
     return img;
 }
 
-// Arguments: 0 full HD / 1 UHD, depth 0..2, 0 filter / 1 transition, premultiplied, threads,
-// 0 the effect / 1 the baseline.
-void BM_Ofx(benchmark::State& state) {
+// A render case set up in a host: its size, the plug-in's instance and its clips' pictures.
+struct Setup {
+    int w = 0, h = 0;
+    Host host;
+    Effect* inst = nullptr;
+};
+
+// Loads the effect (or the baseline) and gives its instance the case's pictures; `shared`,
+// where given, are the source and output pictures of another setup, used instead of new ones.
+bool set_up(Setup& s, benchmark::State& state, bool baseline, const Setup* shared = nullptr) {
     const bool uhd = state.range(0) != 0;
-    const int w = uhd ? 3840 : 1920, h = uhd ? 2160 : 1080;
+    s.w = uhd ? 3840 : 1920;
+    s.h = uhd ? 2160 : 1080;
     const auto depth = static_cast<int>(state.range(1));
     const bool transition = state.range(2) != 0;
     const bool premultiplied = state.range(3) != 0;
-    zx::ofxtest::set_host_threads(static_cast<unsigned>(state.range(4)));
-    const bool baseline = state.range(5) != 0;
     // ZX_OFX_EFFECT in the environment names another build of the effect, to compare with.
     const char* other = std::getenv("ZX_OFX_EFFECT");
-    Host host;
-    if (!host.load(baseline ? ZX_OFX_BASELINE : other != nullptr ? other : ZX_OFX_EFFECT)) {
+    if (!s.host.load(baseline ? ZX_OFX_BASELINE : other != nullptr ? other : ZX_OFX_EFFECT)) {
         state.SkipWithError("the plug-in did not load");
-        return;
+        return false;
     }
-    Effect* inst = host.create_instance(transition ? kOfxImageEffectContextTransition
-                                                   : kOfxImageEffectContextFilter);
-    if (inst == nullptr) {
+    s.inst = s.host.create_instance(transition ? kOfxImageEffectContextTransition
+                                               : kOfxImageEffectContextFilter);
+    if (s.inst == nullptr) {
         state.SkipWithError("no instance");
-        return;
+        return false;
     }
+    const auto clip_picture = [&](const char* clip, bool blank) {
+        s.inst->clip(clip)->image = shared != nullptr
+                                        ? shared->inst->clip(clip)->image
+                                        : picture(s.w, s.h, depth, premultiplied, blank);
+    };
     if (transition) {
-        inst->clip(kOfxImageEffectTransitionSourceFromClipName)->image =
-            picture(w, h, depth, premultiplied, false);
-        inst->clip(kOfxImageEffectTransitionSourceToClipName)->image =
-            picture(w, h, depth, premultiplied, false);
-        inst->param(kOfxImageEffectTransitionParamName)->value = {0.3};
+        clip_picture(kOfxImageEffectTransitionSourceFromClipName, false);
+        clip_picture(kOfxImageEffectTransitionSourceToClipName, false);
+        s.inst->param(kOfxImageEffectTransitionParamName)->value = {0.3};
     } else {
-        inst->clip(kOfxImageEffectSimpleSourceClipName)->image =
-            picture(w, h, depth, premultiplied, false);
-        if (!baseline) inst->param("completion")->value = {50.0};
+        clip_picture(kOfxImageEffectSimpleSourceClipName, false);
+        if (!baseline) s.inst->param("completion")->value = {50.0};
     }
-    inst->clip(kOfxImageEffectOutputClipName)->image = picture(w, h, depth, premultiplied, true);
+    clip_picture(kOfxImageEffectOutputClipName, true);
+    return true;
+}
+
+std::string label(const benchmark::State& state, bool baseline) {
+    return std::string(baseline ? "baseline " : "effect ") +
+           (state.range(2) != 0 ? "transition " : "filter ") + kDepths[state.range(1)] +
+           (state.range(3) != 0 ? " premultiplied" : "") + " threads " +
+           std::to_string(state.range(4));
+}
+
+// Arguments: 0 full HD / 1 UHD, depth 0..2, 0 filter / 1 transition, premultiplied, threads,
+// 0 the effect / 1 the baseline.
+void BM_Ofx(benchmark::State& state) {
+    zx::ofxtest::set_host_threads(static_cast<unsigned>(state.range(4)));
+    const bool baseline = state.range(5) != 0;
+    Setup s;
+    if (!set_up(s, state, baseline)) return;
     for (auto _ : state) {
-        if (host.render(inst, 0, {0, 0, w, h}) != kOfxStatOK) {
+        if (s.host.render(s.inst, 0, {0, 0, s.w, s.h}) != kOfxStatOK) {
             state.SkipWithError("render failed");
             break;
         }
     }
-    state.SetLabel(std::string(baseline ? "baseline " : "effect ") +
-                   (transition ? "transition " : "filter ") + kDepths[depth] +
-                   (premultiplied ? " premultiplied" : "") + " threads " +
-                   std::to_string(state.range(4)));
+    state.SetLabel(label(state, baseline));
+}
+
+// The effect against what its target is measured by, render for render in turn, so that both
+// meet the same state of a shared machine: on one thread, the baseline on the same pictures;
+// on more, the effect itself on one thread. The time is the effect's; "other_ms" the other's,
+// "ratio" the effect's time over it. Arguments as BM_Ofx's first five.
+void BM_OfxPaired(benchmark::State& state) {
+    const auto threads = static_cast<unsigned>(state.range(4));
+    Setup effect, baseline;
+    if (!set_up(effect, state, false)) return;
+    if (threads == 1 && !set_up(baseline, state, true, &effect)) return;
+    using Clock = std::chrono::steady_clock;
+    const auto timed = [&](Host& host, Effect* inst, unsigned n) {
+        zx::ofxtest::set_host_threads(n);
+        const auto t0 = Clock::now();
+        const OfxStatus st = host.render(inst, 0, {0, 0, effect.w, effect.h});
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        return st == kOfxStatOK ? seconds : -1.0;
+    };
+    double mine = 0, other = 0;
+    bool other_first = false;
+    for (auto _ : state) {
+        double a = 0, b = 0;
+        // Each goes first every other time, so that neither always finds the other's caches.
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == other_first) {
+                b = threads == 1 ? timed(baseline.host, baseline.inst, 1)
+                                 : timed(effect.host, effect.inst, 1);
+            } else {
+                a = timed(effect.host, effect.inst, threads);
+            }
+        }
+        other_first = !other_first;
+        if (a < 0 || b < 0) {
+            state.SkipWithError("render failed");
+            break;
+        }
+        state.SetIterationTime(a);
+        mine += a;
+        other += b;
+    }
+    state.counters["other_ms"] =
+        benchmark::Counter(other * 1e3, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = other > 0 ? mine / other : 0;
+    state.SetLabel(label(state, false) + (threads == 1 ? " / baseline" : " / 1 thread"));
 }
 
 void Cases(benchmark::internal::Benchmark* b) {
@@ -114,7 +181,22 @@ void Cases(benchmark::internal::Benchmark* b) {
     for (int depth : {0, 1, 2}) b->Args({1, depth, 0, 0, 2, 0});
 }
 
+void PairedCases(benchmark::internal::Benchmark* b) {
+    for (int uhd : {0, 1}) {
+        for (int depth : {0, 1, 2}) {
+            for (int transition : {0, 1}) b->Args({uhd, depth, transition, 0, 1});
+            b->Args({uhd, depth, 0, 1, 1});
+        }
+    }
+    for (int depth : {0, 1, 2}) b->Args({1, depth, 0, 0, 2});
+}
+
 BENCHMARK(BM_Ofx)->Apply(Cases)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_OfxPaired)
+    ->Apply(PairedCases)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->MinTime(1.0);
 
 }  // namespace
 

@@ -47,6 +47,22 @@ struct Image {
     }
 };
 
+// Each pixel read and written, sixteen bytes at a time with plain moves. Not memcpy: glibc
+// copies rows this long with a string instruction whose speed, on some processors, swings
+// several times over with the frames' placement and the caches' state (measured here: a 4K
+// 8-bit frame in 3.4 ms or in 15 ms).
+void copy_row(const std::uint8_t* in, std::uint8_t* out, std::size_t bytes) {
+    std::size_t at = 0;
+    for (; at + 16 <= bytes; at += 16) {
+        std::uint8_t chunk[16];
+        std::memcpy(chunk, in + at, 16);
+        std::memcpy(out + at, chunk, 16);
+        // The compiler may not make the loop into a call of memcpy.
+        asm("" : "+r"(out));
+    }
+    std::memcpy(out + at, in + at, bytes - at);
+}
+
 template <class C>
 void fade_row(const C* a, const C* b, C* out, int n, double t) {
     for (int i = 0; i < n * 4; ++i) out[i] = static_cast<C>(a[i] + (b[i] - a[i]) * t);
@@ -76,7 +92,7 @@ OfxStatus render(OfxImageEffectHandle effect, OfxPropertySetHandle args, bool tr
     const int n = w.x2 - w.x1;
     for (int y = w.y1; y < w.y2; ++y) {
         if (!transition) {
-            std::memcpy(out.at(w.x1, y), a.at(w.x1, y), static_cast<std::size_t>(n * out.bpp));
+            copy_row(a.at(w.x1, y), out.at(w.x1, y), static_cast<std::size_t>(n * out.bpp));
         } else if (out.bpp == 4) {
             fade_row(a.at(w.x1, y), b.at(w.x1, y), out.at(w.x1, y), n, t);
         } else if (out.bpp == 8) {
