@@ -138,19 +138,18 @@ void BM_OfxPaired(benchmark::State& state) {
         const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
         return st == kOfxStatOK ? seconds : -1.0;
     };
+    const auto timed_other = [&] {
+        return threads == 1 ? timed(baseline.host, baseline.inst, 1)
+                            : timed(effect.host, effect.inst, 1);
+    };
     double mine = 0, other = 0;
     bool other_first = false;
     for (auto _ : state) {
-        double a = 0, b = 0;
         // Each goes first every other time, so that neither always finds the other's caches.
-        for (int turn = 0; turn < 2; ++turn) {
-            if ((turn == 0) == other_first) {
-                b = threads == 1 ? timed(baseline.host, baseline.inst, 1)
-                                 : timed(effect.host, effect.inst, 1);
-            } else {
-                a = timed(effect.host, effect.inst, threads);
-            }
-        }
+        double a = 0, b = 0;
+        if (other_first) b = timed_other();
+        a = timed(effect.host, effect.inst, threads);
+        if (!other_first) b = timed_other();
         other_first = !other_first;
         if (a < 0 || b < 0) {
             state.SkipWithError("render failed");

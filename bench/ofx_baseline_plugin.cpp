@@ -57,7 +57,7 @@ void copy_row(const std::uint8_t* in, std::uint8_t* out, std::size_t bytes) {
         std::uint8_t chunk[16];
         std::memcpy(chunk, in + at, 16);
         std::memcpy(out + at, chunk, 16);
-        // The compiler may not make the loop into a call of memcpy.
+        // Keeps the compiler from making the loop into a call of memcpy.
         asm("" : "+r"(out));
     }
     std::memcpy(out + at, in + at, bytes - at);
