@@ -476,7 +476,13 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
                         stage.load_row(reinterpret_cast<const std::uint8_t*>(src + at), dst + at, n,
                                        row_ahead.src_bytes);
                     } else if constexpr (kRealPixel<Pixel>) {
-                        std::memcpy(dst + at, src + at, n * sizeof(Pixel));
+                        if (stream) {
+                            stream_copy::copy(reinterpret_cast<std::uint8_t*>(dst + at),
+                                              reinterpret_cast<const std::uint8_t*>(src + at),
+                                              n * sizeof(Pixel), row_ahead.src_bytes);
+                        } else {
+                            std::memcpy(dst + at, src + at, n * sizeof(Pixel));
+                        }
                     } else {
                         copy_row<VB>(dst + at, src + at, n, row_ahead, stream);
                     }

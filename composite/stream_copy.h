@@ -37,27 +37,45 @@ constexpr bool kBaselineHasSse2 = false;
 template <std::size_t VB>
 constexpr bool kAvailable = VB >= 32 || kBaselineHasSse2;
 
-// Copies bytes from src to dst: whole 64-byte lines of dst with streaming stores, its partial
-// first and last lines with plain ones; asks for the source line src_ahead bytes on (0: none).
-[[gnu::target("sse2")]] inline void copy(std::uint8_t* dst, const std::uint8_t* src,
-                                         std::size_t bytes, std::ptrdiff_t src_ahead) {
+// Writes bytes at dst from src, or zeros (kZeros): whole 64-byte lines of dst with
+// streaming stores, its partial first and last lines with plain ones; asks for the source line
+// src_ahead bytes on (0: none).
+template <bool kZeros>
+[[gnu::target("sse2")]] inline void put(std::uint8_t* dst, const std::uint8_t* src,
+                                        std::size_t bytes, std::ptrdiff_t src_ahead) {
     constexpr std::size_t kLine = 64;
+    const auto plain = [&](std::size_t at, std::size_t n) {
+        if constexpr (kZeros) {
+            std::memset(dst + at, 0, n);
+        } else {
+            std::memmove(dst + at, src + at, n);
+        }
+    };
     const std::size_t head = (kLine - reinterpret_cast<std::uintptr_t>(dst) % kLine) % kLine;
     if (bytes < head + kLine) {
-        std::memmove(dst, src, bytes);
+        plain(0, bytes);
         return;
     }
-    std::memmove(dst, src, head);
+    plain(0, head);
     std::size_t at = head;
     for (; at + kLine <= bytes; at += kLine) {
         if (src_ahead != 0) __builtin_prefetch(src + at + src_ahead);
         for (std::size_t part = 0; part < kLine; part += 16) {
-            __m128i v;
-            std::memcpy(&v, src + at + part, sizeof v);
+            __m128i v = _mm_setzero_si128();
+            if constexpr (!kZeros) std::memcpy(&v, src + at + part, sizeof v);
             _mm_stream_si128(reinterpret_cast<__m128i*>(dst + at + part), v);
         }
     }
-    std::memmove(dst + at, src + at, bytes - at);
+    plain(at, bytes - at);
+}
+
+[[gnu::target("sse2")]] inline void copy(std::uint8_t* dst, const std::uint8_t* src,
+                                         std::size_t bytes, std::ptrdiff_t src_ahead) {
+    put<false>(dst, src, bytes, src_ahead);
+}
+
+[[gnu::target("sse2")]] inline void clear(std::uint8_t* dst, std::size_t bytes) {
+    put<true>(dst, nullptr, bytes, 0);
 }
 
 // Orders the streamed stores before every later store, so that whoever is told the frame is
@@ -73,6 +91,10 @@ constexpr bool kAvailable = false;
 
 inline void copy(std::uint8_t* dst, const std::uint8_t* src, std::size_t bytes, std::ptrdiff_t) {
     std::memmove(dst, src, bytes);
+}
+
+inline void clear(std::uint8_t* dst, std::size_t bytes) {
+    std::memset(dst, 0, bytes);
 }
 
 inline void settle() {}

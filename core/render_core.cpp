@@ -22,6 +22,12 @@ std::size_t magnitude(std::ptrdiff_t v) {
     return static_cast<std::size_t>(v < 0 ? -v : v);
 }
 
+// Output frames from this size on are no longer in the caches when the drawing starts.
+bool beyond_caches(const FrameView& f) {
+    return magnitude(f.row_bytes) * static_cast<std::size_t>(f.height) >=
+           stream_copy::kMinFrameBytes;
+}
+
 // The bytes a frame's rows span: from the lowest address to one past the highest.
 void span_of(const FrameView& f, const std::uint8_t*& lo, const std::uint8_t*& hi) {
     const auto* base = static_cast<const std::uint8_t*>(f.pixels);
@@ -159,17 +165,13 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
                     SourceRows<Pixel> rows = {}, bool may_stream = true,
                     RowCover* cover = nullptr) {
     constexpr bool kReal = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
-    // Output frames from this size on are no longer in the caches when the drawing starts.
-    const bool beyond_caches =
-        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
-        stream_copy::kMinFrameBytes;
     const PixelStage<Pixel> stage{static_cast<const std::uint8_t*>(source.pixels),
                                   frame_origin(output),
                                   source.row_bytes,
                                   output.row_bytes,
                                   plan.frame.width,
                                   plan.frame.height,
-                                  !kReal && beyond_caches && may_stream,
+                                  beyond_caches(output) && may_stream,
                                   DrawWindow{w.x0, w.y0, w.x1, w.y1},
                                   rows.load,
                                   rows.buffer,
@@ -267,15 +269,23 @@ class UnwrittenRows {
     RowCover cover_{};
 };
 
-// The stretches of the window no block wrote, cleared.
-void clear_unwritten(const RowCover& cover, const FrameView& f, OutputRect w) {
+// The stretches of the window no block wrote, cleared; long ones streamed where the frame is
+// beyond the caches (`stream`), as the blocks' rows are.
+void clear_unwritten(const RowCover& cover, const FrameView& f, OutputRect w, bool stream) {
     const std::size_t pixel = bytes_per_pixel(f.depth);
+    stream = stream && stream_copy::kAvailable<16>;
     for (std::int32_t y = w.y0; y < w.y1; ++y) {
         cover.each_gap(y, [&](std::int32_t a, std::int32_t b) {
+            const std::size_t bytes = static_cast<std::size_t>(b - a) * pixel;
             // 0 and 0.0f in every channel
-            std::memset(pixel_at(f, a, y), 0, static_cast<std::size_t>(b - a) * pixel);
+            if (stream && bytes >= stream_copy::kMinRowBytes) {
+                stream_copy::clear(pixel_at(f, a, y), bytes);
+            } else {
+                std::memset(pixel_at(f, a, y), 0, bytes);
+            }
         });
     }
+    if (stream) stream_copy::settle();
 }
 
 // Parts of the window with so many rows that a part's output stays in the caches from its
@@ -344,9 +354,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
     auto* buffer = static_cast<Pixel*>(std::malloc(
         static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel) + (apart ? part_bytes : 0)));
     if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
-    const bool stream = apart && stream_copy::kAvailable<16> &&
-                        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
-                            stream_copy::kMinFrameBytes &&
+    const bool stream = apart && stream_copy::kAvailable<16> && beyond_caches(output) &&
                         n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
     const bool copy = plan.snap.completion == 0.0;
     // Drawn parts are cleared only where no block lands.
@@ -388,7 +396,7 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             const RenderServices part_services = relay ? progress.relay() : services;
             const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services,
                                                    relay, {load, buffer}, false, cover);
-            if (cover != nullptr) clear_unwritten(*cover, drawn_part, part);
+            if (cover != nullptr) clear_unwritten(*cover, drawn_part, part, false);
             if (end.aborted) {
                 std::free(buffer);
                 return ended(RenderEnd::Kind::aborted, count);
@@ -502,20 +510,14 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
                               !inside_view(window, *under) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
     }
-    // Float frames beyond the caches are drawn in parts too: their blocks are copied, not
-    // streamed, and would otherwise write the output twice from memory.
-    const bool float_beyond_caches =
-        output.depth == SampleDepth::floats &&
-        magnitude(output.row_bytes) * static_cast<std::size_t>(output.height) >=
-            stream_copy::kMinFrameBytes;
-    if (under != nullptr || !in_own_form(source) || !in_own_form(output) || float_beyond_caches) {
+    if (under != nullptr || !in_own_form(source) || !in_own_form(output)) {
         return draw_formed_frames(plan, source, output, under, window, services, report_progress);
     }
     UnwrittenRows unwritten(drawn(plan) ? window.y1 - window.y0 : 0);
     if (RowCover* cover = unwritten.cover(window)) {
         const RenderEnd end =
             draw_steps_of(plan, source, output, window, services, report_progress, cover);
-        clear_unwritten(*cover, output, window);
+        clear_unwritten(*cover, output, window, beyond_caches(output));
         return end;
     }
     start_window(source, output, window, plan.snap.completion == 0.0);

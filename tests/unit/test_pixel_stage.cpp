@@ -231,9 +231,9 @@ TEST(BlendLanes, FullAlphaRowsAreFoundInEveryLengthAndWidth) {
     CheckFullAlphaRows<PF_Pixel16, 32>();
 }
 
-// Streamed copies: every length up to a few lines, from every place within a line, equal
-// memmove's, and the bytes around the destination stay as they were.
-TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmove) {
+// Streamed copies and clears: every length up to a few lines, from every place within a line,
+// equal memmove's and memset's, and the bytes around the destination stay as they were.
+TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmoveAndMemset) {
     std::vector<std::uint8_t> src(512), dst(512), want(512);
     for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 7 + 3);
     const auto line = [](const std::uint8_t* p) {
@@ -249,6 +249,10 @@ TEST(StreamCopy, EveryLengthAndLinePlaceEqualsMemmove) {
             stream_copy::copy(dst.data() + start + place, src.data() + 1, bytes, 0);
             stream_copy::settle();
             ASSERT_EQ(dst, want) << "place " << place << " bytes " << bytes;
+            std::memset(want.data() + start + place, 0, bytes);
+            stream_copy::clear(dst.data() + start + place, bytes);
+            stream_copy::settle();
+            ASSERT_EQ(dst, want) << "cleared: place " << place << " bytes " << bytes;
         }
     }
 }

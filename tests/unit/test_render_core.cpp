@@ -195,15 +195,19 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         const auto order = static_cast<ChannelOrder>(pick(0, 2));
         // Now and then a frame large enough to be drawn in several parts.
         // Now and then more steps than the parts of a large window may walk each, too.
-        const bool large = round % 20 == 0, many = round % 40 == 0;
-        const A_long w = many    ? 400
+        // Once a float frame beyond the caches, whose long rows are streamed to memory.
+        const bool beyond = round == 152, large = round % 20 == 0 || beyond, many = round % 40 == 0;
+        const A_long w = beyond  ? 1030
+                         : many  ? 400
                          : large ? pick(200, 400)
                                  : pick(1, 90),
-                     h = many    ? 300
+                     h = beyond  ? 800
+                         : many  ? 300
                          : large ? pick(150, 300)
                                  : pick(1, 60);
         Settings s = random_settings(rng);
         if (many) s.split = 1, s.rows = s.columns = 260;
+        if (beyond) s.split = 1;  // blocks, whose rows are long enough to stream
         SCOPED_TRACE(s.describe() + " frame " + std::to_string(w) + "x" + std::to_string(h) +
                      " depth " + std::to_string(round % 3) + " order " +
                      std::to_string(static_cast<int>(order)));
