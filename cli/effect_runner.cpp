@@ -108,29 +108,21 @@ void EffectRunner::draw(const Frame& moving, const ProgressFn& progress) {
         reports.user = const_cast<ProgressFn*>(&progress);
         reports.progress = relay_progress;
     }
-    const OutputRect frame{0, 0, source.width, source.height};
-    const int bands = std::min(bands_, std::max(1, source.height / 16));
-    std::vector<RenderEnd> ends(static_cast<std::size_t>(bands),
-                                RenderEnd{RenderEnd::Kind::ok, 0, 0});
-    const auto band = [&](int i) {
-        ends[static_cast<std::size_t>(i)] =
-            draw_window(plan, source, output, band_of(frame, i, bands),
-                        i == 0 ? reports : RenderServices{}, i == 0);
-    };
-    // Band 0 on this thread, with the progress reports; a band whose thread cannot start is
-    // drawn here too.
+    BandQueue bands(plan, source, output, OutputRect{0, 0, source.width, source.height}, threads_);
+    // This thread reports the progress; a thread that cannot start leaves its bands to the
+    // others.
     std::vector<std::thread> threads;
-    for (int i = 1; i < bands; ++i) {
+    for (int i = 1; i < std::min(threads_, bands.count()); ++i) {
         try {
-            threads.emplace_back(band, i);
+            threads.emplace_back([&bands] { bands.draw(RenderServices{}, false); });
         } catch (...) {
-            band(i);
+            break;
         }
     }
-    band(0);
+    bands.draw(reports, true);
     for (std::thread& t : threads) t.join();
-    for (const RenderEnd& end : ends) {
-        if (end.kind != RenderEnd::Kind::ok) throw EffectError("the effect failed in Render");
+    if (bands.end().kind != RenderEnd::Kind::ok) {
+        throw EffectError("the effect failed in Render");
     }
 }
 

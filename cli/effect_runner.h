@@ -41,8 +41,8 @@ class EffectRunner {
     // Every parameter value; Completion is set again by render(). A value the parameter does
     // not take is refused and the values set before it stay.
     void set_params(const EffectParams& params);
-    // A frame is drawn in this many bands at once, each on a thread of its own.
-    void set_bands(int bands) { bands_ = bands < 1 ? 1 : bands; }
+    // A frame is drawn in bands on this many threads at once.
+    void set_threads(int threads) { threads_ = threads < 1 ? 1 : threads; }
     // A render's tables stay within this many bytes (no limit unless set).
     void set_memory_limit(std::size_t bytes) { memory_limit_ = bytes; }
 
@@ -63,7 +63,7 @@ class EffectRunner {
     Frame input_;
     Frame output_;
     Frame target_;
-    int bands_ = 1;
+    int threads_ = 1;
     std::size_t memory_limit_ = SIZE_MAX;
 };
 

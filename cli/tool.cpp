@@ -141,7 +141,7 @@ int job_count(const Options& o, int frames) {
 }
 
 // Threads left over when there are fewer frames than threads draw each frame in bands.
-int band_count(const Options& o, int jobs) {
+int threads_per_frame(const Options& o, int jobs) {
     return std::max(1, thread_count(o) / jobs);
 }
 
@@ -177,7 +177,7 @@ void render_in_parallel(const FramePlan& plan, int frames, int jobs, ProgressBar
                 if (!runner) {
                     runner.emplace();
                     runner->set_params(plan.o.params);
-                    runner->set_bands(band_count(plan.o, jobs));
+                    runner->set_threads(threads_per_frame(plan.o, jobs));
                 }
                 const std::optional<std::vector<unsigned char>> bytes =
                     plan.render(*runner, k, {}, tally);
@@ -241,7 +241,7 @@ void render_all(const Options& o, const ThreadStarter& start_thread) {
     } else {
         EffectRunner runner;
         runner.set_params(o.params);
-        runner.set_bands(band_count(o, jobs));
+        runner.set_threads(threads_per_frame(o, jobs));
         for (int i = 0; i < frames; ++i) {
             const auto progress = [&bar, i](long done, long total) { bar.update(i, done, total); };
             const std::optional<std::vector<unsigned char>> bytes =

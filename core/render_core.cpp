@@ -554,3 +554,36 @@ OutputRect band_of(OutputRect window, int index, int count) {
     };
     return OutputRect{window.x0, at(index), window.x1, at(index + 1)};
 }
+
+BandQueue::BandQueue(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                     OutputRect window, int threads, const FrameView* under)
+    : plan_(plan), source_(source), output_(output), under_(under), window_(window) {
+    // Measured on 3840x2160 over two threads: with one band each, the render takes 0.66-0.69 of
+    // one thread's time; with eight each, 0.60-0.65. Sixteen each gain nothing more.
+    constexpr int kBandsPerThread = 8;
+    constexpr int kMinBandRows = 16;
+    const int most = std::max(1, (window.y1 - window.y0) / kMinBandRows);
+    count_ = threads > 1 ? std::min(most, threads * kBandsPerThread) : 1;
+}
+
+void BandQueue::draw(const RenderServices& services, bool report_progress) {
+    const bool whole = count_ == 1;
+    for (int i = next_++; i < count_ && !stopped_; i = next_++) {
+        const RenderEnd end = draw_window(plan_, source_, output_, band_of(window_, i, count_),
+                                          services, report_progress && whole, under_);
+        if (end.kind != RenderEnd::Kind::ok) {
+            if (!stopped_.exchange(true)) stop_ = end;
+            return;
+        }
+        const int done = ++done_;
+        if (report_progress && !whole && report_result_ == 0 && services.progress != nullptr) {
+            report_result_ = services.progress(services.user, done, count_);
+        }
+    }
+}
+
+RenderEnd BandQueue::end() const {
+    if (stopped_) return stop_;
+    return report_result_ != 0 ? ended(RenderEnd::Kind::failed, plan_.grid.count, report_result_)
+                               : ended(RenderEnd::Kind::ok, plan_.grid.count);
+}

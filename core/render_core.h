@@ -5,6 +5,7 @@
 // one plan.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -103,6 +104,39 @@ RenderEnd render_frame(const FrameView& source, const FrameView& output, const P
 
 // Band `index` of `count`: the window's rows split into nearly equal parts.
 OutputRect band_of(OutputRect window, int index, int count);
+
+// A window drawn in bands on the threads a front end offers: each thread that calls draw()
+// takes the next band not yet taken until none is left, so that a thread its host or its blocks
+// slow down takes fewer. Several bands per thread give room for that; one thread draws the
+// window whole.
+class BandQueue {
+  public:
+    BandQueue(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+              OutputRect window, int threads, const FrameView* under = nullptr);
+    BandQueue(const BandQueue&) = delete;
+    BandQueue& operator=(const BandQueue&) = delete;
+
+    int count() const { return count_; }
+    // Draws bands until none is left or one has not ended well. With `report_progress` (one
+    // caller at most), a window drawn whole reports its steps, and bands report the bands done
+    // after each this caller draws.
+    void draw(const RenderServices& services, bool report_progress);
+    // Once every caller has returned: ok, or the end of the band that did not end well.
+    RenderEnd end() const;
+
+  private:
+    const RenderPlan& plan_;
+    FrameView source_;
+    FrameView output_;
+    const FrameView* under_;
+    OutputRect window_;
+    int count_;
+    std::atomic<int> next_{0};
+    std::atomic<int> done_{0};
+    std::atomic<bool> stopped_{false};
+    RenderEnd stop_{};
+    int report_result_ = 0;
+};
 
 // A transition's last step: inside the window, every output pixel laid over the still
 // picture's pixel with the effect's Normal operator at full opacity, in place. Both frames are

@@ -81,57 +81,37 @@ OfxStatus status_of(const RenderEnd& end) {
     return kOfxStatFailed;
 }
 
-// One drawing of the window, shared by the host's threads: band i of n is drawn by thread i.
-struct Bands {
-    const RenderPlan* plan;
-    RenderServices services;
-    FrameView source;
-    FrameView output;
-    const FrameView* under;
-    OutputRect window;
-    std::vector<RenderEnd> ends;
+// The window's bands and the render's services, shared by the host's threads.
+struct SharedBands {
+    BandQueue& queue;
+    const RenderServices& services;
 };
 
-void draw_band(unsigned int index, unsigned int count, void* arg) {
-    auto& bands = *static_cast<Bands*>(arg);
-    if (index >= bands.ends.size()) return;
-    bands.ends[index] =
-        draw_window(*bands.plan, bands.source, bands.output,
-                    band_of(bands.window, static_cast<int>(index), static_cast<int>(count)),
-                    bands.services, false, bands.under);
+void draw_bands(unsigned int, unsigned int, void* arg) {
+    const auto& shared = *static_cast<const SharedBands*>(arg);
+    shared.queue.draw(shared.services, false);
 }
 
 // The window of the output drawn from the source (for a transition, over `under`): planned
-// once, drawn in bands over the host's threads when it has more than one for us and the
-// window is tall enough to share.
+// once, drawn in bands over the host's threads when it has more than one for us.
 OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameView& output,
                const FrameView* under, OutputRect window, const RenderJob& job) {
     const OfxMultiThreadSuiteV1* threads = job.threads;
     RenderPlan plan;
-    RenderEnd end = plan_render(snap, {source.width, source.height}, RenderServices{}, plan);
+    const RenderEnd end = plan_render(snap, {source.width, source.height}, RenderServices{}, plan);
     if (end.kind != RenderEnd::Kind::ok) return status_of(end);
     unsigned int cpus = 1;
-    constexpr int kMinBandRows = 16;
-    if (threads != nullptr && threads->multiThreadNumCPUs(&cpus) == kOfxStatOK && cpus > 1 &&
-        window.y1 - window.y0 >= 2 * kMinBandRows && !threads->multiThreadIsSpawnedThread()) {
-        cpus = std::min<unsigned int>(
-            cpus, static_cast<unsigned int>((window.y1 - window.y0) / kMinBandRows));
-        Bands bands{&plan,
-                    job.services,
-                    source,
-                    output,
-                    under,
-                    window,
-                    std::vector<RenderEnd>(cpus, RenderEnd{RenderEnd::Kind::failed, 0, 0})};
-        if (threads->multiThread(draw_band, cpus, &bands) == kOfxStatOK) {
-            for (const RenderEnd& e : bands.ends) {
-                if (e.kind != RenderEnd::Kind::ok) return status_of(e);
-            }
-            return kOfxStatOK;
-        }
+    const bool shared = threads != nullptr && threads->multiThreadIsSpawnedThread() == 0 &&
+                        threads->multiThreadNumCPUs(&cpus) == kOfxStatOK;
+    BandQueue bands(plan, source, output, window,
+                    shared ? static_cast<int>(std::min(cpus, 1024u)) : 1, under);
+    if (bands.count() > 1) {
+        SharedBands shared_bands{bands, job.services};
+        threads->multiThread(draw_bands, cpus, &shared_bands);
     }
-    end = draw_window(plan, source, output, window, job.services, false, under);
-    return status_of(end);
+    // What the host's threads left, if it ran none or not all of them, is drawn here.
+    bands.draw(job.services, false);
+    return status_of(bands.end());
 }
 
 // The frame an image is part of: its region when it has one, else its bounds.

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "composite/sample_forms.h"
@@ -251,6 +252,29 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         }
         ASSERT_EQ(part.bytes, want.bytes) << "window " << window.x0 << "," << window.y0 << " "
                                           << window.x1 << "," << window.y1 << " bands " << bands;
+        // The same window in a queue of bands taken by three threads; this one reports the
+        // bands it draws, in order, out of them all.
+        Frame queued = make_frame(w, h, depth, order, pad, flipped, 0x5A);
+        BandQueue queue(plan, source.view, queued.view, window, 3);
+        struct Seen {
+            std::int32_t last = -1, total = 0;
+            bool rising = true;
+        } seen;
+        RenderServices reports_bands;
+        reports_bands.user = &seen;
+        reports_bands.progress = [](void* user, std::int32_t done, std::int32_t total) {
+            auto& s = *static_cast<Seen*>(user);
+            s.rising &= done > s.last && done <= total;
+            s.last = done, s.total = total;
+            return 0;
+        };
+        std::thread others[2] = {std::thread([&] { queue.draw({}, false); }),
+                                 std::thread([&] { queue.draw({}, false); })};
+        queue.draw(reports_bands, true);
+        for (std::thread& t : others) t.join();
+        ASSERT_EQ(queue.end().kind, RenderEnd::Kind::ok);
+        ASSERT_EQ(queued.bytes, want.bytes) << "bands of a queue: " << queue.count();
+        EXPECT_TRUE(seen.rising && (queue.count() == 1 || seen.total % queue.count() == 0));
 
         // The same window of frames in another form, the source taken as held in it.
         Frame formed_source = reordered(source.view, order, 0, false);
