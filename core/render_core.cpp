@@ -563,7 +563,9 @@ BandQueue::BandQueue(const RenderPlan& plan, const FrameView& source, const Fram
     constexpr int kBandsPerThread = 8;
     constexpr int kMinBandRows = 16;
     const int most = std::max(1, (window.y1 - window.y0) / kMinBandRows);
-    count_ = threads > 1 ? std::min(most, threads * kBandsPerThread) : 1;
+    count_ = threads > 1 ? static_cast<int>(std::min<std::int64_t>(
+                               most, std::int64_t{threads} * kBandsPerThread))
+                         : 1;
 }
 
 void BandQueue::draw(const RenderServices& services, bool report_progress) {

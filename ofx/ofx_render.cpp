@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -103,11 +104,13 @@ OfxStatus draw(const ParamSnapshot& snap, const FrameView& source, const FrameVi
     unsigned int cpus = 1;
     const bool shared = threads != nullptr && threads->multiThreadIsSpawnedThread() == 0 &&
                         threads->multiThreadNumCPUs(&cpus) == kOfxStatOK;
+    constexpr unsigned int kMostThreads = std::numeric_limits<int>::max();
     BandQueue bands(plan, source, output, window,
-                    shared ? static_cast<int>(std::min(cpus, 1024u)) : 1, under);
+                    shared ? static_cast<int>(std::min(cpus, kMostThreads)) : 1, under);
     if (bands.count() > 1) {
         SharedBands shared_bands{bands, job.services};
-        threads->multiThread(draw_bands, cpus, &shared_bands);
+        threads->multiThread(draw_bands, std::min(cpus, static_cast<unsigned int>(bands.count())),
+                             &shared_bands);
     }
     // What the host's threads left, if it ran none or not all of them, is drawn here.
     bands.draw(job.services, false);
