@@ -3,10 +3,10 @@
 // each depth. Wall time, so that the threads' work shows as the user waits for it.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 
+#include "bench/in_turn.h"
 #include "cli/effect_runner.h"
 
 namespace {
@@ -48,36 +48,19 @@ void BM_CliFrame(benchmark::State& state) {
                    std::to_string(state.range(1)));
 }
 
-// Two threads against one, render for render in turn on two runners, so that both meet the
-// same state of a shared machine. The time is two threads'; "other_ms" one thread's, "ratio"
-// the first over the second. Argument: depth 0..2.
+// Two threads against one, in turn on two runners (bench/in_turn.h). Argument: depth 0..2.
 void BM_CliPaired(benchmark::State& state) {
     const SampleDepth depth = kDepths[state.range(0)];
     EffectRunner one, two;
     one.set_layer(picture(depth));
     two.set_layer(picture(depth));
     two.set_threads(2);
-    using Clock = std::chrono::steady_clock;
-    const auto timed = [](EffectRunner& runner) {
-        const auto t0 = Clock::now();
+    const auto render = [](EffectRunner& runner) {
         benchmark::DoNotOptimize(runner.render(50.0).data());
-        return std::chrono::duration<double>(Clock::now() - t0).count();
+        return true;
     };
-    double mine = 0, other = 0;
-    bool other_first = false;
-    for (auto _ : state) {
-        double a = 0, b = 0;
-        if (other_first) b = timed(one);
-        a = timed(two);
-        if (!other_first) b = timed(one);
-        other_first = !other_first;
-        state.SetIterationTime(a);
-        mine += a;
-        other += b;
-    }
-    state.counters["other_ms"] =
-        benchmark::Counter(other * 1e3, benchmark::Counter::kAvgIterations);
-    state.counters["ratio"] = other > 0 ? mine / other : 0;
+    time_in_turn(
+        state, [&] { return render(two); }, [&] { return render(one); });
     state.SetLabel("depth " + std::to_string(bytes_per_pixel(depth) * 2) +
                    " bits, 2 threads / 1 thread");
 }

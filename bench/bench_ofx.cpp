@@ -6,12 +6,12 @@
 // the two in turn and reports their ratio, which a shared machine's drift leaves alone.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "bench/in_turn.h"
 #include "tests/ofx/ofx_host.h"
 
 namespace {
@@ -130,38 +130,16 @@ void BM_OfxPaired(benchmark::State& state) {
     Setup effect, baseline;
     if (!set_up(effect, state, false)) return;
     if (threads == 1 && !set_up(baseline, state, true, &effect)) return;
-    using Clock = std::chrono::steady_clock;
-    const auto timed = [&](Host& host, Effect* inst, unsigned n) {
+    const auto render = [&](Host& host, Effect* inst, unsigned n) {
         zx::ofxtest::set_host_threads(n);
-        const auto t0 = Clock::now();
-        const OfxStatus st = host.render(inst, 0, {0, 0, effect.w, effect.h});
-        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-        return st == kOfxStatOK ? seconds : -1.0;
+        return host.render(inst, 0, {0, 0, effect.w, effect.h}) == kOfxStatOK;
     };
-    const auto timed_other = [&] {
-        return threads == 1 ? timed(baseline.host, baseline.inst, 1)
-                            : timed(effect.host, effect.inst, 1);
-    };
-    double mine = 0, other = 0;
-    bool other_first = false;
-    for (auto _ : state) {
-        // Each goes first every other time, so that neither always finds the other's caches.
-        double a = 0, b = 0;
-        if (other_first) b = timed_other();
-        a = timed(effect.host, effect.inst, threads);
-        if (!other_first) b = timed_other();
-        other_first = !other_first;
-        if (a < 0 || b < 0) {
-            state.SkipWithError("render failed");
-            break;
-        }
-        state.SetIterationTime(a);
-        mine += a;
-        other += b;
-    }
-    state.counters["other_ms"] =
-        benchmark::Counter(other * 1e3, benchmark::Counter::kAvgIterations);
-    state.counters["ratio"] = other > 0 ? mine / other : 0;
+    time_in_turn(
+        state, [&] { return render(effect.host, effect.inst, threads); },
+        [&] {
+            return threads == 1 ? render(baseline.host, baseline.inst, 1)
+                                : render(effect.host, effect.inst, 1);
+        });
     state.SetLabel(label(state, false) + (threads == 1 ? " / baseline" : " / 1 thread"));
 }
 
