@@ -56,6 +56,14 @@ ZX_INLINE bool every_bit(const Bits& b) {
     return !onto_opaque::any_bit(~b);
 }
 
+// Every one of n pixels of alpha exactly 1 and finite colour.
+template <class Pixel>
+ZX_INLINE bool all_opaque_and_finite(const Pixel* p, std::size_t n) {
+    Bits all = ~Bits{};
+    for (std::size_t i = 0; i < n; ++i) all &= opaque_and_finite<Pixel>(load(p[i]));
+    return every_bit(all);
+}
+
 // Eight pixels, each of alpha +0 or exactly 1.
 template <class Pixel>
 ZX_INLINE bool none_or_one_alpha_chunk(const Pixel* p) {

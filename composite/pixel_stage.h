@@ -54,6 +54,9 @@ struct PixelStage {
     Pixel* row_buffer = nullptr;
     // Set where the drawing clears the window itself: what each row has written so far.
     RowCover* cover = nullptr;
+    // With a cover: the steps are drawn from the last one back where the rule allows
+    // (draws_top_down), each claiming what it hides of the blocks below.
+    bool top_down = false;
 };
 
 // The parameters that decide what an overlap does, in the render's depth.
@@ -177,6 +180,11 @@ struct CopyRule {
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
         copy_row<VB>(dst, src, run, ahead, stream);
     }
+    bool top_down() const { return true; }
+    template <std::size_t VB>
+    bool covers(const Pixel*, std::size_t) const {
+        return true;
+    }
 };
 
 // An incoming alpha of 0 everywhere (Opacity near 0, or the colour fully transparent): every
@@ -244,6 +252,13 @@ struct BlendRule {
     // Footage through "Normal" at full opacity: a full-alpha pixel simply covers the lower one,
     // which is what the over operator returns for it.
     bool plain_cover;
+
+    // A plain cover's full-alpha pixels hide what lies below them.
+    bool top_down() const { return plain_cover; }
+    template <std::size_t VB>
+    bool covers(const Pixel* p, std::size_t n) const {
+        return onto_opaque::all_full_alpha<VB>(p, n);
+    }
 
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead ahead, bool stream) {
@@ -421,9 +436,20 @@ void draw_run(const PixelStage<Pixel>& stage, Rule& rule, Pixel* dst, const Pixe
     rule.template row<VB>(dst, src, run, ahead, stream);
 }
 
+// Whether the rule can draw from the top down: its covers<VB>(pixels, n) then says whether
+// pixels it draws hide whatever lies below them.
+template <class Rule>
+bool draws_top_down(const Rule& rule) {
+    if constexpr (requires { rule.top_down(); }) {
+        return rule.top_down();
+    } else {
+        return false;
+    }
+}
+
 // Copies the block's pixels to their moved place; where the output already holds a pixel
 // (alpha not 0) the rule decides. With a cover, stretches no block has written yet take the
-// block's pixels as they are.
+// block's pixels as they are; from the top down, only those.
 template <std::size_t VB = 16, class Pixel, class Rule>
 void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& source,
                 Offset offset) {
@@ -462,37 +488,63 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
         each_row([&](std::int64_t, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
             draw_run<VB>(stage, rule, dst, src, run, row_ahead, stream);
         });
-    } else {
-        const auto from = static_cast<std::int32_t>(xs_begin + offset.x);
-        each_row([&](std::int64_t y, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
-            stage.cover->write(
-                static_cast<std::int32_t>(y), from, from + static_cast<std::int32_t>(run),
-                [&](std::int32_t a, std::int32_t b, bool fresh) {
+        if (stream) stream_copy::settle();
+        return;
+    }
+    // The block's pixels where nothing lies below them yet, in the drawing's own form.
+    const auto take = [&](Pixel* dst, const Pixel* src, std::size_t n, RowAhead row_ahead) {
+        if (stage.load_row != nullptr) {
+            stage.load_row(reinterpret_cast<const std::uint8_t*>(src), dst, n, row_ahead.src_bytes);
+        } else if constexpr (kRealPixel<Pixel>) {
+            if (stream) {
+                stream_copy::copy(reinterpret_cast<std::uint8_t*>(dst),
+                                  reinterpret_cast<const std::uint8_t*>(src), n * sizeof(Pixel),
+                                  row_ahead.src_bytes);
+            } else {
+                std::memcpy(dst, src, n * sizeof(Pixel));
+            }
+        } else {
+            copy_row<VB>(dst, src, n, row_ahead, stream);
+        }
+    };
+    const auto from = static_cast<std::int32_t>(xs_begin + offset.x);
+    if constexpr (requires { rule.template covers<VB>(nullptr, 0); }) {
+        if (stage.top_down) {
+            each_row([&](std::int64_t y, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
+                // Pixels made the drawing's own form are tested as made; others before they
+                // are copied.
+                const auto hides = [&](std::int32_t a, std::int32_t b) {
                     const auto at = static_cast<std::size_t>(a - from);
                     const auto n = static_cast<std::size_t>(b - a);
-                    if (!fresh) {
-                        draw_run<VB>(stage, rule, dst + at, src + at, n, row_ahead, stream);
-                    } else if (stage.load_row != nullptr) {
-                        stage.load_row(reinterpret_cast<const std::uint8_t*>(src + at), dst + at, n,
-                                       row_ahead.src_bytes);
-                    } else if constexpr (kRealPixel<Pixel>) {
-                        if (stream) {
-                            stream_copy::copy(reinterpret_cast<std::uint8_t*>(dst + at),
-                                              reinterpret_cast<const std::uint8_t*>(src + at),
-                                              n * sizeof(Pixel), row_ahead.src_bytes);
-                        } else {
-                            std::memcpy(dst + at, src + at, n * sizeof(Pixel));
-                        }
-                    } else {
-                        copy_row<VB>(dst + at, src + at, n, row_ahead, stream);
+                    if (stage.load_row == nullptr && !rule.template covers<VB>(src + at, n)) {
+                        return false;
                     }
-                },
-                [&](std::int32_t a, std::int32_t b) {
-                    std::memset(dst + (a - from), 0,
-                                static_cast<std::size_t>(b - a) * sizeof(Pixel));
-                });
-        });
+                    take(dst + at, src + at, n, row_ahead);
+                    return stage.load_row == nullptr || rule.template covers<VB>(dst + at, n);
+                };
+                stage.cover->claim(static_cast<std::int32_t>(y), from,
+                                   from + static_cast<std::int32_t>(run), hides);
+            });
+            if (stream) stream_copy::settle();
+            return;
+        }
     }
+    each_row([&](std::int64_t y, const Pixel* src, Pixel* dst, RowAhead row_ahead) {
+        stage.cover->write(
+            static_cast<std::int32_t>(y), from, from + static_cast<std::int32_t>(run),
+            [&](std::int32_t a, std::int32_t b, bool fresh) {
+                const auto at = static_cast<std::size_t>(a - from);
+                const auto n = static_cast<std::size_t>(b - a);
+                if (fresh) {
+                    take(dst + at, src + at, n, row_ahead);
+                } else {
+                    draw_run<VB>(stage, rule, dst + at, src + at, n, row_ahead, stream);
+                }
+            },
+            [&](std::int32_t a, std::int32_t b) {
+                std::memset(dst + (a - from), 0, static_cast<std::size_t>(b - a) * sizeof(Pixel));
+            });
+    });
     if (stream) stream_copy::settle();
 }
 

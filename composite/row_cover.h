@@ -3,6 +3,10 @@
 // as they are, which is what every overlap rule makes of cleared output (a free pixel takes
 // the block's), so the window need not be cleared first and read back: only the stretches no
 // block wrote are cleared, once, at the end.
+//
+// A drawing from the top block down claims stretches instead: where its pixels hide whatever
+// lies below, the blocks below write nothing there, and each pixel is written once. A row where
+// they do not is left to be drawn again in order.
 #pragma once
 
 #include <algorithm>
@@ -46,13 +50,8 @@ struct RowCover {
     template <class Piece, class Clear>
     void write(std::int32_t y, std::int32_t a, std::int32_t b, Piece&& piece, Clear&& clear) {
         CoverRow& r = rows[y - y0];
-        // The stretches [first, last) touch [a, b) and merge with it.
-        std::int32_t first = 0;
-        while (first < r.count && r.span[first][1] < a) ++first;
-        std::int32_t last = first;
-        while (last < r.count && r.span[last][0] <= b) ++last;
-        const std::int32_t count = r.count - (last - first) + 1;
-        if (count > CoverRow::kMaxSpans) {
+        const Merge m = merge_of(r, a, b);
+        if (m.count > CoverRow::kMaxSpans) {
             each_gap(y, clear);
             r.count = 1;
             r.span[0][0] = x0;
@@ -60,22 +59,77 @@ struct RowCover {
             piece(a, b, false);
             return;
         }
+        each_piece(r, m, a, b, [&](std::int32_t from, std::int32_t to, bool fresh) {
+            piece(from, to, fresh);
+            return true;
+        });
+        merge(r, m, a, b);
+    }
+
+    // From the top down: row y takes [a, b) where no block above wrote, through fresh(from, to),
+    // which draws the stretch and says whether its pixels hide whatever lies below. Where one
+    // does not, or the row would hold too many stretches, the row is left to be drawn in order
+    // and takes nothing more.
+    template <class Fresh>
+    void claim(std::int32_t y, std::int32_t a, std::int32_t b, Fresh&& fresh) {
+        CoverRow& r = rows[y - y0];
+        if (r.count < 0) return;
+        const Merge m = merge_of(r, a, b);
+        const bool hidden =
+            m.count <= CoverRow::kMaxSpans &&
+            each_piece(r, m, a, b, [&](std::int32_t from, std::int32_t to, bool unwritten) {
+                return !unwritten || fresh(from, to);
+            });
+        if (hidden) {
+            merge(r, m, a, b);
+        } else {
+            r.count = -1;
+        }
+    }
+
+    // Whether row y was left by claim to be drawn in order; restart(y) forgets what it wrote.
+    bool in_order(std::int32_t y) const { return rows[y - y0].count < 0; }
+    void restart(std::int32_t y) { rows[y - y0].count = 0; }
+
+  private:
+    // The stretches [first, last) touch [a, b) and merge with it into `count` stretches.
+    struct Merge {
+        std::int32_t first, last, count;
+    };
+
+    static Merge merge_of(const CoverRow& r, std::int32_t a, std::int32_t b) {
+        std::int32_t first = 0;
+        while (first < r.count && r.span[first][1] < a) ++first;
+        std::int32_t last = first;
+        while (last < r.count && r.span[last][0] <= b) ++last;
+        return {first, last, r.count - (last - first) + 1};
+    }
+
+    // piece(from, to, fresh) over [a, b) in order, until one returns false.
+    template <class Piece>
+    static bool each_piece(const CoverRow& r, Merge m, std::int32_t a, std::int32_t b,
+                           Piece&& piece) {
         std::int32_t at = a;
-        for (std::int32_t i = first; i < last && at < b; ++i) {
+        for (std::int32_t i = m.first; i < m.last && at < b; ++i) {
             const std::int32_t from = r.span[i][0], to = r.span[i][1];
-            if (from > at) piece(at, from, true);
-            if (std::max(at, from) < std::min(to, b))
-                piece(std::max(at, from), std::min(to, b), false);
+            if (from > at && !piece(at, from, true)) return false;
+            if (std::max(at, from) < std::min(to, b) &&
+                !piece(std::max(at, from), std::min(to, b), false)) {
+                return false;
+            }
             at = std::max(at, to);
         }
-        if (at < b) piece(at, b, true);
-        const std::int32_t from = first < last ? std::min(a, r.span[first][0]) : a;
-        const std::int32_t to = first < last ? std::max(b, r.span[last - 1][1]) : b;
+        return at >= b || piece(at, b, true);
+    }
+
+    static void merge(CoverRow& r, Merge m, std::int32_t a, std::int32_t b) {
+        const std::int32_t from = m.first < m.last ? std::min(a, r.span[m.first][0]) : a;
+        const std::int32_t to = m.first < m.last ? std::max(b, r.span[m.last - 1][1]) : b;
         // The stretches after the merged ones move into place behind the merged one.
-        std::memmove(r.span[first + 1], r.span[last],
-                     static_cast<std::size_t>(r.count - last) * sizeof r.span[0]);
-        r.span[first][0] = from;
-        r.span[first][1] = to;
-        r.count = count;
+        std::memmove(r.span[m.first + 1], r.span[m.last],
+                     static_cast<std::size_t>(r.count - m.last) * sizeof r.span[0]);
+        r.span[m.first][0] = from;
+        r.span[m.first][1] = to;
+        r.count = m.count;
     }
 };

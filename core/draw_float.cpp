@@ -16,6 +16,11 @@ struct RealCopyRule {
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead, bool) {
         std::memmove(dst, src, run * sizeof(Pixel));
     }
+    bool top_down() const { return true; }
+    template <std::size_t VB>
+    bool covers(const Pixel*, std::size_t) const {
+        return true;
+    }
 };
 
 // The footage pixel with its alpha scaled by the opacity, not truncated.
@@ -47,6 +52,14 @@ struct RealBlendRule {
     Upper upper;
     static constexpr bool kOpaqueChunks =
         Op::kind == BlendKind::over && std::is_same_v<Upper, FootageAsIs>;
+
+    // Over gives an upper pixel of alpha exactly 1 and finite colour as it is, whatever lies
+    // below.
+    bool top_down() const { return kOpaqueChunks; }
+    template <std::size_t VB>
+    bool covers(const Pixel* p, std::size_t n) const {
+        return float_runs::all_opaque_and_finite(p, n);
+    }
 
     template <std::size_t VB>
     void row(Pixel* dst, const Pixel* src, std::size_t run, RowAhead, bool) {

@@ -32,25 +32,28 @@ struct DrawEnd {
     bool aborted;
 };
 
-// Draws every step in order and reports progress after each; a failed report ends the
-// reports but not the drawing.
+// Draws every step, in order or, where the stage asks and the rule allows, from the last one
+// back, and reports progress after each; a failed report ends the reports but not the drawing.
 template <class Pixel, class Rule>
 DrawEnd draw_steps(const DrawJob<Pixel>& job, Rule rule) {
     DrawEnd end{0, false};
     const RenderServices& sv = *job.services;
     const bool wide = wide_vectors_available();
-    for (std::int32_t step = 0; step < job.count; ++step) {
+    PixelStage<Pixel> stage = job.stage;
+    stage.top_down = stage.top_down && draws_top_down(rule);
+    for (std::int32_t done = 0; done < job.count; ++done) {
         if (sv.abort != nullptr && sv.abort(sv.user)) return {end.err, true};
-        const DrawStep s = job.steps.at(job.steps.layout, step);
+        const DrawStep s =
+            job.steps.at(job.steps.layout, stage.top_down ? job.count - 1 - done : done);
         if constexpr (std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>) {
-            draw_block(job.stage, rule, s.source, s.offset);  // general loops only
+            draw_block(stage, rule, s.source, s.offset);  // general loops only
         } else if (wide) {
-            draw_block_wide(job.stage, rule, s.source, s.offset);
+            draw_block_wide(stage, rule, s.source, s.offset);
         } else {
-            draw_block(job.stage, rule, s.source, s.offset);
+            draw_block(stage, rule, s.source, s.offset);
         }
         if (end.err == 0 && job.report_progress && sv.progress != nullptr) {
-            end.err = sv.progress(sv.user, step, job.count + 1);
+            end.err = sv.progress(sv.user, done, job.count + 1);
         }
     }
     return end;

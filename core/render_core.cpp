@@ -162,8 +162,8 @@ struct SourceRows {
 template <class Pixel>
 DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const FrameView& output,
                     OutputRect w, const RenderServices& services, bool report_progress,
-                    SourceRows<Pixel> rows = {}, bool may_stream = true,
-                    RowCover* cover = nullptr) {
+                    SourceRows<Pixel> rows = {}, bool may_stream = true, RowCover* cover = nullptr,
+                    bool top_down = false) {
     constexpr bool kReal = std::is_floating_point_v<typename PixelTraits<Pixel>::Channel>;
     const PixelStage<Pixel> stage{static_cast<const std::uint8_t*>(source.pixels),
                                   frame_origin(output),
@@ -175,7 +175,8 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
                                   DrawWindow{w.x0, w.y0, w.x1, w.y1},
                                   rows.load,
                                   rows.buffer,
-                                  cover};
+                                  cover,
+                                  top_down};
     const StepSource steps{&plan, plan.snap.split == kSplitRowColumn ? grid_at : strip_at};
     const DrawJob<Pixel> job{&services, stage, plan.grid.count, steps, report_progress};
     const OverlapSettings<Pixel> s = overlap_settings<Pixel>(plan.snap, source.order);
@@ -203,11 +204,9 @@ decltype(auto) with_pixel_type(const FrameView& f, With&& with) {
 }
 
 DrawEnd draw_frames(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                    OutputRect w, const RenderServices& services, bool report_progress,
-                    RowCover* cover) {
+                    OutputRect w, const RenderServices& services, bool report_progress) {
     return with_pixel_type(source, [&](auto pixel) {
-        return draw_pixels<decltype(pixel)>(plan, source, output, w, services, report_progress, {},
-                                            true, cover);
+        return draw_pixels<decltype(pixel)>(plan, source, output, w, services, report_progress);
     });
 }
 
@@ -218,11 +217,10 @@ bool inside_view(OutputRect w, const FrameView& v) {
 }
 
 RenderEnd draw_steps_of(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                        OutputRect w, const RenderServices& services, bool report_progress,
-                        RowCover* cover = nullptr) {
+                        OutputRect w, const RenderServices& services, bool report_progress) {
     const std::int32_t count = plan.grid.count;
     if (!drawn(plan) || w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, count);
-    const DrawEnd end = draw_frames(plan, source, output, w, services, report_progress, cover);
+    const DrawEnd end = draw_frames(plan, source, output, w, services, report_progress);
     if (end.aborted) return ended(RenderEnd::Kind::aborted, count);
     if (end.err != 0) return ended(RenderEnd::Kind::failed, count, end.err);
     return ended(RenderEnd::Kind::ok, count);
@@ -236,10 +234,6 @@ void lay_over_pixels(const FrameView& still, const FrameView& out, OutputRect w)
                                   reinterpret_cast<Pixel*>(pixel_at(out, w.x0, y)),
                                   static_cast<std::size_t>(w.x1 - w.x0));
     }
-}
-
-bool in_own_form(const FrameView& f) {
-    return f.depth != SampleDepth::shorts_full && !f.premultiplied;
 }
 
 // What the rows of a window or part have written, where the drawing clears them itself; none
@@ -292,9 +286,10 @@ void clear_unwritten(const RowCover& cover, const FrameView& f, OutputRect w, bo
 // drawing to its finishing, and so few that the steps, walked once per part, stay cheap beside
 // the pixels.
 constexpr std::size_t kPartBytes = std::size_t{256} << 10;
+// The most step visits the parts of a window, or the runs of rows drawn again, may take.
+constexpr std::int64_t kStepVisits = std::int64_t{1} << 16;
 
 int part_count(const RenderPlan& plan, OutputRect w, std::size_t pixel_bytes) {
-    constexpr std::int64_t kStepVisits = std::int64_t{1} << 16;
     const std::int64_t rows = w.y1 - w.y0;
     std::int64_t parts =
         static_cast<std::int64_t>(static_cast<std::size_t>(w.x1 - w.x0) * pixel_bytes *
@@ -329,10 +324,46 @@ struct PartProgress {
     }
 };
 
-// The window of frames in another form than the effect's own, part by part: each part starts,
-// is drawn at the effect's own form, laid over the still picture and finished in the output's
-// form in a frame of its own that stays in the caches, then goes to the output as a copy, which
-// a frame beyond the caches takes by streaming: the output is written once and never read.
+// The rows of a part that the drawing from the top left to be drawn in order, drawn again from
+// the first step: each run of them, or, where the runs would walk too many steps, the rows
+// from the first to the last of them at once.
+template <class Pixel>
+DrawEnd redraw_in_order(const RenderPlan& plan, const FrameView& source, const FrameView& out,
+                        OutputRect part, const RenderServices& services, SourceRows<Pixel> rows,
+                        bool may_stream, RowCover& cover) {
+    std::int64_t runs = 0;
+    std::int32_t first = part.y1, last = part.y0;
+    for (std::int32_t y = part.y0; y < part.y1; ++y) {
+        if (!cover.in_order(y)) continue;
+        if (y == part.y0 || !cover.in_order(y - 1)) ++runs;
+        first = std::min(first, y);
+        last = y + 1;
+    }
+    const bool at_once = runs * plan.grid.count > kStepVisits;
+    const auto again = [&](std::int32_t y) {
+        return cover.in_order(y) || (at_once && first <= y && y < last);
+    };
+    for (std::int32_t y = part.y0; y < part.y1;) {
+        if (!again(y)) {
+            ++y;
+            continue;
+        }
+        std::int32_t end = y;
+        for (; end < part.y1 && again(end); ++end) cover.restart(end);
+        const DrawEnd drawn = draw_pixels<Pixel>(plan, source, out, {part.x0, y, part.x1, end},
+                                                 services, false, rows, may_stream, &cover);
+        if (drawn.aborted) return drawn;
+        y = end;
+    }
+    return {0, false};
+}
+
+// The window part by part: each part starts, is drawn at the effect's own form (from the top
+// down where the overlap rule allows), and, for frames in another form than the effect's own or
+// a transition, laid over the still picture and finished in the output's form in a frame of its
+// own that stays in the caches, then goes to the output as a copy, which a frame beyond the
+// caches takes by streaming: the output is written once and never read. Frames in the effect's
+// own form with nothing to lay over are drawn in the output itself.
 template <class Pixel>
 RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const FrameView& output,
                       const FrameView* under, OutputRect w, const RenderServices& services,
@@ -347,13 +378,17 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
     const int parts = part_count(plan, w, sizeof(Pixel));
     PartProgress progress{&services, 0, 0};
     const std::int32_t part_rows = (w.y1 - w.y0 + parts - 1) / parts;
-    // Parts made large by many steps are drawn in the output itself.
+    const bool in_place = under == nullptr && load == nullptr && finish == nullptr;
+    // Parts made large by many steps are drawn in the output itself too.
     const std::size_t part_bytes = n * static_cast<std::size_t>(part_rows) * sizeof(Pixel);
-    const bool apart = part_bytes <= 4 * kPartBytes;
+    const bool apart = !in_place && part_bytes <= 4 * kPartBytes;
     // One row of the frame for the blocks' source rows, then the part's rows.
-    auto* buffer = static_cast<Pixel*>(std::malloc(
-        static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel) + (apart ? part_bytes : 0)));
-    if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    Pixel* buffer = nullptr;
+    if (!in_place) {
+        buffer = static_cast<Pixel*>(std::malloc(
+            static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel) + (apart ? part_bytes : 0)));
+        if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
+    }
     const bool stream = apart && stream_copy::kAvailable<16> && beyond_caches(output) &&
                         n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
     const bool copy = plan.snap.completion == 0.0;
@@ -394,16 +429,21 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             progress.total = parts * count + 1;
             const bool relay = report_progress && err == 0 && services.progress != nullptr;
             const RenderServices part_services = relay ? progress.relay() : services;
-            const DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services,
-                                                   relay, {load, buffer}, false, cover);
-            if (cover != nullptr) clear_unwritten(*cover, drawn_part, part, false);
+            DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services, relay,
+                                             {load, buffer}, in_place, cover, cover != nullptr);
+            if (cover != nullptr && !end.aborted) {
+                end.aborted = redraw_in_order<Pixel>(plan, source, drawn_part, part, services,
+                                                     {load, buffer}, in_place, *cover)
+                                  .aborted;
+                clear_unwritten(*cover, drawn_part, part, in_place && beyond_caches(output));
+            }
             if (end.aborted) {
                 std::free(buffer);
                 return ended(RenderEnd::Kind::aborted, count);
             }
             if (err == 0) err = end.err;
         }
-        for (std::int32_t y = part.y0; y < part.y1; ++y) {
+        for (std::int32_t y = part.y0; y < part.y1 && !in_place; ++y) {
             auto* out = reinterpret_cast<Pixel*>(pixel_at(drawn_part, w.x0, y));
             if (under != nullptr) {
                 const auto* still = reinterpret_cast<const Pixel*>(pixel_at(*under, w.x0, y));
@@ -510,18 +550,7 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
                               !inside_view(window, *under) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
     }
-    if (under != nullptr || !in_own_form(source) || !in_own_form(output)) {
-        return draw_formed_frames(plan, source, output, under, window, services, report_progress);
-    }
-    UnwrittenRows unwritten(drawn(plan) ? window.y1 - window.y0 : 0);
-    if (RowCover* cover = unwritten.cover(window)) {
-        const RenderEnd end =
-            draw_steps_of(plan, source, output, window, services, report_progress, cover);
-        clear_unwritten(*cover, output, window, beyond_caches(output));
-        return end;
-    }
-    start_window(source, output, window, plan.snap.completion == 0.0);
-    return draw_steps_of(plan, source, output, window, services, report_progress);
+    return draw_formed_frames(plan, source, output, under, window, services, report_progress);
 }
 
 RenderEnd render_frame(const FrameView& source, const FrameView& output, const ParamSnapshot& snap,

@@ -88,10 +88,12 @@ RenderEnd plan_render(const ParamSnapshot& snap, FrameSize frame, const RenderSe
 // as lay_over does. Progress is reported only with `report_progress`. Bands of one plan may be
 // drawn at once.
 //
-// Frames in another form than the effect's own (16-bit full 65535, premultiplied) are drawn
-// in parts of the window small enough to stay in the caches: each part is drawn at the
-// effect's own form, then finished in the output's form while it is still there, so the
-// output is written to memory once.
+// The window is drawn in parts. Where the overlap rule lets a block's pixels hide what lies
+// below them, a part's blocks are drawn from the last one back and each pixel is written once;
+// rows where they do not are drawn again in order. Frames in another form than the effect's
+// own (16-bit full 65535, premultiplied) are drawn in parts small enough to stay in the
+// caches: each part is drawn at the effect's own form, then finished in the output's form
+// while it is still there, so the output is written to memory once.
 RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const FrameView& output,
                       OutputRect window, const RenderServices& services, bool report_progress,
                       const FrameView* under = nullptr);

@@ -207,6 +207,12 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
                          : large ? pick(150, 300)
                                  : pick(1, 60);
         Settings s = random_settings(rng);
+        // A third of the rounds with the panel's usual overlap, which is drawn from the top down.
+        if (round % 9 < 3) {
+            s.overlap_mode = kFootage;
+            s.blend_mode = choice_number(kParamBlendMode, "Normal");
+            s.opacity = percent(100);
+        }
         if (many) s.split = 1, s.rows = s.columns = 260;
         if (beyond) s.split = 1;  // blocks, whose rows are long enough to stream
         SCOPED_TRACE(s.describe() + " frame " + std::to_string(w) + "x" + std::to_string(h) +
