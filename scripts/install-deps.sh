@@ -63,5 +63,7 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
+# shellcheck source=scripts/apt-lists.sh
+. "$(dirname "$0")/apt-lists.sh"
+update_package_lists
 apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -68,7 +68,9 @@ if [ "${VERSION_CODENAME:-}" = bookworm ]; then
   qemu_package=qemu-user/bookworm-backports
 fi
 
-apt-get update
+# shellcheck source=scripts/apt-lists.sh
+. "$(dirname "$0")/apt-lists.sh"
+update_package_lists
 
 pkgs=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 "$qemu_package")
 # qemu-user 10 Breaks the old qemu-user-binfmt; upgrade it too rather than
