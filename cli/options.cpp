@@ -225,8 +225,8 @@ bool on_command_line(const ParamEntry& p) {
 std::string description() {
     const ParamEntry& completion = param_entry(kParamCompletion);
     return "Renders the VarnokZentrilox effect on a picture (or on a built-in test card), "
-           "driving\nthe effect exactly as a host does: Global Setup, Params Setup, then one "
-           "Render per frame.\nThe effect cuts the layer into blocks and moves every block "
+           "with the\nrender the plug-in's Render command draws with: what it renders is what "
+           "the plug-in renders.\nThe effect cuts the layer into blocks and moves every block "
            "toward a random target as\nCompletion goes from " +
            std::to_string(completion.valid_min) + " to " + std::to_string(completion.valid_max) +
            " %.";
