@@ -52,6 +52,9 @@ struct PixelStage {
     void (*load_row)(const std::uint8_t* from, Pixel* into, std::size_t count,
                      std::ptrdiff_t ahead) = nullptr;
     Pixel* row_buffer = nullptr;
+    // An output held in another form, drawn in place from the top down: each stretch taken
+    // goes back to that form once it is known to hide what lies below.
+    void (*finish_row)(Pixel* row, std::size_t count) = nullptr;
     // Set where the drawing clears the window itself: what each row has written so far.
     RowCover* cover = nullptr;
     // With a cover: the steps are drawn from the last one back where the rule allows
@@ -68,6 +71,13 @@ struct OverlapSettings {
     double opacity;
     Pixel color;  // the flat colour, its alpha already scaled by the opacity
 };
+
+// Footage through "Normal" at full opacity, short of Completion 100 %: over returns an opaque
+// block pixel as it is, which hides whatever lies below it.
+template <class Pixel>
+bool opaque_footage_hides(const OverlapSettings<Pixel>& s) {
+    return !s.completed && s.footage && s.kind == BlendKind::over && s.opacity == 1.0;
+}
 
 constexpr std::size_t kFreeChunk = 8;
 
@@ -388,7 +398,8 @@ template <class Pixel, class Op, class F>
 decltype(auto) with_blend_rule(const OverlapSettings<Pixel>& s, Op op, F&& f) {
     if (!s.footage) return f(blend_rule<Pixel>(op, FlatColor<Pixel>{s.color}, false));
     if (s.opacity == 1.0) {
-        return f(blend_rule<Pixel>(op, FootageAsIs{}, Op::kind == BlendKind::over));
+        return f(blend_rule<Pixel>(op, FootageAsIs{},
+                                   Op::kind == BlendKind::over && opaque_footage_hides(s)));
     }
     return f(blend_rule<Pixel>(op, FootageScaled<Pixel>{OpacityScale<Pixel>(s.opacity)}, false));
 }
@@ -520,7 +531,11 @@ void draw_block(const PixelStage<Pixel>& stage, Rule& rule, const BlockExtent& s
                         return false;
                     }
                     take(dst + at, src + at, n, row_ahead);
-                    return stage.load_row == nullptr || rule.template covers<VB>(dst + at, n);
+                    if (stage.load_row != nullptr && !rule.template covers<VB>(dst + at, n)) {
+                        return false;
+                    }
+                    if (stage.finish_row != nullptr) stage.finish_row(dst + at, n);
+                    return true;
                 };
                 stage.cover->claim(static_cast<std::int32_t>(y), from,
                                    from + static_cast<std::int32_t>(run), hides);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "composite/stream_copy.h"
 #include "core/draw_steps.h"
@@ -152,11 +153,13 @@ OverlapSettings<Pixel> overlap_settings(const ParamSnapshot& snap, ChannelOrder 
 }
 
 // How the source's rows reach the drawing: in place, or each block's row made the effect's
-// own form in a buffer of the frame's width first.
+// own form in a buffer of the frame's width first; and, drawing from the top down in an output
+// held in another form, how the stretches taken go back to it.
 template <class Pixel>
 struct SourceRows {
     frame_forms::RowLoader<Pixel> load = nullptr;
     Pixel* buffer = nullptr;
+    frame_forms::RowFinisher<Pixel> finish = nullptr;
 };
 
 template <class Pixel>
@@ -175,6 +178,7 @@ DrawEnd draw_pixels(const RenderPlan& plan, const FrameView& source, const Frame
                                   DrawWindow{w.x0, w.y0, w.x1, w.y1},
                                   rows.load,
                                   rows.buffer,
+                                  rows.finish,
                                   cover,
                                   top_down};
     const StepSource steps{&plan, plan.snap.split == kSplitRowColumn ? grid_at : strip_at};
@@ -247,6 +251,8 @@ class UnwrittenRows {
     ~UnwrittenRows() { std::free(rows_); }
     UnwrittenRows(const UnwrittenRows&) = delete;
     UnwrittenRows& operator=(const UnwrittenRows&) = delete;
+
+    bool held() const { return rows_ != nullptr; }
 
     // The cover of window w, nothing written yet.
     RowCover* cover(OutputRect w) {
@@ -326,17 +332,19 @@ struct PartProgress {
 
 // The rows of a part that the drawing from the top left to be drawn in order, drawn again from
 // the first step: each run of them, or, where the runs would walk too many steps, the rows
-// from the first to the last of them at once.
+// from the first to the last of them at once. Rows drawn again in a frame whose other rows
+// stay in its own form are cleared where no block lands and go back to it through `finish`.
 template <class Pixel>
 DrawEnd redraw_in_order(const RenderPlan& plan, const FrameView& source, const FrameView& out,
                         OutputRect part, const RenderServices& services, SourceRows<Pixel> rows,
-                        bool may_stream, RowCover& cover) {
+                        bool may_stream, RowCover& cover,
+                        frame_forms::RowFinisher<Pixel> finish = nullptr) {
     std::int64_t runs = 0;
     std::int32_t first = part.y1, last = part.y0;
     for (std::int32_t y = part.y0; y < part.y1; ++y) {
         if (!cover.in_order(y)) continue;
         if (y == part.y0 || !cover.in_order(y - 1)) ++runs;
-        first = std::min(first, y);
+        if (first == part.y1) first = y;
         last = y + 1;
     }
     const bool at_once = runs * plan.grid.count > kStepVisits;
@@ -350,9 +358,17 @@ DrawEnd redraw_in_order(const RenderPlan& plan, const FrameView& source, const F
         }
         std::int32_t end = y;
         for (; end < part.y1 && again(end); ++end) cover.restart(end);
-        const DrawEnd drawn = draw_pixels<Pixel>(plan, source, out, {part.x0, y, part.x1, end},
-                                                 services, false, rows, may_stream, &cover);
+        const OutputRect run{part.x0, y, part.x1, end};
+        const DrawEnd drawn =
+            draw_pixels<Pixel>(plan, source, out, run, services, false, rows, may_stream, &cover);
         if (drawn.aborted) return drawn;
+        if (finish != nullptr) {
+            clear_unwritten(cover, out, run, false);
+            for (; y < end; ++y) {
+                finish(reinterpret_cast<Pixel*>(pixel_at(out, part.x0, y)),
+                       static_cast<std::size_t>(part.x1 - part.x0));
+            }
+        }
         y = end;
     }
     return {0, false};
@@ -363,11 +379,14 @@ DrawEnd redraw_in_order(const RenderPlan& plan, const FrameView& source, const F
 // a transition, laid over the still picture and finished in the output's form in a frame of its
 // own that stays in the caches, then goes to the output as a copy, which a frame beyond the
 // caches takes by streaming: the output is written once and never read. Frames in the effect's
-// own form with nothing to lay over are drawn in the output itself.
+// own form with nothing to lay over are drawn in the output itself, and so is footage that
+// hides what lies below it, in frames of any form: the pixels that hide (full alpha) are the
+// same premultiplied or straight, 8-bit and float ones are copied as they are, 16-bit ones
+// made the effect's own form and back. Only the rows drawn again in order are finished whole.
 template <class Pixel>
-RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const FrameView& output,
-                      const FrameView* under, OutputRect w, const RenderServices& services,
-                      bool report_progress) {
+RenderEnd draw_in_parts(const RenderPlan& plan, const FrameView& source, const FrameView& output,
+                        const FrameView* under, OutputRect w, const RenderServices& services,
+                        bool report_progress) {
     const std::int32_t count = plan.grid.count;
     const bool full16 = output.depth == SampleDepth::shorts_full;
     const auto load = frame_forms::loader_for<Pixel>(full16, source.premultiplied);
@@ -378,13 +397,22 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
     const int parts = part_count(plan, w, sizeof(Pixel));
     PartProgress progress{&services, 0, 0};
     const std::int32_t part_rows = (w.y1 - w.y0 + parts - 1) / parts;
-    const bool in_place = under == nullptr && load == nullptr && finish == nullptr;
+    // Drawn parts are cleared only where no block lands.
+    UnwrittenRows unwritten(drawn(plan) ? part_rows : 0);
+    // 16-bit channels of the effect's own range take colour past full at full alpha, which
+    // making it straight does not keep.
+    const bool wide16 = std::is_same_v<frame_forms::Channel<Pixel>, std::uint16_t>;
+    const bool hidden_in_place =
+        under == nullptr && (!wide16 || full16) && unwritten.held() &&
+        opaque_footage_hides(overlap_settings<Pixel>(plan.snap, output.order));
+    const bool in_place =
+        under == nullptr && ((load == nullptr && finish == nullptr) || hidden_in_place);
     // Parts made large by many steps are drawn in the output itself too.
     const std::size_t part_bytes = n * static_cast<std::size_t>(part_rows) * sizeof(Pixel);
     const bool apart = !in_place && part_bytes <= 4 * kPartBytes;
     // One row of the frame for the blocks' source rows, then the part's rows.
     Pixel* buffer = nullptr;
-    if (!in_place) {
+    if (!in_place || load != nullptr) {
         buffer = static_cast<Pixel*>(std::malloc(
             static_cast<std::size_t>(plan.frame.width) * sizeof(Pixel) + (apart ? part_bytes : 0)));
         if (buffer == nullptr) return ended(RenderEnd::Kind::no_memory, count);
@@ -392,8 +420,9 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
     const bool stream = apart && stream_copy::kAvailable<16> && beyond_caches(output) &&
                         n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
     const bool copy = plan.snap.completion == 0.0;
-    // Drawn parts are cleared only where no block lands.
-    UnwrittenRows unwritten(drawn(plan) ? part_rows : 0);
+    const SourceRows<Pixel> top_rows = !hidden_in_place ? SourceRows<Pixel>{load, buffer}
+                                       : full16         ? SourceRows<Pixel>{load, buffer, finish}
+                                                        : SourceRows<Pixel>{};
     int err = 0;
     for (int i = 0; i < parts; ++i) {
         const OutputRect part = band_of(w, i, parts);
@@ -430,11 +459,12 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
             const bool relay = report_progress && err == 0 && services.progress != nullptr;
             const RenderServices part_services = relay ? progress.relay() : services;
             DrawEnd end = draw_pixels<Pixel>(plan, source, drawn_part, part, part_services, relay,
-                                             {load, buffer}, in_place, cover, cover != nullptr);
+                                             top_rows, in_place, cover, cover != nullptr);
             if (cover != nullptr && !end.aborted) {
-                end.aborted = redraw_in_order<Pixel>(plan, source, drawn_part, part, services,
-                                                     {load, buffer}, in_place, *cover)
-                                  .aborted;
+                end.aborted =
+                    redraw_in_order<Pixel>(plan, source, drawn_part, part, services, {load, buffer},
+                                           in_place, *cover, hidden_in_place ? finish : nullptr)
+                        .aborted;
                 clear_unwritten(*cover, drawn_part, part, in_place && beyond_caches(output));
             }
             if (end.aborted) {
@@ -471,13 +501,13 @@ RenderEnd draw_formed(const RenderPlan& plan, const FrameView& source, const Fra
                     : ended(RenderEnd::Kind::ok, count);
 }
 
-RenderEnd draw_formed_frames(const RenderPlan& plan, const FrameView& source,
-                             const FrameView& output, const FrameView* under, OutputRect w,
-                             const RenderServices& services, bool report_progress) {
+RenderEnd draw_window_in_parts(const RenderPlan& plan, const FrameView& source,
+                               const FrameView& output, const FrameView* under, OutputRect w,
+                               const RenderServices& services, bool report_progress) {
     if (w.x0 == w.x1 || w.y0 == w.y1) return ended(RenderEnd::Kind::ok, plan.grid.count);
     return with_pixel_type(source, [&](auto pixel) {
-        return draw_formed<decltype(pixel)>(plan, source, output, under, w, services,
-                                            report_progress);
+        return draw_in_parts<decltype(pixel)>(plan, source, output, under, w, services,
+                                              report_progress);
     });
 }
 
@@ -550,7 +580,7 @@ RenderEnd draw_window(const RenderPlan& plan, const FrameView& source, const Fra
                               !inside_view(window, *under) || !frames_apart(*under, output)))) {
         return ended(RenderEnd::Kind::bad_frame, plan.grid.count);
     }
-    return draw_formed_frames(plan, source, output, under, window, services, report_progress);
+    return draw_window_in_parts(plan, source, output, under, window, services, report_progress);
 }
 
 RenderEnd render_frame(const FrameView& source, const FrameView& output, const ParamSnapshot& snap,

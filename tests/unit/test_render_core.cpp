@@ -286,6 +286,14 @@ TEST(RenderCore, AnyWindowInAnyBandsOrderAndRowLayoutIsThatWindowOfTodaysRender)
         Frame formed_source = reordered(source.view, order, 0, false);
         formed_source.view.depth = depth == SampleDepth::shorts ? SampleDepth::shorts_full : depth;
         formed_source.view.premultiplied = pick(0, 1) != 0;
+        // 16-bit as hosts hold it, 0..65535: opaque runs at 65535, which hide what lies below.
+        for (std::size_t i = 0; depth == SampleDepth::shorts && i < formed_source.bytes.size();
+             i += 2) {
+            std::uint16_t v;
+            std::memcpy(&v, &formed_source.bytes[i], 2);
+            v = static_cast<std::uint16_t>(sample_forms::channel_to_png16(v));
+            std::memcpy(&formed_source.bytes[i], &v, 2);
+        }
         Frame under = reordered(source.view, order, 0, true);
         under.view.depth = formed_source.view.depth;
         under.view.premultiplied = pick(0, 1) != 0;
