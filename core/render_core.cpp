@@ -420,9 +420,12 @@ RenderEnd draw_in_parts(const RenderPlan& plan, const FrameView& source, const F
     const bool stream = apart && stream_copy::kAvailable<16> && beyond_caches(output) &&
                         n * sizeof(Pixel) >= stream_copy::kMinRowBytes;
     const bool copy = plan.snap.completion == 0.0;
-    const SourceRows<Pixel> top_rows = !hidden_in_place ? SourceRows<Pixel>{load, buffer}
-                                       : full16         ? SourceRows<Pixel>{load, buffer, finish}
-                                                        : SourceRows<Pixel>{};
+    // From the top down, the pixels taken are those that hide, which are the same straight or
+    // premultiplied: they go through the conversions of straight frames (none but 16-bit's).
+    const SourceRows<Pixel> top_rows =
+        hidden_in_place ? SourceRows<Pixel>{frame_forms::loader_for<Pixel>(full16, false), buffer,
+                                            frame_forms::finisher_for<Pixel>(full16, false)}
+                        : SourceRows<Pixel>{load, buffer};
     int err = 0;
     for (int i = 0; i < parts; ++i) {
         const OutputRect part = band_of(w, i, parts);
