@@ -401,9 +401,9 @@ RenderEnd draw_in_parts(const RenderPlan& plan, const FrameView& source, const F
     UnwrittenRows unwritten(drawn(plan) ? part_rows : 0);
     // 16-bit channels of the effect's own range take colour past full at full alpha, which
     // making it straight does not keep.
-    const bool wide16 = std::is_same_v<frame_forms::Channel<Pixel>, std::uint16_t>;
+    const bool channels16 = std::is_same_v<frame_forms::Channel<Pixel>, std::uint16_t>;
     const bool hidden_in_place =
-        under == nullptr && (!wide16 || full16) && unwritten.held() &&
+        under == nullptr && (!channels16 || full16) && unwritten.held() &&
         opaque_footage_hides(overlap_settings<Pixel>(plan.snap, output.order));
     const bool in_place =
         under == nullptr && ((load == nullptr && finish == nullptr) || hidden_in_place);
